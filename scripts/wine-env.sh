@@ -1,0 +1,23 @@
+# Sourced by the test scripts: a Wine prefix of the build's own, a running wineserver and an X display.
+# BUILD_DIR and DISPLAY_NUM may be set by the caller so that several builds run side by side.
+: "${BUILD_DIR:=build}"
+: "${DISPLAY_NUM:=97}"
+export WINEPREFIX="$(realpath -m "$BUILD_DIR")/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win32
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$WINEPREFIX"
+  wineboot --init >/dev/null 2>&1 || true
+  wineserver -w
+  # The web browser control must never try to download its engine here.
+  wine reg add 'HKCU\Software\Wine\MSHTML' /v GeckoUrl /t REG_SZ /d '' /f >/dev/null 2>&1 || true
+fi
+wineserver -p
+
+if ! xdpyinfo -display ":$DISPLAY_NUM" >/dev/null 2>&1; then
+  Xvfb ":$DISPLAY_NUM" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  for _ in $(seq 50); do xdpyinfo -display ":$DISPLAY_NUM" >/dev/null 2>&1 && break; sleep 0.1; done
+fi
+export DISPLAY=":$DISPLAY_NUM"
