@@ -1,0 +1,52 @@
+#include "commands.h"
+
+#include <cctype>
+#include <climits>
+
+namespace tessory::ui {
+
+MainCommand MainCommandForCaption(const std::string& caption) {
+  if (caption == "Options") return MainCommand::Settings;
+  if (caption == "Preview") return MainCommand::Preview;
+  if (caption == "Save") return MainCommand::Save;
+  if (caption == "Stop") return MainCommand::Stop;
+  if (caption == "Open") return MainCommand::Open;
+  return MainCommand::None;
+}
+
+PreviewCommand PreviewCommandForCaption(const std::string& caption) {
+  if (caption == "Save") return PreviewCommand::Save;
+  if (caption == "Print") return PreviewCommand::Print;
+  if (caption == "Close") return PreviewCommand::Close;
+  return PreviewCommand::None;
+}
+
+long LeadingNumber(const std::string& text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  long value = 0;
+  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+    const int digit = text[i] - '0';
+    value = value > (LONG_MAX - digit) / 10 ? LONG_MAX : value * 10 + digit;
+  }
+  return negative ? -value : value;
+}
+
+bool BrowserFlagFromText(const std::string& text) { return LeadingNumber(text) != 0; }
+
+std::string FolderFromCommandTail(const std::string& tail) {
+  const auto first = tail.find_first_not_of(" \t");
+  if (first == std::string::npos) return std::string();
+  const auto last = tail.find_last_not_of(" \t");
+  std::string text = tail.substr(first, last - first + 1);
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
+  return text;
+}
+
+std::string VersionText(unsigned major, unsigned minor, unsigned revision) {
+  return "Version " + std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(revision);
+}
+
+}  // namespace tessory::ui
