@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include "RecordFormat.h"
+
+using namespace corvel;
+
+namespace {
+
+std::string be32(uint32_t v) {
+    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
+}
+
+TEST(RecordLayer, WrapUnwrapRoundTripForAllSteps) {
+    const TextBuffer payload(std::string("\\\x00payload with \x00 bytes", 22));
+    for (int step : {0, 1, 7, 255}) {
+        TextBuffer back;
+        ASSERT_TRUE(unwrapLayer(wrapLayer(payload, static_cast<uint8_t>(step), 200), back));
+        EXPECT_EQ(back, payload);
+    }
+}
+
+TEST(RecordLayer, ByteNScrambledWithBasePlusIPlusOneSteps) {
+    const TextBuffer layer = wrapLayer(TextBuffer(std::string("\0\0\0", 3)), 3, 10);
+    EXPECT_EQ(layer.byteAt(0), 13);
+    EXPECT_EQ(layer.byteAt(2), 19);
+    EXPECT_EQ(layer.length(), 13);
+}
+
+TEST(RecordLayer, RejectsBadLaneAndShortLayer) {
+    TextBuffer layer = wrapLayer(TextBuffer("abcdefghijkl"), 5, 9);
+    TextBuffer out;
+    for (int i = 0; i < layer.length(); ++i) {
+        std::string bytes = layer.str();
+        bytes[static_cast<size_t>(i)] ^= 0x10;
+        EXPECT_FALSE(unwrapLayer(TextBuffer(bytes), out)) << "flipped byte " << i;
+    }
+    EXPECT_FALSE(unwrapLayer(TextBuffer("123456789"), out));
+    EXPECT_TRUE(unwrapLayer(wrapLayer(TextBuffer(), 1, 2), out));
+    EXPECT_TRUE(out.empty());
+}
+
+TEST(StringTableTest, FirstKeyWinsAndOverrunsAreDropped) {
+    const std::string block = be32(3) + be32(3) + be32(1) + be32(2) + "hi" + be32(1) + be32(1) + "x" + be32(4) +
+                              be32(100) + "short";
+    StringTable table;
+    table.load(TextBuffer(block));
+    EXPECT_EQ(table.language(), 3);
+    EXPECT_EQ(table.lookup(1).str(), "hi");
+    EXPECT_EQ(table.lookup(4).str(), "");
+    EXPECT_EQ(table.count(), 2);
+}
+
+TEST(ImageTableTest, LengthBeforeKeyAndShortBlocks) {
+    ImageTable table;
+    table.load(TextBuffer(be32(2) + be32(3) + be32(7) + "BMx" + be32(50) + be32(8) + "tiny"));
+    ASSERT_EQ(table.count(), 1);
+    ByteSpan span = table.find(7);
+    ASSERT_EQ(span.size, 3u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(span.data), 3), "BMx");
+    EXPECT_TRUE(table.find(8).empty());
+    table.load(TextBuffer("\x00\x00", 2));
+    EXPECT_EQ(table.count(), 0);
+}
+
+TEST(PlainRecordTest, HeaderBlocksAndBody) {
+    const std::string strings = be32(9) + be32(1) + be32(0) + be32(4) + "T %s";
+    const std::string header = be32(static_cast<uint32_t>(strings.size())) + strings + be32(3) + "RTT" + be32(0);
+    const std::string plain = std::string("\\\x01", 2) + be32(static_cast<uint32_t>(header.size())) + header + "BODY";
+    PlainRecord record;
+    ASSERT_TRUE(parsePlainRecord(TextBuffer(plain), record));
+    EXPECT_TRUE(record.hasHeader);
+    EXPECT_EQ(record.strings.language(), 9);
+    EXPECT_EQ(record.strings.lookup(0).str(), "T %s");
+    EXPECT_EQ(record.windowTemplate.str(), "RTT");
+    EXPECT_EQ(record.body.str(), "BODY");
+}
+
+TEST(PlainRecordTest, HostileLengthsStayInside) {
+    PlainRecord record;
+    EXPECT_FALSE(parsePlainRecord(TextBuffer("\\"), record));
+    ASSERT_TRUE(parsePlainRecord(TextBuffer(std::string("\\\x00\xff\xff\xff\xff", 6) + be32(0x7fffffff) + "ab"), record));
+    EXPECT_TRUE(record.body.empty());
+    ASSERT_TRUE(parsePlainRecord(TextBuffer("\\x\x00"), record));
+    EXPECT_TRUE(record.header.empty());
+    ASSERT_TRUE(parsePlainRecord(TextBuffer("Xbody"), record));
+    EXPECT_FALSE(record.hasHeader);
+    EXPECT_EQ(record.body.str(), "Xbody");
+}
+
+TEST(ProductLineTest, ThreeNulSeparatedFields) {
+    ProductLine line = readProductLine(TextBuffer(std::string("Prod\0" "7\0cmd.exe /x\r\nShared:\r\n", 25)));
+    EXPECT_EQ(line.name.str(), "Prod");
+    EXPECT_EQ(line.runCode.str(), "7");
+    EXPECT_EQ(line.command.str(), "cmd.exe /x");
+    line = readProductLine(TextBuffer("OnlyName\r\n"));
+    EXPECT_EQ(line.name.str(), "OnlyName");
+    EXPECT_TRUE(line.runCode.empty());
+    EXPECT_TRUE(readProductLine(TextBuffer()).name.empty());
+}
+
+TEST(SectionsTest, SplitsAtMarkersAndSurvivesMissingOnes) {
+    Sections s = splitSections(TextBuffer("P\r\nShared:\r\nA\r\nBackups:\r\nFiles:\r\nF\r\nDirectories:\r\nD\r\nRegistry:\r\nR"));
+    EXPECT_EQ(s.shared.str(), "A\r\n");
+    EXPECT_EQ(s.backups.str(), "");
+    EXPECT_EQ(s.files.str(), "F\r\n");
+    EXPECT_EQ(s.directories.str(), "D\r\n");
+    EXPECT_EQ(s.registry.str(), "R");
+    s = splitSections(TextBuffer("P\r\nShared:\r\nA\r\nFiles:\r\nF\r\n"));
+    EXPECT_EQ(s.shared.str(), "A\r\n");
+    EXPECT_EQ(s.files.str(), "F\r\n");
+    EXPECT_TRUE(s.registry.empty());
+}
+
+TEST(CaptionTest, CutsAtCharacterBoundary) {
+    std::string text(510, 'a');
+    text += "\xc3\xa4\xc3\xa4";
+    EXPECT_EQ(limitCaption(TextBuffer(text)).length(), 510);
+    EXPECT_EQ(limitCaption(TextBuffer("short")).str(), "short");
+}
+
+}  // namespace
