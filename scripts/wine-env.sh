@@ -5,7 +5,7 @@
 export WINEPREFIX="$(realpath -m "$BUILD_DIR")/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export WINEARCH=win32
+export WINEARCH=win64
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
