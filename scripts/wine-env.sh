@@ -4,7 +4,7 @@
 : "${DISPLAY_NUM:=97}"
 export WINEPREFIX="$(realpath -m "$BUILD_DIR")/wineprefix"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree="
 export WINEARCH=win64
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
