@@ -3,6 +3,7 @@
 #include <new>
 
 #include "Layout.h"
+#include "TextBuffer.h"
 
 namespace corvel::tpl {
 
@@ -62,22 +63,12 @@ class Cursor {
   size_t pos_ = 0;
 };
 
-// Case folding of the uninstaller: ASCII letters plus the three Western letters a-ring,
-// a-diaeresis and o-diaeresis.
-unsigned char Fold(unsigned char c) {
-  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 0x20);
-  if (c == 0xE5) return 0xC5;
-  if (c == 0xE4) return 0xC4;
-  if (c == 0xF6) return 0xD6;
-  return c;
-}
-
 size_t FindNoCase(const std::string& text, const std::string& what, size_t from) {
   if (what.empty() || from >= text.size()) return std::string::npos;
   for (size_t i = from; i + what.size() <= text.size(); ++i) {
     size_t k = 0;
-    while (k < what.size() && Fold(static_cast<unsigned char>(text[i + k])) ==
-                                  Fold(static_cast<unsigned char>(what[k])))
+    while (k < what.size() && corvel::foldByte(static_cast<unsigned char>(text[i + k])) ==
+                                  corvel::foldByte(static_cast<unsigned char>(what[k])))
       ++k;
     if (k == what.size()) return i;
   }

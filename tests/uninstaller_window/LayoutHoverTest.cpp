@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include "Hover.h"
+#include "Layout.h"
+
+using namespace corvel::tpl;
+
+TEST(Scale, FromDotsPerInchAndFonts) {
+  const struct {
+    int32_t dpi, scale, font8;
+  } cases[] = {{96, 1000, -11}, {120, 1250, -13}, {144, 1500, -16}, {72, 750, -8}};
+  for (auto c : cases) {
+    EXPECT_EQ(c.scale, ScaleFromDpi(c.dpi)) << c.dpi;
+    EXPECT_EQ(c.font8, FontPixelHeight(8, c.scale)) << c.dpi;
+  }
+  EXPECT_EQ(-1, MulDivRound(1, 1, 0));
+  EXPECT_EQ(-2, MulDivRound(-3, 1, 2));
+  EXPECT_EQ(2, MulDivRound(3, 1, 2));
+}
+
+TEST(Frame, GrowsByBordersAndTallCaptions) {
+  EXPECT_EQ(400, AdjustForFrame({400, 300}, {1, 1, 1, 1, 18}).width);
+  Size s = AdjustForFrame({400, 300}, {2, 1, 2, 1, 23});
+  EXPECT_EQ(402, s.width);
+  EXPECT_EQ(307, s.height);
+}
+
+TEST(Placement, EveryCodeOnAnOffsetWorkArea) {
+  const Rect area{100, 50, 1100, 850};  // 1000 x 800, midpoint (600, 450)
+  const Size size{200, 100};
+  const struct {
+    int32_t code, x, y;
+  } cases[] = {{0, 100, 50},  {1, 500, 50},  {2, 900, 50},  {3, 100, 400}, {4, 500, 400},
+               {5, 900, 400}, {6, 100, 750}, {7, 500, 750}, {8, 900, 750}, {42, 100, 50}};
+  for (auto c : cases) {
+    Point p = PlaceWindow(area, c.code, 0, 0, size);
+    EXPECT_EQ(c.x, p.x) << c.code;
+    EXPECT_EQ(c.y, p.y) << c.code;
+  }
+  Point inside = PlaceWindow(area, 8, -10, -10, size);
+  EXPECT_EQ(1100 - 10, inside.x + size.width);
+  EXPECT_EQ(850 - 10, inside.y + size.height);
+  Point pushedRight = PlaceWindow(area, 0, -500, -500, size);
+  EXPECT_EQ(100, pushedRight.x);
+  EXPECT_EQ(50, pushedRight.y);
+  Point pulledBack = PlaceWindow(area, 8, 30, 30, size);
+  EXPECT_EQ(900, pulledBack.x);
+  EXPECT_EQ(750, pulledBack.y);
+}
+
+TEST(ButtonFrames, StripWidthDecidesHotAndFocusFrames) {
+  const int32_t w = 40;
+  const struct {
+    bool pressed, disabled, hot, focused;
+    int32_t frames;
+    int32_t frame;
+    bool focusRect;
+  } cases[] = {
+      {true, true, true, true, 5, 1, false},    {false, true, true, false, 5, 2, false},
+      {false, false, true, false, 4, 3, false}, {false, false, true, false, 3, 0, false},
+      {false, false, false, true, 5, 4, false}, {false, false, false, true, 4, 0, true},
+      {false, false, true, true, 5, 3, false},  {false, false, false, false, 1, 0, false},
+  };
+  for (auto c : cases) {
+    ButtonFrameChoice choice = ChooseButtonFrame(c.pressed, c.disabled, c.hot, c.focused, c.frames * w, w);
+    EXPECT_EQ(c.frame, choice.frame) << c.frames << " frames";
+    EXPECT_EQ(c.focusRect, choice.focusRect) << c.frames << " frames";
+  }
+}
+
+class HoverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    HoverItem link;
+    link.rect = {10, 10, 110, 30};
+    link.link = true;
+    link.colour = link.normalColour = 0x800000;
+    HoverItem button;
+    button.rect = {10, 50, 90, 80};
+    button.imageButton = true;
+    HoverItem plain;
+    plain.rect = {0, 0, 500, 500};
+    items = {link, button, plain};
+    state.flags = kHoverTracking;
+  }
+  HoverEffects Move(int32_t x, int32_t y) {
+    HoverEffects fx;
+    HoverMouseMove(state, items, {x, y}, fx);
+    return fx;
+  }
+  std::vector<HoverItem> items;
+  HoverState state;
+};
+
+TEST_F(HoverTest, LinkTurnsRedUnderTheMouseAndBackWhenLeft) {
+  HoverEffects in = Move(20, 20);
+  EXPECT_EQ(0, state.hot);
+  EXPECT_EQ(kHoverTracking | kHoverHot, state.flags);
+  EXPECT_EQ(kLinkHotColour, items[0].colour);
+  EXPECT_EQ(CursorChange::Hand, in.cursor);
+  EXPECT_EQ(std::vector<int>{0}, in.repaint);
+  EXPECT_TRUE(Move(21, 21).repaint.empty());  // still hot: nothing to repaint
+
+  HoverEffects out = Move(300, 300);
+  EXPECT_EQ(kNoControl, state.hot);
+  EXPECT_EQ(0x800000u, items[0].colour);
+  EXPECT_EQ(CursorChange::Arrow, out.cursor);
+  EXPECT_EQ(std::vector<int>{0}, out.repaint);
+}
+
+TEST_F(HoverTest, DisabledOrHiddenControlsNeverGetHot) {
+  items[0].enabled = false;
+  items[1].visible = false;
+  Move(20, 20);
+  Move(20, 60);
+  EXPECT_EQ(kNoControl, state.hot);
+  EXPECT_EQ(0x800000u, items[0].colour);
+}
+
+TEST_F(HoverTest, ImageButtonHotThroughCursorRequestAndColdOnClick) {
+  Move(20, 60);
+  EXPECT_EQ(1, state.hot);
+  EXPECT_EQ(kHoverTracking | kHoverHot | kHoverHotIsButton, state.flags);
+  HoverEffects fx;
+  EXPECT_FALSE(HoverSetCursor(state, items, 1, true, fx));
+  EXPECT_TRUE(items[1].hotMark);
+  EXPECT_EQ(std::vector<int>{1}, fx.paintHot);
+  EXPECT_EQ(kNoControl, HoverClick(state, items));
+  EXPECT_FALSE(items[1].hotMark);
+  EXPECT_EQ(kHoverTracking, state.flags);
+}
+
+TEST_F(HoverTest, TimerCoolsWhatTheCursorLeft) {
+  Move(20, 20);
+  HoverEffects fx;
+  EXPECT_TRUE(HoverSetCursor(state, items, kNoControl, false, fx));
+  HoverTimer(state, items, [](int) { return true; }, fx);
+  EXPECT_EQ(kLinkHotColour, items[0].colour);
+  EXPECT_EQ(0, HoverClick(state, items));
+
+  HoverTimer(state, items, [](int) { return false; }, fx);
+  EXPECT_EQ(0x800000u, items[0].colour);
+  EXPECT_EQ(std::vector<int>{0}, fx.repaint);
+  EXPECT_EQ(CursorChange::Arrow, fx.cursor);
+  EXPECT_EQ(kHoverTracking, state.flags);
+  EXPECT_EQ(kNoControl, HoverClick(state, items));
+}

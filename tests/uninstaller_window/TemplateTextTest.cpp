@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include "TemplateText.h"
+
+using namespace corvel::tpl;
+
+TEST(TemplateText, CompilesStatementsAndReadsBack) {
+  const std::string text =
+      "# progress window\n"
+      "version 3\n"
+      "extension \"\\x01\\x02\"\n"
+      "window style=OWN_WINDOW|WS_CAPTION|WS_SYSMENU placement=8 x=-10 y=-0x0A\n"
+      "       width=300 height=200 font=8 fontflags=1 face=\"Tahoma\" title=\"Say \\\"hi\\\"\"\n"
+      "control type=label id=57 x=1 y=2 width=3 height=4 exstyle=BOLD colour=0xFF background=BTNFACE\n"
+      "        text=\"<LangID=1>A</LangID=1>\"\n"
+      "control type=button id=55 style=WS_CHILD|WS_VISIBLE|BS_OWNERDRAW image=3 text=\"Close\"\n"
+      "image key=3 file=\"strip.bmp\"\n";
+  CompiledTemplate c;
+  std::string error;
+  ASSERT_TRUE(ParseTemplateText(text, c, error)) << error;
+  ASSERT_EQ(1u, c.imageFiles.size());
+  EXPECT_EQ(3, c.imageFiles[0].first);
+  EXPECT_EQ("strip.bmp", c.imageFiles[0].second);
+
+  std::string bytes = WriteTemplate(c.source);
+  WindowDesc w;
+  ASSERT_EQ(kReadOk, ReadTemplate(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 1, 1000,
+                                  SystemColours{1, 2, 3}, w));
+  EXPECT_EQ(3, w.version);
+  EXPECT_EQ(0x10C80000u, w.style);
+  EXPECT_EQ(-10, w.yOffset);
+  EXPECT_EQ("Say \"hi\"", w.title);
+  ASSERT_EQ(2u, w.controls.size());
+  EXPECT_TRUE(w.controls[0].bold);
+  EXPECT_EQ("A", w.controls[0].text);
+  EXPECT_EQ(3u, w.controls[0].colour2);
+  EXPECT_TRUE(w.controls[1].IsOwnerDrawButton());
+  EXPECT_EQ(3, w.controls[1].imageKey);
+}
+
+TEST(TemplateText, ErrorsNameTheLine) {
+  const struct {
+    const char* text;
+    const char* error;
+  } cases[] = {
+      {"control id=1\n", "no window statement"},
+      {"window\ncontrol id=x1\n", "line 2: bad number for id: x1"},
+      {"window\n\ncontrol colour=WINDOW|\n", "line 3: bad number for colour: WINDOW|"},
+      {"window title=\"open\n", "line 1: string without closing quote"},
+      {"window size=3\n", "line 1: unknown item size"},
+      {"frame\n", "line 1: unknown statement frame"},
+      {"window\nimage key=1\n", "line 2: image needs a file"},
+  };
+  for (auto c : cases) {
+    CompiledTemplate out;
+    std::string error;
+    EXPECT_FALSE(ParseTemplateText(c.text, out, error)) << c.text;
+    EXPECT_EQ(c.error, error);
+  }
+}
+
+TEST(TemplateText, ImageTableLayout) {
+  std::string table = WriteImageTable({{5, "ab"}});
+  EXPECT_EQ(std::string("\0\0\0\1\0\0\0\2\0\0\0\5ab", 14), table);
+}

@@ -1,0 +1,73 @@
+// templatec: compiles a readable window description into the binary window template and,
+// when asked, the image table holding the images it names.
+//
+//   templatec input.txt output.tpl [images.bin]
+//
+// Image file names are taken relative to the input's folder.
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "TemplateText.h"
+
+namespace {
+
+bool ReadFile(const std::string& path, std::string& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream s;
+  s << in.rdbuf();
+  bytes = s.str();
+  return true;
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out.flush());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3 && argc != 4) {
+    std::cerr << "usage: templatec input.txt output.tpl [images.bin]\n";
+    return 2;
+  }
+  std::string input = argv[1], text;
+  if (!ReadFile(input, text)) {
+    std::cerr << "templatec: cannot read " << input << "\n";
+    return 1;
+  }
+  corvel::tpl::CompiledTemplate compiled;
+  std::string error;
+  if (!corvel::tpl::ParseTemplateText(text, compiled, error)) {
+    std::cerr << input << ": " << error << "\n";
+    return 1;
+  }
+  if (!WriteFile(argv[2], corvel::tpl::WriteTemplate(compiled.source))) {
+    std::cerr << "templatec: cannot write " << argv[2] << "\n";
+    return 1;
+  }
+  if (argc == 4) {
+    std::string folder;
+    size_t slash = input.find_last_of("/\\");
+    if (slash != std::string::npos) folder = input.substr(0, slash + 1);
+    std::vector<std::pair<int32_t, std::string>> images;
+    for (const auto& [key, file] : compiled.imageFiles) {
+      std::string bytes, path = (file.size() > 0 && (file[0] == '/' || file[0] == '\\')) ? file : folder + file;
+      if (!ReadFile(path, bytes)) {
+        std::cerr << "templatec: cannot read image " << path << "\n";
+        return 1;
+      }
+      images.emplace_back(key, bytes);
+    }
+    if (!WriteFile(argv[3], corvel::tpl::WriteImageTable(images))) {
+      std::cerr << "templatec: cannot write " << argv[3] << "\n";
+      return 1;
+    }
+  }
+  return 0;
+}
