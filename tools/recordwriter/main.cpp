@@ -1,0 +1,83 @@
+// corvel-recordwriter: appends an uninstallation record, described in a readable text file,
+// to a copy of the uninstaller.
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include "RecordWriter.h"
+
+using namespace corvel::writer;
+
+namespace {
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: corvel-recordwriter [--inner STEP,BASE] [--outer STEP,BASE] [--plain FILE]\n"
+                 "                           DESCRIPTION UNINSTALLER OUTPUT\n"
+                 "Layer keys are random unless given. --plain also writes the unwrapped record.\n");
+    return 2;
+}
+
+bool parseKey(const char* text, LayerKey& key) {
+    unsigned step = 0, base = 0;
+    char tail = 0;
+    if (std::sscanf(text, "%u,%u%c", &step, &base, &tail) != 2 || step > 255 || base > 255) return false;
+    key.step = static_cast<uint8_t>(step);
+    key.base = static_cast<uint8_t>(base);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::random_device seed;
+    std::mt19937 random(seed());
+    LayerKey inner{static_cast<uint8_t>(random()), static_cast<uint8_t>(random())};
+    LayerKey outer{static_cast<uint8_t>(random()), static_cast<uint8_t>(random())};
+    std::string plainOut;
+    std::vector<std::string> files;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if ((arg == "--inner" || arg == "--outer" || arg == "--plain") && i + 1 < argc) {
+            const char* value = argv[++i];
+            if (arg == "--plain") {
+                plainOut = value;
+            } else if (!parseKey(value, arg == "--inner" ? inner : outer)) {
+                return usage();
+            }
+        } else if (!arg.empty() && arg[0] == '-') {
+            return usage();
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (files.size() != 3) return usage();
+    std::string text, exe;
+    if (!readFile(files[0], text)) {
+        std::fprintf(stderr, "cannot read %s\n", files[0].c_str());
+        return 1;
+    }
+    if (!readFile(files[1], exe)) {
+        std::fprintf(stderr, "cannot read %s\n", files[1].c_str());
+        return 1;
+    }
+    const size_t slash = files[0].find_last_of("/\\");
+    const std::string baseDir = slash == std::string::npos ? "" : files[0].substr(0, slash);
+    RecordDescription record;
+    std::string error;
+    if (!parseDescription(text, baseDir, record, error)) {
+        std::fprintf(stderr, "%s: %s\n", files[0].c_str(), error.c_str());
+        return 1;
+    }
+    const std::string plain = buildPlainRecord(record);
+    if (!plainOut.empty() && !writeFile(plainOut, plain)) {
+        std::fprintf(stderr, "cannot write %s\n", plainOut.c_str());
+        return 1;
+    }
+    if (!writeFile(files[2], appendRecord(exe, wrapRecord(plain, inner, outer)))) {
+        std::fprintf(stderr, "cannot write %s\n", files[2].c_str());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,51 @@
+#include "RunRules.h"
+
+namespace corvel {
+
+Switches parseSwitches(const TextBuffer& commandLine) {
+    TextBuffer upper(commandLine);
+    upper.upperCase();
+    Switches s;
+    s.silent = upper.find("/SILENT", 0, false) >= 0;
+    s.noRemove = upper.find("/NOREMOVE", 0, false) >= 0;
+    s.noQuery = upper.find("/NOQUERY", 0, false) >= 0;
+    return s;
+}
+
+bool shouldRunPreRemoval(const TextBuffer& runCode, const TextBuffer& command) {
+    if (runCode.empty() || command.empty()) return false;
+    return !runCode.equals("100", false) && !runCode.equals("101", false);
+}
+
+bool preRemovalPasses(const TextBuffer& command, uint32_t exitCode) {
+    int batch = command.find(".BAT", 0, false);
+    const int cmd = command.find(".CMD", 0, false);
+    if (batch < 0 || (cmd >= 0 && cmd < batch)) batch = cmd;
+    const int exe = command.find(".EXE", 0, false);
+    const bool isBatch = batch >= 0 && (exe < 0 || batch < exe);
+    return isBatch ? exitCode == 0 : exitCode != 0;
+}
+
+TextBuffer buildDetailsText(const TextBuffer headings[3], const TextBuffer logs[3]) {
+    TextBuffer text;
+    for (int i = 0; i < 3; ++i) {
+        if (logs[i].empty()) continue;
+        text.append(headings[i]).append("\r\n").append(logs[i]).append("\r\n");
+    }
+    if (text.length() >= 2) text.remove(text.length() - 2, 2);
+    return text;
+}
+
+TextBuffer stripCaptionMarks(const TextBuffer& caption) {
+    TextBuffer out(caption);
+    out.removeAll("&", 0, 0, false);
+    out.removeAll("...", 0, 0, false);
+    return out;
+}
+
+TextBuffer folderOf(const TextBuffer& path) {
+    const int slash = path.findBackwards("\\", 0, false);
+    return slash < 0 ? TextBuffer() : path.substr(0, slash);
+}
+
+}  // namespace corvel
