@@ -1,0 +1,31 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "listing_settings.h"
+#include "platform/date_time.h"
+
+namespace tessory {
+
+// Two upper-case hexadecimal digits of a byte.
+std::string HexByte(int value);
+// "#RRGGBB" of a 0x00BBGGRR colour; the highest byte is ignored.
+std::string HtmlColour(std::int32_t colour);
+
+// Size cell: bytes, KB, MB, or a unit chosen by the length ("Dynamic"), one decimal with the
+// given separator, rounded half away from zero.
+std::string SizeText(std::uint64_t length, SizeUnit unit, char decimalSeparator);
+// The part of the name after its last "."; empty when there is none.
+std::string ExtensionText(std::string_view name);
+// "mm/dd/yyyy" with the given separator.
+std::string DateText(const DateTime& modified, char dateSeparator);
+// One letter per attribute set, in the order a, h, r, s.
+std::string AttributeText(std::uint32_t attributes);
+
+// Names and paths in the document: "<" and ">" become "&lt;" and "&gt;" so that a name cannot
+// add markup; every other character stays as it is.
+std::string EscapeMarkup(std::string_view text);
+
+}  // namespace tessory

@@ -1,0 +1,19 @@
+#pragma once
+#include "listing/file_system.h"
+
+namespace tessory {
+
+// The walk on a POSIX file system: dot-files are hidden, files the owner cannot write are
+// read-only, nothing is archived or system. Symbolic links to folders are not followed, so a
+// link cannot make the walk loop.
+class PosixFileSystem : public FileSystem {
+public:
+    bool ReadFolder(const std::string& folder, const std::function<void(const FileInfo&)>& onFile,
+                    std::vector<std::string>& subfolders) override;
+    // From a table of common extensions.
+    std::string TypeName(const std::string& fileName) override;
+    std::string JoinPath(const std::string& folder, const std::string& name) const override;
+    const char* PathSeparators() const override { return "/"; }
+};
+
+}  // namespace tessory

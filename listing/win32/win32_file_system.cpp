@@ -1,0 +1,95 @@
+#include "win32_file_system.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <algorithm>
+
+#include "platform/win32/wide_text_win32.h"
+
+namespace tessory {
+namespace {
+
+class FindHandle {
+public:
+    explicit FindHandle(HANDLE h) : handle_(h) {}
+    ~FindHandle() { if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_); }
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+    HANDLE Get() const { return handle_; }
+    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
+
+std::optional<DateTime> LocalTimeOf(const FILETIME& utc) {
+    FILETIME local;
+    SYSTEMTIME parts;
+    if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &parts)) return std::nullopt;
+    return DateTime{parts.wYear, parts.wMonth, parts.wDay, parts.wHour, parts.wMinute, parts.wSecond};
+}
+
+std::uint32_t AttributesOf(DWORD native) {
+    std::uint32_t attributes = 0;
+    if (native & FILE_ATTRIBUTE_ARCHIVE) attributes |= kAttrArchive;
+    if (native & FILE_ATTRIBUTE_HIDDEN) attributes |= kAttrHidden;
+    if (native & FILE_ATTRIBUTE_READONLY) attributes |= kAttrReadOnly;
+    if (native & FILE_ATTRIBUTE_SYSTEM) attributes |= kAttrSystem;
+    return attributes;
+}
+
+}  // namespace
+
+bool Win32FileSystem::ReadFolder(const std::string& folder, const std::function<void(const FileInfo&)>& onFile,
+                                 std::vector<std::string>& subfolders) {
+    std::wstring pattern = Widen(JoinPath(folder, "*"));
+    WIN32_FIND_DATAW data;
+    FindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                     FIND_FIRST_EX_LARGE_FETCH));
+    if (!find.Valid()) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    FileInfo file;
+    do {
+        const wchar_t* name = data.cFileName;
+        if (wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0) continue;
+        DWORD native = data.dwFileAttributes;
+        if (native & FILE_ATTRIBUTE_DIRECTORY) {
+            if (!(native & FILE_ATTRIBUTE_REPARSE_POINT)) subfolders.push_back(JoinPath(folder, Narrow(name)));
+            continue;
+        }
+        if (native & FILE_ATTRIBUTE_SYSTEM) continue;
+        file.name = Narrow(name);
+        file.length = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        file.modified = LocalTimeOf(data.ftLastWriteTime);
+        file.attributes = AttributesOf(native);
+        onFile(file);
+    } while (FindNextFileW(find.Get(), &data));
+    return true;
+}
+
+std::string Win32FileSystem::TypeName(const std::string& fileName) {
+    std::wstring wide = Widen(fileName);
+    size_t dot = wide.rfind(L'.');
+    std::wstring extension = dot == std::wstring::npos ? L"" : wide.substr(dot);
+    CharLowerBuffW(&extension[0], static_cast<DWORD>(extension.size()));
+    auto cached = typeNames_.find(extension);
+    if (cached != typeNames_.end()) return cached->second;
+
+    SHFILEINFOW info = {};
+    std::string type;
+    if (SHGetFileInfoW(wide.c_str(), 0, &info, sizeof info,
+                       SHGFI_TYPENAME | SHGFI_DISPLAYNAME | SHGFI_USEFILEATTRIBUTES)) {
+        std::wstring name(info.szTypeName, 80);
+        name.erase(std::remove(name.begin(), name.end(), L'\0'), name.end());
+        type = Narrow(name);
+    }
+    typeNames_.emplace(extension, type);
+    return type;
+}
+
+std::string Win32FileSystem::JoinPath(const std::string& folder, const std::string& name) const {
+    if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) return folder + name;
+    return folder + "\\" + name;
+}
+
+}  // namespace tessory

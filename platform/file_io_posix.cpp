@@ -1,0 +1,27 @@
+#include "file_io.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tessory {
+
+UniqueFile OpenFile(const std::string& path, const char* mode) {
+    return UniqueFile(std::fopen(path.c_str(), mode));
+}
+
+bool FileExists(const std::string& path) {
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool DeleteFileAt(const std::string& path) {
+    return ::unlink(path.c_str()) == 0 || !FileExists(path);
+}
+
+bool ReplaceFileWith(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+std::string ToFileText(const std::string& utf8) { return utf8; }
+
+}  // namespace tessory

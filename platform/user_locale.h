@@ -1,0 +1,18 @@
+#pragma once
+#include <string>
+
+namespace tessory {
+
+enum class DateOrder { MonthDayYear, DayMonthYear, YearMonthDay };
+
+// The parts of the user's regional settings that stored texts and the listing depend on.
+struct UserLocale {
+    char decimalSeparator = '.';
+    char dateSeparator = '/';
+    DateOrder dateOrder = DateOrder::MonthDayYear;
+};
+
+// The user's locale, read once per process (fixed US-style forms where the platform has no such rules).
+const UserLocale& CurrentUserLocale();
+
+}  // namespace tessory

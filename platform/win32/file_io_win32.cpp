@@ -1,0 +1,44 @@
+#include <windows.h>
+
+#include "../file_io.h"
+#include "wide_text_win32.h"
+
+namespace tessory {
+
+UniqueFile OpenFile(const std::string& path, const char* mode) {
+    std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
+    return UniqueFile(_wfopen(Widen(path).c_str(), wideMode.c_str()));
+}
+
+bool FileExists(const std::string& path) {
+    DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DeleteFileAt(const std::string& path) {
+    std::wstring wide = Widen(path);
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    // A hidden or read-only temporary file is still ours to replace.
+    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+        SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileW(wide.c_str()) != 0;
+}
+
+bool ReplaceFileWith(const std::string& from, const std::string& to) {
+    return MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
+}
+
+std::string ToFileText(const std::string& utf8) {
+    std::wstring wide = Widen(utf8);
+    if (wide.empty()) return {};
+    int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string ansi(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &ansi[0], n, nullptr,
+                        nullptr);
+    return ansi;
+}
+
+}  // namespace tessory
