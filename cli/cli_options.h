@@ -1,0 +1,36 @@
+#pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tessory {
+
+// Exit codes of the native tool.
+enum ExitCode : int {
+    kExitOk = 0,
+    kExitWriteFailed = 1,  // the listing could not be written
+    kExitUsage = 2,        // bad command line
+    kExitNoFolder = 3,     // the folder does not exist or is not a folder
+    kExitStopped = 130,    // interrupted (Ctrl-C): no document
+};
+
+struct SettingOverride {
+    std::string section;
+    std::string key;
+    std::string value;
+};
+
+struct CliOptions {
+    std::string folder;
+    std::string output;  // empty: standard output
+    std::vector<SettingOverride> overrides;
+    bool quiet = false;
+    bool help = false;
+};
+
+// Parses the arguments after the program name; on failure returns false and sets error.
+bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, std::string& error);
+
+extern const char kCliUsage[];
+
+}  // namespace tessory
