@@ -1,5 +1,6 @@
 #include "TextBuffer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -180,12 +181,19 @@ int TextBuffer::loadFile(const char* path, long offset, long maxBytes) {
         return -2;
     }
     if (maxBytes > 0 && want > maxBytes) want = maxBytes;
-    std::string bytes(static_cast<size_t>(want), '\0');
-    const size_t got = std::fread(&bytes[0], 1, bytes.size(), f);
+    // Read in chunks: the size a stream reports (a folder's, say) is not proof that the bytes exist.
+    std::string bytes;
+    char chunk[65536];
+    while (static_cast<long>(bytes.size()) < want) {
+        const size_t ask = static_cast<size_t>(std::min<long>(want - static_cast<long>(bytes.size()), sizeof chunk));
+        const size_t got = std::fread(chunk, 1, ask, f);
+        bytes.append(chunk, got);
+        if (got < ask) break;
+    }
     std::fclose(f);
-    bytes.resize(got);
+    const bool whole = static_cast<long>(bytes.size()) == want;
     bytes_ = std::move(bytes);
-    return got == static_cast<size_t>(want) ? 1 : -1;
+    return whole ? 1 : -1;
 }
 
 int TextBuffer::saveFile(const char* path) const {

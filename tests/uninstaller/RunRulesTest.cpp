@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sys/stat.h>
+
+#include "RunRules.h"
+#include "Wininit.h"
+
+using namespace corvel;
+
+namespace {
+
+TEST(SwitchesTest, SubstringsOfUpperCasedCommandLine) {
+    Switches s = parseSwitches(TextBuffer("\"C:\\x\\unins.exe\" /silently /noquery"));
+    EXPECT_TRUE(s.silent);
+    EXPECT_TRUE(s.noQuery);
+    EXPECT_FALSE(s.noRemove);
+    EXPECT_TRUE(parseSwitches(TextBuffer("u.exe /NoRemove")).noRemove);
+}
+
+struct VetoCase {
+    const char* command;
+    uint32_t exitCode;
+    bool passes;
+};
+
+class PreRemovalVerdict : public testing::TestWithParam<VetoCase> {};
+
+TEST_P(PreRemovalVerdict, ByKindOfCommand) {
+    EXPECT_EQ(preRemovalPasses(TextBuffer(GetParam().command), GetParam().exitCode), GetParam().passes)
+        << GetParam().command << " exit " << GetParam().exitCode;
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, PreRemovalVerdict,
+                         testing::Values(VetoCase{"C:\\check.EXE", 0, false}, VetoCase{"C:\\check.EXE", 1, true},
+                                         VetoCase{"C:\\check.BAT", 0, true}, VetoCase{"C:\\check.BAT", 1, false},
+                                         VetoCase{"C:\\check.CMD", 0, true},
+                                         VetoCase{"C:\\run.EXE C:\\check.BAT", 0, false},
+                                         VetoCase{"C:\\check.bat", 0, false}));
+
+TEST(PreRemovalTest, RunCodesThatSkipTheCommand) {
+    EXPECT_FALSE(shouldRunPreRemoval("100", "x.exe"));
+    EXPECT_FALSE(shouldRunPreRemoval("101", "x.exe"));
+    EXPECT_FALSE(shouldRunPreRemoval("", "x.exe"));
+    EXPECT_FALSE(shouldRunPreRemoval("7", ""));
+    EXPECT_TRUE(shouldRunPreRemoval("1000", "x.exe"));
+}
+
+TEST(DetailsTextTest, OnlyNonEmptyLogsWithoutFinalBreak) {
+    const TextBuffer headings[3] = {"Files:", "Folders:", "Keys:"};
+    const TextBuffer logs[3] = {"a\r\n", "", "K\r\n"};
+    EXPECT_EQ(buildDetailsText(headings, logs).str(), "Files:\r\na\r\n\r\nKeys:\r\nK\r\n");
+    EXPECT_EQ(stripCaptionMarks("&Details...").str(), "Details");
+}
+
+TEST(WininitTest, AddsUnderLastRenameSectionOnce) {
+    TextBuffer ini("[Other]\r\nx=1\r\n[rename]\r\nNUL=C:\\OLD\r\n");
+    ASSERT_TRUE(addRenameEntry(ini, "C:\\A~1.DLL"));
+    EXPECT_EQ(ini.str(), "[Other]\r\nx=1\r\n[rename]\r\nNUL=C:\\A~1.DLL\r\nNUL=C:\\OLD\r\n");
+    EXPECT_FALSE(addRenameEntry(ini, "C:\\A~1.DLL"));
+    ASSERT_TRUE(addRenameEntry(ini, "C:\\B.DLL"));
+    EXPECT_EQ(ini.find("[rename]\r\nNUL=C:\\B.DLL\r\nNUL=C:\\A~1.DLL\r\n", 0, false) >= 0, true);
+}
+
+TEST(WininitTest, AppendsSectionWhenMissingOrHeaderIsLastLine) {
+    TextBuffer ini("[Other]\r\nx=1");
+    ASSERT_TRUE(addRenameEntry(ini, "C:\\A.DLL"));
+    EXPECT_EQ(ini.str(), "[Other]\r\nx=1\r\n[Rename]\r\nNUL=C:\\A.DLL\r\n");
+    TextBuffer bare("[Rename]");
+    ASSERT_TRUE(addRenameEntry(bare, "C:\\A.DLL"));
+    EXPECT_EQ(bare.str(), "[Rename]\r\nNUL=C:\\A.DLL\r\n");
+}
+
+TEST(WininitTest, FileMissingEmptyOrUnreadable) {
+    const std::string path = testing::TempDir() + "corvel_wininit.ini";
+    std::remove(path.c_str());
+    ASSERT_TRUE(scheduleInWininit(path.c_str(), false, "C:\\A.DLL"));
+    TextBuffer back;
+    back.loadFile(path.c_str());
+    EXPECT_EQ(back.str(), "[Rename]\r\nNUL=C:\\A.DLL");
+    ASSERT_TRUE(scheduleInWininit(path.c_str(), true, "C:\\B.DLL"));
+    back.loadFile(path.c_str());
+    EXPECT_EQ(back.str(), "[Rename]\r\nNUL=C:\\B.DLL\r\nNUL=C:\\A.DLL");
+    std::remove(path.c_str());
+
+    // A wininit.ini that exists but cannot be read whole (here a folder) is left alone.
+    const std::string folder = testing::TempDir() + "corvel_wininit_dir.ini";
+    ::mkdir(folder.c_str(), 0700);
+    EXPECT_FALSE(scheduleInWininit(folder.c_str(), true, "C:\\A.DLL"));
+    struct stat info {};
+    EXPECT_EQ(::stat(folder.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    ::rmdir(folder.c_str());
+}
+
+}  // namespace

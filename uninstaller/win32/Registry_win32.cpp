@@ -1,0 +1,96 @@
+#include "Registry_win32.h"
+
+namespace corvel {
+
+namespace {
+
+constexpr DWORD kMaxKeyName = 261;
+
+HKEY hkey(RegistryAccess::Key key) { return static_cast<HKEY>(key); }
+
+RegistryAccess::Open openKey(RegistryAccess::Key parent, const std::string& name, REGSAM access,
+                             RegistryAccess::Key& out) {
+    HKEY key = nullptr;
+    const LONG rc = RegOpenKeyExA(hkey(parent), name.c_str(), 0, access, &key);
+    if (rc == ERROR_SUCCESS) {
+        out = key;
+        return RegistryAccess::Open::kOk;
+    }
+    return rc == ERROR_ACCESS_DENIED ? RegistryAccess::Open::kDenied : RegistryAccess::Open::kMissing;
+}
+
+}  // namespace
+
+RegistryAccess::Key Win32Registry::root(int index) {
+    static const HKEY roots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS};
+    return roots[index];
+}
+
+RegistryAccess::Open Win32Registry::openForChange(Key parent, const std::string& name, Key& out) {
+    return openKey(parent, name, kChangeAccess, out);
+}
+
+RegistryAccess::Open Win32Registry::openReadOnly(Key parent, const std::string& name, Key& out) {
+    return openKey(parent, name, KEY_READ, out);
+}
+
+void Win32Registry::close(Key key) {
+    if (key) RegCloseKey(hkey(key));
+}
+
+void Win32Registry::deleteValue(Key key, const std::string& name) { RegDeleteValueA(hkey(key), name.c_str()); }
+
+// A name longer than the buffer still proves that a subkey or value is there.
+bool Win32Registry::hasSubkey(Key key) {
+    char name[kMaxKeyName];
+    DWORD size = kMaxKeyName;
+    const LONG rc = RegEnumKeyExA(hkey(key), 0, name, &size, nullptr, nullptr, nullptr, nullptr);
+    return rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA;
+}
+
+bool Win32Registry::hasValue(Key key) {
+    char name[kMaxKeyName];
+    DWORD size = kMaxKeyName;
+    const LONG rc = RegEnumValueA(hkey(key), 0, name, &size, nullptr, nullptr, nullptr, nullptr);
+    return rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA;
+}
+
+std::vector<std::string> Win32Registry::subkeyNames(Key key) {
+    std::vector<std::string> names;
+    for (DWORD i = 0;; ++i) {
+        char name[kMaxKeyName];
+        DWORD size = kMaxKeyName;
+        if (RegEnumKeyExA(hkey(key), i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.emplace_back(name, size);
+    }
+    return names;
+}
+
+bool Win32Registry::deleteKey(Key parent, const std::string& name) {
+    return RegDeleteKeyA(hkey(parent), name.c_str()) == ERROR_SUCCESS;
+}
+
+bool Win32SharedCounts::open() {
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, kChangeAccess, key_.out()) == ERROR_SUCCESS;
+}
+
+bool Win32SharedCounts::read(const std::string& path, uint32_t& count) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    DWORD type = 0;
+    if (RegQueryValueExA(key_.get(), path.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+        size != sizeof value) {
+        return false;
+    }
+    count = value;
+    return true;
+}
+
+void Win32SharedCounts::write(const std::string& path, uint32_t count) {
+    const DWORD value = count;
+    RegSetValueExA(key_.get(), path.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
+void Win32SharedCounts::remove(const std::string& path) { RegDeleteValueA(key_.get(), path.c_str()); }
+
+}  // namespace corvel

@@ -1,0 +1,342 @@
+#include "Run_win32.h"
+
+#include <memory>
+#include <new>
+#include <string>
+
+#include "Closing_win32.h"
+#include "Dialogs_win32.h"
+#include "FileSystem_win32.h"
+#include "Handles_win32.h"
+#include "ProgressWindow.h"
+#include "RecordFormat.h"
+#include "Registry_win32.h"
+#include "RestartDelete_win32.h"
+#include "RunRules.h"
+#include "SystemLibraries_win32.h"
+#include "Text_win32.h"
+
+namespace corvel {
+
+namespace {
+
+enum class ReadResult { kOk, kCannotOpen, kNoMemory, kCorrupt };
+
+std::string modulePath() {
+    char path[MAX_PATH + 1] = {};
+    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return std::string(path, n <= MAX_PATH ? n : 0);
+}
+
+// Reads and unwraps the stored record at the end of `path`.
+ReadResult readRecord(const std::string& path, TextBuffer& plain) {
+    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file.valid()) return ReadResult::kCannotOpen;
+    LARGE_INTEGER size = {};
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 4 || size.QuadPart > 0x7FFFFFFF) return ReadResult::kCorrupt;
+    const DWORD total = static_cast<DWORD>(size.QuadPart);
+    unsigned char tail[4] = {};
+    DWORD got = 0;
+    SetFilePointer(file.get(), static_cast<LONG>(total - 4), nullptr, FILE_BEGIN);
+    if (!ReadFile(file.get(), tail, 4, &got, nullptr) || got != 4) return ReadResult::kCorrupt;
+    const DWORD start = tail[0] | (tail[1] << 8) | (tail[2] << 16) | (static_cast<DWORD>(tail[3]) << 24);
+    // An offset past the trailer would make the stored record's length negative.
+    if (start > total - 4) return ReadResult::kCorrupt;
+    const DWORD length = total - 4 - start;
+    std::string stored;
+    try {
+        stored.resize(length);
+    } catch (const std::bad_alloc&) {
+        return ReadResult::kNoMemory;
+    }
+    SetFilePointer(file.get(), static_cast<LONG>(start), nullptr, FILE_BEGIN);
+    if (length > 0 && (!ReadFile(file.get(), &stored[0], length, &got, nullptr) || got != length)) return ReadResult::kCorrupt;
+    file.reset();
+    TextBuffer inner;
+    if (!unwrapLayer(TextBuffer(std::move(stored)), inner) || !unwrapLayer(inner, plain) || plain.length() < 2)
+        return ReadResult::kCorrupt;
+    return ReadResult::kOk;
+}
+
+// Takes and dispatches what is queued, without waiting. A quit request posted before the
+// end of the run is dropped here: closing does not stop a removal half way.
+void processPending(HWND window) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) continue;
+        if (window && IsDialogMessageA(window, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+class Run : public ProgressWindowEvents {
+public:
+    Run(HINSTANCE instance, const char* commandLine) : instance_(instance) {
+        switches_ = parseSwitches(TextBuffer(commandLine ? commandLine : ""));
+    }
+
+    int execute();
+
+    bool onInitialise(ProgressWindow& window) override {
+        for (int id = control::kFirstStatusMark; id <= control::kLastStatusMark; ++id) window.showControl(id, false);
+        window.showControl(control::kEndNotice, false);
+        window.showControl(control::kProblemsNotice, false);
+        window.enableControl(control::kDetails, false);
+        window.enableControl(control::kClose, false);
+        TextBuffer product(window.controlTextUtf8(control::kProduct));
+        substituteFirst(product, product_.name);
+        window.setControlTextUtf8(control::kProduct, product.str());
+        return true;
+    }
+
+    bool onClose(ProgressWindow&) override {
+        closingActions();
+        return true;
+    }
+
+    bool onCommand(ProgressWindow& window, int controlId) override {
+        if (controlId == control::kDetails) {
+            showDetails(instance_, owner(),
+                        makeDetailsContent(record_.strings, logs_, window.controlTextUtf8(control::kClose),
+                                           window.controlTextUtf8(control::kDetails)));
+            return true;
+        }
+        if (controlId == control::kClose) {
+            closingActions();
+            return true;
+        }
+        return false;
+    }
+
+private:
+    HWND owner() const { return window_ ? static_cast<HWND>(window_->handle()) : nullptr; }
+    std::string text(int32_t key) const { return record_.strings.lookup(key).str(); }
+
+    void message(const char* text, UINT flags) {
+        if (!switches_.silent) messageBoxUtf8(nullptr, text, caption_.str(), flags);
+    }
+
+    void closingActions() {
+        runClosingActions(owner(), restartNeeded_, text(record::kRestartQuestion), caption_.str());
+    }
+
+    void showMark(int id) {
+        if (switches_.silent) return;
+        if (window_) window_->showControl(id, true);
+        processPending(owner());
+    }
+
+    bool preRemovalVetoes();
+    void buildWindow();
+    void moveOutOfFolder();
+    void scheduleOwnDeletion();
+    void scheduleRestartDelete(const std::string& path);
+    int finish();
+
+    HINSTANCE instance_;
+    Switches switches_;
+    TextBuffer caption_{kDefaultCaption};
+    PlainRecord record_;
+    ProductLine product_;
+    Sections sections_;
+    RemovalLogs logs_;
+    bool restartNeeded_ = false;
+    std::string ownPath_;
+    UniqueHandle mutex_;
+    std::unique_ptr<ProgressWindow> window_;
+};
+
+bool Run::preRemovalVetoes() {
+    if (!shouldRunPreRemoval(product_.runCode, product_.command)) return false;
+    std::string command = product_.command.str();
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE, nullptr, nullptr,
+                        &startup, &info)) {
+        return false;
+    }
+    UniqueHandle process(info.hProcess);
+    UniqueHandle thread(info.hThread);
+    for (;;) {
+        const DWORD woke = MsgWaitForMultipleObjects(1, &info.hProcess, FALSE, INFINITE, QS_ALLINPUT);
+        if (woke != WAIT_OBJECT_0 + 1) break;
+        MSG msg;
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) return true;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    Sleep(50);
+    DWORD code = 1;
+    if (!GetExitCodeProcess(process.get(), &code)) code = 1;
+    return !preRemovalPasses(product_.command, code);
+}
+
+void Run::buildWindow() {
+    window_ = createProgressWindow();
+    if (!window_) return;
+    WindowSource source;
+    source.windowTemplate = {reinterpret_cast<const unsigned char*>(record_.windowTemplate.data()),
+                             static_cast<size_t>(record_.windowTemplate.length())};
+    source.images = &record_.images;
+    source.language = record_.strings.language();
+    source.captionUtf8 = caption_.str();
+    if (window_->build(source, *this, instance_) != 1 || !window_->handle()) {
+        window_.reset();
+        return;
+    }
+    window_->setTitleUtf8(caption_.str());
+    processPending(owner());
+}
+
+void Run::moveOutOfFolder() {
+    TextBuffer folder = folderOf(TextBuffer(ownPath_));
+    char windows[MAX_PATH + 1] = {};
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    TextBuffer windowsFolder(windows);
+    folder.upperCase();
+    windowsFolder.upperCase();
+    if (folder == windowsFolder) return;
+    char temp[MAX_PATH + 1] = {};
+    char name[MAX_PATH + 1] = {};
+    const DWORD n = GetTempPathA(MAX_PATH, temp);
+    if (n == 0 || n > MAX_PATH || !GetTempFileNameA(temp, "uni", 0, name)) return;
+    DeleteFileA(name);
+    if (MoveFileA(ownPath_.c_str(), name)) ownPath_ = name;
+}
+
+void Run::scheduleRestartDelete(const std::string& path) {
+    // When not even wininit.ini could take it, the user at least sees the file in the details.
+    if (!deleteAtRestart(path)) appendUniqueLine(logs_.files, TextBuffer(path));
+}
+
+void Run::scheduleOwnDeletion() {
+    const std::string bak = ownPath_ + ".bak";
+    SetFileAttributesA(bak.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(bak.c_str());
+    if (MoveFileA(ownPath_.c_str(), bak.c_str())) ownPath_ = bak;
+    scheduleRestartDelete(ownPath_);
+}
+
+int Run::execute() {
+    initCommonControls();
+    ntFamily();
+    ownPath_ = modulePath();
+    TextBuffer plain;
+    switch (readRecord(ownPath_, plain)) {
+    case ReadResult::kCannotOpen:
+        message(kCannotRead, MB_OK | MB_ICONERROR);
+        return 0;
+    case ReadResult::kNoMemory:
+        message(kOutOfMemory, MB_OK | MB_ICONERROR);
+        return 0;
+    case ReadResult::kCorrupt:
+        message(kCorrupt, MB_OK | MB_ICONERROR);
+        return 0;
+    case ReadResult::kOk:
+        break;
+    }
+    parsePlainRecord(plain, record_);
+    plain = TextBuffer();
+    if (!record_.hasHeader) switches_.silent = true;
+    product_ = readProductLine(record_.body);
+    sections_ = splitSections(record_.body);
+
+    TextBuffer caption = record_.strings.lookup(record::kWindowTitle);
+    substituteFirst(caption, product_.name);
+    caption_ = limitCaption(caption);
+
+    const std::string mutexName = "cvun_" + std::string(product_.name.c_str()) + "_mutex";
+    mutex_.reset(CreateMutexA(nullptr, TRUE, mutexName.c_str()));
+    if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+
+    if (!switches_.silent && !switches_.noQuery) {
+        TextBuffer question = record_.strings.lookup(record::kConfirm);
+        substituteFirst(question, product_.name);
+        if (messageBoxUtf8(nullptr, question.str(), caption_.str(), MB_YESNO | MB_ICONQUESTION) == IDNO) return 0;
+    }
+    if (preRemovalVetoes()) return 0;
+    if (!switches_.silent) buildWindow();
+
+    Win32Registry registry;
+    if (ntFamily() && !sections_.registry.empty() &&
+        !walkRegistryTree(registry, sections_.registry, WalkMode::kCheck, nullptr)) {
+        if (!switches_.silent) messageBoxUtf8(owner(), text(record::kRegistryCheckFailed), caption_.str(), MB_OK);
+        return 0;
+    }
+    showMark(61);
+
+    Win32FileSystem fs;
+    {
+        Win32SharedCounts counts;
+        const bool opened = counts.open();
+        SharedFileDialog dialog(instance_, owner(), record_.strings);
+        removeSharedFiles(sections_.shared, opened ? &counts : nullptr, fs, switches_.silent ? nullptr : &dialog,
+                          switches_.silent);
+    }
+    showMark(62);
+
+    if (sections_.backups.length() > 2) {
+        const bool restore = !switches_.silent &&
+                             messageBoxUtf8(owner(), text(record::kRestoreQuestion), caption_.str(), MB_YESNO) == IDYES;
+        processBackups(sections_.backups, fs, restore);
+    }
+    showMark(63);
+
+    removeFiles(sections_.files, fs, logs_);
+    showMark(64);
+
+    if (!switches_.noRemove) moveOutOfFolder();
+    SetCurrentDirectoryA("c:\\");
+    removeDirectories(sections_.directories, fs, logs_);
+    showMark(65);
+
+    if (!sections_.registry.empty()) walkRegistryTree(registry, sections_.registry, WalkMode::kDelete, &logs_.keys);
+    if (!switches_.noRemove) scheduleOwnDeletion();
+
+    int pos = 0;
+    const TextBuffer inUse = logs_.inUse;
+    while (inUse.validPosition(pos)) {
+        const TextBuffer line = inUse.readLine(&pos, false);
+        if (line.length() > 3) scheduleRestartDelete(line.str());
+    }
+    restartNeeded_ = !logs_.inUse.empty();
+    return finish();
+}
+
+int Run::finish() {
+    if (switches_.silent) return 1;
+    HWND window = owner();
+    if (window_) {
+        window_->enableControl(control::kClose, true);
+        window_->makeDefaultAndFocus(control::kClose);
+        window_->showControl(control::kEndNotice, true);
+        if (logs_.anyNotRemoved()) {
+            window_->enableControl(control::kDetails, true);
+            window_->showControl(control::kProblemsNotice, true);
+        }
+    } else {
+        // Without a window nobody could close it: the closing actions follow at once.
+        closingActions();
+    }
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (window && IsDialogMessageA(window, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return msg.message == WM_QUIT ? static_cast<int>(msg.wParam) : 1;
+}
+
+}  // namespace
+
+int runUninstaller(HINSTANCE instance, const char* commandLine) {
+    restrictLibrarySearch();
+    Run run(instance, commandLine);
+    return run.execute();
+}
+
+}  // namespace corvel
