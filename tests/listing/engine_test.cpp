@@ -1,0 +1,298 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "fakes.h"
+#include "listing/document.h"
+#include "listing/folder_level.h"
+#include "listing/listing_engine.h"
+#include "settings/memory_store.h"
+#include "settings/setting_keys.h"
+
+namespace tessory {
+namespace {
+
+const std::string kHead =
+    "<html><head><style>\r\n"
+    ".dir{font-family:Tahoma; font-weight:bold; font-size:10pt; color:#FFFFFF; background:#000000;}"
+    ".file{font-family:Tahoma; font-size:10pt; color:#000000; background:#BFBFBF;}"
+    ".fileodd{font-family:Tahoma; font-size:10pt; color:#000000; background:#FFFFFF;}"
+    ".summary{font-family:Tahoma; font-size:10pt; color:#000000; background:#BFBFBF;}"
+    "body{font-family:Tahoma; background:#FFFFFF;}</style></head><body>";
+const std::string kTable = "<table border=\"0\" cellspacing=\"1\" cellpadding=\"3\" width=\"100%\">";
+const std::string kHeadingRow = kTable +
+    "<tr><td width=\"35%\"><b>Name</b></td><td width=\"20%\"><b>Type</b></td>"
+    "<td width=\"10%\"><b>Size</b></td><td width=\"12%\"><b>Date</b></td></tr></table>";
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+size_t Count(const std::string& text, const std::string& piece) {
+    size_t n = 0;
+    for (size_t pos = text.find(piece); pos != std::string::npos; pos = text.find(piece, pos + 1)) ++n;
+    return n;
+}
+
+class EngineTest : public ::testing::Test {
+protected:
+    EngineTest() : host(scratch.File("myTmpFile.htm")), engine(fs, host, store) {}
+
+    std::string Run(const std::string& folder = "C:\\Data", std::int16_t mode = 2) {
+        outcome = engine.BuildListing(folder, mode);
+        return ReadAll(host.TemporaryFilePath());
+    }
+    void Set(const SettingKey& key, const std::string& value) { store.Write(key.section, key.name, value); }
+
+    ScratchFolder scratch;
+    FakeFileSystem fs;
+    MemoryStore store;
+    RecordingHost host;
+    ListingEngine engine;
+    RunOutcome outcome = RunOutcome::WriteFailed;
+};
+
+TEST_F(EngineTest, TwoFilesWithDefaultsGiveTheExactDocument) {
+    auto& data = fs.Add("C:\\Data");
+    data.files = {FakeFileSystem::File("b.txt", 1024), FakeFileSystem::File("a & b.doc", 100, {2003, 11, 20, 8, 5, 0})};
+    std::string document = Run();
+    std::string section =
+        "<table border=\"0\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\"><tr><td class=\"dir\">C:\\Data</td></tr></table>\r\n" +
+        kTable +
+        "<tr class=\"fileOdd\"><td width=\"35%\">b.txt</td><td width=\"20%\">Type txt</td><td width=\"10%\">1.0 KB</td>"
+        "<td width=\"12%\">02/03/2004</td></tr>\r\n"
+        "<tr class=\"file\"><td width=\"35%\">a & b.doc</td><td width=\"20%\">Type doc</td><td width=\"10%\">100 Bytes</td>"
+        "<td width=\"12%\">11/20/2003</td></tr>\r\n"
+        "</table>\r\n" + kTable +
+        "<tr class=\"summary\"><td>Files: 2, Total Size: 1124 bytes.</td></tr></table><br><br>\r\n";
+    std::string expected = kHead + "\r\n<h2>Listing of C:\\Data</h2>\r\n" + kHeadingRow + "\r\n" + section +
+        "\r\n<br>" + kTable + "<tr class=\"dir\"><td>Total Files: 2, Total Folders : 1, "
+        "Total Size: 1124 bytes.</td></tr></table></body></html>";
+    EXPECT_EQ(document, expected);
+    EXPECT_EQ(outcome, RunOutcome::Finished);
+    EXPECT_EQ(host.busyChanges, (std::vector<bool>{true, false}));
+    EXPECT_EQ(host.statusTexts, (std::vector<std::string>{"C:\\Data", ""}));
+}
+
+TEST_F(EngineTest, ModeShowHandsTheTemporaryFileToTheHost) {
+    fs.Add("C:\\Data");
+    Run("C:\\Data", kOutputShow);
+    EXPECT_EQ(host.shown, std::vector<std::string>{host.TemporaryFilePath()});
+}
+
+TEST_F(EngineTest, SaveReplacesALongerFileAndCancelWritesNothing) {
+    fs.Add("C:\\Data").files = {FakeFileSystem::File("a.txt")};
+    std::string target = scratch.File("saved.html");
+    std::ofstream(target) << std::string(100000, 'x');
+    host.savePath = target;
+    std::string document = Run("C:\\Data", kOutputSave);
+    EXPECT_EQ(ReadAll(target), document);
+    EXPECT_EQ(host.saved, std::vector<std::string>{target});
+
+    host.savePath.reset();
+    Run("C:\\Data", kOutputSave);
+    EXPECT_EQ(outcome, RunOutcome::SaveCancelled);
+    EXPECT_EQ(host.saved.size(), 1u);
+}
+
+TEST_F(EngineTest, EmptyWalkGivesTheEmptyDocumentWithZeroTotals) {
+    fs.Add("C:\\Data");
+    Set(key::kFolInclude, "");
+    std::string document = Run();
+    EXPECT_EQ(outcome, RunOutcome::Finished);
+    EXPECT_NE(document.find("</h2>\r\n" + kHeadingRow + "\r\n\r\n<br>"), std::string::npos);
+    EXPECT_NE(document.find("Total Files: 0, Total Folders : 0, Total Size: 0 bytes."), std::string::npos);
+}
+
+TEST_F(EngineTest, StopEndsTheRunWithoutADocumentAndTheNextRunStartsAfresh) {
+    auto& data = fs.Add("C:\\Data");
+    data.files = {FakeFileSystem::File("a.txt")};
+    fs.Add("C:\\Data\\Sub").files = {FakeFileSystem::File("b.txt")};
+    host.onEvents = [&] { engine.RequestStop(); };
+    std::string partial = Run();
+    EXPECT_EQ(outcome, RunOutcome::Stopped);
+    EXPECT_TRUE(host.shown.empty());
+    EXPECT_EQ(partial.find("<html>"), std::string::npos);
+    EXPECT_EQ(Count(partial, "class=\"dir\""), 1u);  // the folder being built is finished
+
+    host.onEvents = nullptr;
+    std::string full = Run("C:\\Data", kOutputShow);
+    EXPECT_EQ(outcome, RunOutcome::Finished);
+    EXPECT_EQ(engine.Totals().files, 2);
+    EXPECT_EQ(engine.Totals().folders, 2);
+}
+
+TEST_F(EngineTest, ASecondRunDuringARunIsRefused) {
+    fs.Add("C:\\Data").files = {FakeFileSystem::File("a.txt")};
+    RunOutcome inner = RunOutcome::Finished;
+    host.onEvents = [&] {
+        host.onEvents = nullptr;
+        inner = engine.BuildListing("C:\\Data", kOutputShow);
+    };
+    Run();
+    EXPECT_EQ(inner, RunOutcome::Refused);
+    EXPECT_EQ(outcome, RunOutcome::Finished);
+    EXPECT_FALSE(engine.Running());
+}
+
+TEST_F(EngineTest, CountsBeyondSixteenBitsAndLengthsBeyondFourGiB) {
+    auto& data = fs.Add("C:\\Data");
+    data.files.assign(40000, FakeFileSystem::File("same.bin", 1));
+    data.files.push_back(FakeFileSystem::File("huge.iso", 5000000000ull));
+    Set(key::kFileInclude, "huge.iso");
+    std::string document = Run();
+    EXPECT_NE(document.find("Files: 40001, Total Size: 5000040000 bytes."), std::string::npos);
+    EXPECT_NE(document.find("<td width=\"10%\">4.7 GB</td>"), std::string::npos);
+}
+
+TEST_F(EngineTest, MarkupInNamesAndPathsIsEscapedAndPlaceholdersInNamesStay) {
+    fs.Add("/data/<i>").files = {FakeFileSystem::File("<script>##TYPE##.txt")};
+    std::string document = Run("/data/<i>");
+    EXPECT_EQ(document.find("<script>"), std::string::npos);
+    EXPECT_EQ(document.find("<i>"), std::string::npos);
+    EXPECT_NE(document.find("<h2>Listing of /data/&lt;i&gt;</h2>"), std::string::npos);
+    EXPECT_NE(document.find(">&lt;script&gt;##TYPE##.txt</td>"), std::string::npos);
+}
+
+TEST_F(EngineTest, UnreadableFolderGivesAnEmptySectionAndTheWalkGoesOn) {
+    fs.Add("C:\\Data").files = {FakeFileSystem::File("a.txt")};
+    fs.Add("C:\\Data\\Locked").readable = false;
+    fs.Add("C:\\Data\\Open").files = {FakeFileSystem::File("b.txt")};
+    std::string document = Run();
+    EXPECT_NE(document.find("Locked</td></tr></table>\r\n" + kTable + "</table>"), std::string::npos);
+    EXPECT_NE(document.find("C:\\Data\\Open</td>"), std::string::npos);
+    EXPECT_EQ(engine.Totals().folders, 3);
+}
+
+TEST_F(EngineTest, FileWhoseLengthCannotBeReadIsCountedWithoutBytes) {
+    FileInfo gone{"gone.txt", std::nullopt, std::nullopt, std::nullopt};
+    fs.Add("C:\\Data").files = {gone, FakeFileSystem::File("a.txt", 7)};
+    std::string document = Run();
+    EXPECT_NE(document.find("<td width=\"35%\">gone.txt</td><td width=\"20%\">Type txt</td><td width=\"10%\"></td>"
+                            "<td width=\"12%\"></td>"),
+              std::string::npos);
+    EXPECT_NE(document.find("Files: 2, Total Size: 7 bytes."), std::string::npos);
+}
+
+TEST_F(EngineTest, RowsAlternateAndRestartPerFolder) {
+    fs.Add("C:\\Data").files = {FakeFileSystem::File("1"), FakeFileSystem::File("2"), FakeFileSystem::File("3")};
+    fs.Add("C:\\Data\\Sub").files = {FakeFileSystem::File("4")};
+    std::string document = Run();
+    size_t second = document.find("Sub</td>");
+    std::string first = document.substr(0, second);
+    EXPECT_EQ(Count(first, "<tr class=\"fileOdd\">"), 2u);
+    EXPECT_EQ(Count(first, "<tr class=\"file\">"), 1u);
+    EXPECT_NE(document.find("<tr class=\"fileOdd\"><td width=\"35%\">4<", second), std::string::npos);
+}
+
+struct RecursionCase {
+    const char* recurse;
+    const char* depth;
+    int folders;
+};
+
+class RecursionTest : public EngineTest, public ::testing::WithParamInterface<RecursionCase> {};
+
+TEST_P(RecursionTest, LimitsTheLevelsListed) {
+    fs.Add("C:\\");
+    fs.Add("C:\\A");
+    fs.Add("C:\\A\\B");
+    fs.Add("C:\\A\\B\\C");
+    Set(key::kRecurse, GetParam().recurse);
+    if (GetParam().depth) Set(key::kRecurseDepth, GetParam().depth);
+    Run("C:\\");
+    EXPECT_EQ(engine.Totals().folders, GetParam().folders);
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, RecursionTest,
+                         ::testing::Values(RecursionCase{"Infinite", nullptr, 4}, RecursionCase{"No", nullptr, 1},
+                                           RecursionCase{"infinite", nullptr, 1}, RecursionCase{"", nullptr, 1},
+                                           RecursionCase{"Depth", nullptr, 4}, RecursionCase{"Depth", "0", 1},
+                                           RecursionCase{"Depth", "1", 2}, RecursionCase{"Depth", "1.5", 3},
+                                           RecursionCase{"Depth", "-1", 4}, RecursionCase{"Depth", "-2", 0},
+                                           RecursionCase{"Depth", "", 1}, RecursionCase{"Depth", "99999", 4}));
+
+TEST_F(EngineTest, FolderSkippedByTheFilterHidesItsSubtree) {
+    fs.Add("C:\\Data");
+    fs.Add("C:\\Data\\Backup");
+    fs.Add("C:\\Data\\Backup\\Music");
+    fs.Add("C:\\Data\\Music");
+    Set(key::kFolExclude, "*\\backup");
+    std::string document = Run();
+    EXPECT_EQ(engine.Totals().folders, 2);
+    EXPECT_EQ(document.find("Backup"), std::string::npos);
+}
+
+TEST_F(EngineTest, SortOrderFollowsTheFirstFlagThatReadsOne) {
+    fs.Add("C:\\Data").files = {FakeFileSystem::File("b.txt", 2048, {2003, 11, 20, 0, 0, 0}),
+                                FakeFileSystem::File("C.doc", 900, {2004, 2, 3, 0, 0, 0}),
+                                FakeFileSystem::File("a.zip", 1572864, {2004, 1, 15, 0, 0, 0})};
+    auto order = [&] {
+        std::string d = Run();
+        return std::vector<size_t>{d.find(">b.txt<"), d.find(">C.doc<"), d.find(">a.zip<")};
+    };
+    auto v = order();  // enumeration order
+    EXPECT_TRUE(v[0] < v[1] && v[1] < v[2]);
+    Set(key::kNoOrder, "0");  // nothing reads 1: by name
+    v = order();
+    EXPECT_TRUE(v[2] < v[0] && v[0] < v[1]);
+    Set(key::kNameOrder, "1");
+    Set(key::kSizeOrder, "1");  // the earlier flag wins
+    v = order();
+    EXPECT_TRUE(v[2] < v[0] && v[0] < v[1]);
+    Set(key::kNameOrder, "0");  // size texts: "1.5 MB" < "2.0 KB" < "900 Bytes"
+    v = order();
+    EXPECT_TRUE(v[2] < v[0] && v[0] < v[1]);
+    Set(key::kSizeOrder, "0");
+    Set(key::kDateOrder, "1");  // "01/15/2004" < "02/03/2004" < "11/20/2003"
+    v = order();
+    EXPECT_TRUE(v[2] < v[1] && v[1] < v[0]);
+    Set(key::kNoOrder, "1");  // back to enumeration order without a new engine
+    v = order();
+    EXPECT_TRUE(v[0] < v[1] && v[1] < v[2]);
+}
+
+TEST_F(EngineTest, ColumnsAndHeadingsFollowTheDisplayFlags) {
+    fs.Add("C:\\Data").files = {FakeFileSystem::File("r.txt", 5, {2004, 2, 3, 0, 0, 0}, kAttrArchive | kAttrReadOnly)};
+    for (const SettingKey* k : {&key::kName, &key::kType, &key::kSize, &key::kDateTime}) Set(*k, "0");
+    std::string document = Run();
+    EXPECT_NE(document.find(kTable + "<tr></tr></table>"), std::string::npos);
+    EXPECT_NE(document.find("<tr class=\"fileOdd\"></tr>"), std::string::npos);
+
+    Set(key::kExt, "1");
+    Set(key::kAttrib, "1");
+    Set(key::kAttribStr, "");
+    document = Run();
+    EXPECT_NE(document.find("<tr><td width=\"6%\"><b>Ext</b></td><td width=\"6%\"><b></b></td></tr>"), std::string::npos);
+    EXPECT_NE(document.find("<tr class=\"fileOdd\"><td width=\"6%\">txt</td><td width=\"6%\">ar</td></tr>"),
+              std::string::npos);
+}
+
+TEST_F(EngineTest, StyleSheetUsesStoredColoursFontsAndRoundedSizes) {
+    Set(key::kFolBack, "255");
+    Set(key::kFolFont, "Verdana");
+    Set(key::kFileFontSize, "10.5");
+    Set(key::kFolFontSize, "11.5");
+    Set(key::kBodyBack, "not a colour");
+    ListingSettings settings = ReadListingSettings(store, LocalNow());
+    std::string head = DocumentHead(settings);
+    EXPECT_NE(head.find(".dir{font-family:Verdana; font-weight:bold; font-size:12pt; color:#FFFFFF; background:#FF0000;}"),
+              std::string::npos);
+    EXPECT_NE(head.find(".file{font-family:Tahoma; font-size:10pt;"), std::string::npos);
+    EXPECT_NE(head.find("body{font-family:Verdana; background:#FFFFFF;}"), std::string::npos);
+}
+
+TEST(FolderLevelTest, CountsStepsBelowTheStartFolder) {
+    EXPECT_EQ(FolderLevel("C:\\Data", "C:\\Data"), 0);
+    EXPECT_EQ(FolderLevel("C:\\data\\a", "C:\\Data"), 1);
+    EXPECT_EQ(FolderLevel("C:\\a\\b", "C:\\"), 2);
+    EXPECT_EQ(FolderLevel("C:\\", "C:\\Data"), 0);
+    EXPECT_EQ(FolderLevel("/srv/a\\b/c", "/srv", "/"), 2);
+}
+
+}  // namespace
+}  // namespace tessory

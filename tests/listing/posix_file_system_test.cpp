@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "fakes.h"
+#include "listing/posix/posix_file_system.h"
+
+namespace tessory {
+namespace {
+
+class PosixFileSystemTest : public ::testing::Test {
+protected:
+    std::map<std::string, FileInfo> Read(const std::string& folder, std::vector<std::string>& subfolders) {
+        std::map<std::string, FileInfo> files;
+        EXPECT_TRUE(fs.ReadFolder(folder, [&](const FileInfo& f) { files[f.name] = f; }, subfolders));
+        return files;
+    }
+    void Write(const std::string& name, const std::string& text) { std::ofstream(scratch.File(name)) << text; }
+    ScratchFolder scratch;
+    PosixFileSystem fs;
+};
+
+TEST_F(PosixFileSystemTest, AttributesLengthsAndSubfolders) {
+    Write("plain.txt", "hello");
+    Write(".hidden", "x");
+    Write("locked", "12");
+    ::chmod(scratch.File("locked").c_str(), 0444);
+    std::filesystem::create_directory(scratch.Path() / "sub");
+    std::vector<std::string> subfolders;
+    auto files = Read(scratch.Path().string(), subfolders);
+    ASSERT_EQ(files.size(), 3u);
+    EXPECT_EQ(files["plain.txt"].length, 5u);
+    EXPECT_EQ(files["plain.txt"].attributes, 0u);
+    EXPECT_EQ(files[".hidden"].attributes, std::optional<std::uint32_t>(kAttrHidden));
+    EXPECT_EQ(files["locked"].attributes, std::optional<std::uint32_t>(kAttrReadOnly));
+    EXPECT_TRUE(files["plain.txt"].modified.has_value());
+    EXPECT_EQ(subfolders, std::vector<std::string>{scratch.File("sub")});
+}
+
+TEST_F(PosixFileSystemTest, LinkedFoldersAreNotWalkedAndDanglingLinksAreSkipped) {
+    Write("target.txt", "abc");
+    ASSERT_EQ(::symlink(".", scratch.File("loop").c_str()), 0);
+    ASSERT_EQ(::symlink("target.txt", scratch.File("link.txt").c_str()), 0);
+    ASSERT_EQ(::symlink("missing", scratch.File("dangling").c_str()), 0);
+    std::vector<std::string> subfolders;
+    auto files = Read(scratch.Path().string(), subfolders);
+    EXPECT_TRUE(subfolders.empty());
+    EXPECT_EQ(files.size(), 2u);
+    EXPECT_EQ(files["link.txt"].length, 3u);
+}
+
+TEST_F(PosixFileSystemTest, MissingFolderFailsAndPathsJoinOnce) {
+    std::vector<std::string> subfolders;
+    EXPECT_FALSE(fs.ReadFolder(scratch.File("nope"), [](const FileInfo&) {}, subfolders));
+    EXPECT_EQ(fs.JoinPath("/", "etc"), "/etc");
+    EXPECT_EQ(fs.JoinPath("/srv", "a"), "/srv/a");
+}
+
+}  // namespace
+}  // namespace tessory
