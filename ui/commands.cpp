@@ -36,6 +36,17 @@ long LeadingNumber(const std::string& text) {
 
 bool BrowserFlagFromText(const std::string& text) { return LeadingNumber(text) != 0; }
 
+std::string CommandTail(const std::string& commandLine) {
+  std::size_t i = 0;
+  if (!commandLine.empty() && commandLine[0] == '"') {
+    const auto close = commandLine.find('"', 1);
+    i = close == std::string::npos ? commandLine.size() : close + 1;
+  }
+  while (i < commandLine.size() && commandLine[i] != ' ' && commandLine[i] != '\t') ++i;
+  while (i < commandLine.size() && (commandLine[i] == ' ' || commandLine[i] == '\t')) ++i;
+  return commandLine.substr(i);
+}
+
 std::string FolderFromCommandTail(const std::string& tail) {
   const auto first = tail.find_first_not_of(" \t");
   if (first == std::string::npos) return std::string();

@@ -17,6 +17,8 @@ long LeadingNumber(const std::string& text);
 // The "Use internal browser" check mark from the stored "Browser" text: numeric value not 0.
 bool BrowserFlagFromText(const std::string& text);
 
+// Everything after the program's own path on a command line (quoted or not), blanks before it skipped.
+std::string CommandTail(const std::string& commandLine);
 // The folder text of a command-line tail: the whole tail, blanks around it and one pair of
 // enclosing double quotes removed (the shell and Wine quote paths that contain blanks).
 std::string FolderFromCommandTail(const std::string& tail);

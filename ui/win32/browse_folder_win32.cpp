@@ -2,20 +2,21 @@
 #include <shlobj.h>
 
 #include "folder_verb_win32.h"
+#include "platform/win32/wide_text_win32.h"
 
 namespace tessory::ui {
 
 std::string BrowseForFolder(HWND owner) {
-  BROWSEINFOA info{};
+  BROWSEINFOW info{};
   info.hwndOwner = owner;
   info.pidlRoot = nullptr;
-  info.lpszTitle = "Select directory";
+  info.lpszTitle = L"Select directory";
   info.ulFlags = BIF_RETURNONLYFSDIRS;
-  PIDLIST_ABSOLUTE list = SHBrowseForFolderA(&info);
-  char path[MAX_PATH] = {};
-  const bool converted = list && SHGetPathFromIDListA(list, path);
+  PIDLIST_ABSOLUTE list = SHBrowseForFolderW(&info);
+  wchar_t path[MAX_PATH] = {};
+  const bool converted = list && SHGetPathFromIDListW(list, path);
   CoTaskMemFree(list);
-  return converted ? std::string(path) : std::string();
+  return converted ? Narrow(path) : std::string();
 }
 
 }  // namespace tessory::ui

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "../folder_verb.h"
+#include "platform/win32/wide_text_win32.h"
 #include "win_handles_win32.h"
 
 namespace tessory::ui {
@@ -14,26 +15,27 @@ constexpr const char* kRegistryErrorText =
 constexpr const char* kRegistryErrorTitle = "Error writing to registry";
 
 std::string ModulePath() {
-  std::vector<char> buffer(MAX_PATH);
+  std::vector<wchar_t> buffer(MAX_PATH);
   for (;;) {
-    const DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (n == 0) return std::string();
-    if (n < buffer.size()) return std::string(buffer.data(), n);
+    if (n < buffer.size()) return Narrow(std::wstring(buffer.data(), n));
     buffer.resize(buffer.size() * 2);
   }
 }
 
 void AddVerb() {
   UniqueHKey key;
-  const LONG status = RegCreateKeyExA(HKEY_CLASSES_ROOT, kVerbCommandKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                      KEY_WRITE, nullptr, key.out(), nullptr);
+  const LONG status = RegCreateKeyExW(HKEY_CLASSES_ROOT, Widen(kVerbCommandKey).c_str(), 0, nullptr,
+                                      REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key.out(), nullptr);
   if (status != ERROR_SUCCESS) {
-    MessageBoxA(GetActiveWindow(), kRegistryErrorText, kRegistryErrorTitle, MB_OK | MB_ICONSTOP);
+    MessageBoxW(GetActiveWindow(), Widen(kRegistryErrorText).c_str(), Widen(kRegistryErrorTitle).c_str(),
+                MB_OK | MB_ICONSTOP);
     return;
   }
-  const std::string command = FolderVerbCommand(ProgramFolder(), ProgramExeName());
-  RegSetValueExA(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                 static_cast<DWORD>(command.size() + 1));
+  const std::wstring command = Widen(FolderVerbCommand(ProgramFolder(), ProgramExeName()));
+  RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                 static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
 }
 
 }  // namespace
@@ -49,19 +51,20 @@ void SetFolderVerb(std::int16_t mode) {
 
 bool IsFolderVerbRegistered() {
   UniqueHKey key;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kVerbCommandKey, 0, KEY_READ, key.out()) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, Widen(kVerbCommandKey).c_str(), 0, KEY_READ, key.out()) != ERROR_SUCCESS)
+    return false;
   // Sized from the value itself: a deep program folder gives a command line of any length.
   DWORD type = 0, size = 0;
-  if (RegQueryValueExA(key.get(), nullptr, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0)
+  if (RegQueryValueExW(key.get(), nullptr, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0)
     return false;
-  std::vector<char> buffer(size + 1, '\0');
-  if (RegQueryValueExA(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
+  std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
+  if (RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
           ERROR_SUCCESS ||
       (type != REG_SZ && type != REG_EXPAND_SZ))
     return false;
-  std::string stored(buffer.data(), size);
-  while (!stored.empty() && stored.back() == '\0') stored.pop_back();
-  return FolderVerbNamesProgram(stored, ProgramFolder(), ProgramExeName());
+  std::wstring stored(buffer.data(), size / sizeof(wchar_t));
+  while (!stored.empty() && stored.back() == L'\0') stored.pop_back();
+  return FolderVerbNamesProgram(Narrow(stored), ProgramFolder(), ProgramExeName());
 }
 
 LONG DeleteRegistryTree(const std::string& prefixedPath) {
@@ -69,18 +72,19 @@ LONG DeleteRegistryTree(const std::string& prefixedPath) {
   const std::string subPath = RegistrySubPathOf(prefixedPath);
   if (!root) return ERROR_INVALID_HANDLE;
   UniqueHKey key;
-  LONG status = RegOpenKeyExA(root, subPath.c_str(), 0, KEY_ALL_ACCESS, key.out());
+  const std::wstring wideSubPath = Widen(subPath);
+  LONG status = RegOpenKeyExW(root, wideSubPath.c_str(), 0, KEY_ALL_ACCESS, key.out());
   if (status != ERROR_SUCCESS) return status;
   for (;;) {
-    char name[256];
-    DWORD nameLength = 255;
-    status = RegEnumKeyExA(key.get(), 0, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
+    wchar_t name[256];
+    DWORD nameLength = 256;
+    status = RegEnumKeyExW(key.get(), 0, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
     if (status == ERROR_NO_MORE_ITEMS) {
       key.reset();
-      return RegDeleteKeyA(root, subPath.c_str());
+      return RegDeleteKeyW(root, wideSubPath.c_str());
     }
     if (status != ERROR_SUCCESS) return status;
-    status = DeleteRegistryTree(prefixedPath + "\\" + std::string(name, nameLength));
+    status = DeleteRegistryTree(prefixedPath + "\\" + Narrow(std::wstring(name, nameLength)));
     if (status != ERROR_SUCCESS) return status;
   }
 }

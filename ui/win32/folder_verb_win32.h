@@ -1,5 +1,6 @@
 #pragma once
 // The folder context-menu verb in the registry, the program folder and the folder browser.
+// Texts are UTF-8.
 #include <windows.h>
 
 #include <cstdint>
