@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "../listing/fakes.h"
+#include "listing/listing_engine.h"
+#include "listing/win32/win32_file_system.h"
+#include "platform/file_io.h"
+#include "platform/win32/wide_text_win32.h"
+#include "settings/memory_store.h"
+#include "settings/setting_keys.h"
+
+namespace tessory {
+namespace {
+
+class Win32FileSystemTest : public ::testing::Test {
+protected:
+    void Create(const std::wstring& name, const std::string& text, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
+        std::wstring path = Widen(folder) + L"\\" + name;
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        CloseHandle(h);
+        SetFileAttributesW(path.c_str(), attributes);
+    }
+    std::map<std::string, FileInfo> Read(std::vector<std::string>& subfolders) {
+        std::map<std::string, FileInfo> files;
+        EXPECT_TRUE(fs.ReadFolder(folder, [&](const FileInfo& f) { files[f.name] = f; }, subfolders));
+        return files;
+    }
+    ScratchFolder scratch;
+    std::string folder = scratch.Path().string();
+    Win32FileSystem fs;
+};
+
+TEST_F(Win32FileSystemTest, HiddenFilesListedSystemFilesAndFoldersNot) {
+    Create(L"plain.txt", "hello");
+    Create(L"secret.txt", "x", FILE_ATTRIBUTE_HIDDEN);
+    Create(L"locked.doc", "12", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+    Create(L"boot.sys", "s", FILE_ATTRIBUTE_SYSTEM);
+    CreateDirectoryW((Widen(folder) + L"\\Sub").c_str(), nullptr);
+    std::vector<std::string> subfolders;
+    auto files = Read(subfolders);
+    EXPECT_EQ(files.size(), 3u);
+    EXPECT_EQ(files.count("boot.sys"), 0u);
+    EXPECT_EQ(files["plain.txt"].length, 5u);
+    EXPECT_EQ(files["secret.txt"].attributes.value() & kAttrHidden, static_cast<std::uint32_t>(kAttrHidden));
+    EXPECT_EQ(files["locked.doc"].attributes, static_cast<std::uint32_t>(kAttrArchive | kAttrReadOnly));
+    EXPECT_EQ(subfolders, std::vector<std::string>{folder + "\\Sub"});
+    SetFileAttributesW((Widen(folder) + L"\\locked.doc").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(Win32FileSystemTest, LengthsBeyondFourGiBAndNamesOutsideTheCodePage) {
+    std::wstring name = L"\x4e2d\x6587.bin";  // not in a Western code page
+    std::wstring path = Widen(folder) + L"\\" + name;
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size;
+    size.QuadPart = 5000000000LL;
+    ASSERT_TRUE(SetFilePointerEx(h, size, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(SetEndOfFile(h));
+    CloseHandle(h);
+    std::vector<std::string> subfolders;
+    auto files = Read(subfolders);
+    ASSERT_EQ(files.size(), 1u);
+    const FileInfo& file = files.begin()->second;
+    EXPECT_EQ(file.name, Narrow(name));
+    EXPECT_EQ(file.length, 5000000000ull);
+    EXPECT_TRUE(file.modified.has_value());
+}
+
+TEST_F(Win32FileSystemTest, TypeNamesComeFromTheShell) {
+    EXPECT_FALSE(fs.TypeName("notes.txt").empty());
+    EXPECT_EQ(fs.TypeName("notes.txt"), fs.TypeName("OTHER.TXT"));
+    EXPECT_NE(fs.TypeName("notes.txt"), fs.TypeName("page.htm"));
+    EXPECT_EQ(fs.JoinPath("C:\\", "a"), "C:\\a");
+    EXPECT_EQ(fs.JoinPath("C:\\x", "a"), "C:\\x\\a");
+}
+
+TEST_F(Win32FileSystemTest, EngineListsARealFolderWithAttributesAndShellTypes) {
+    Create(L"a.txt", "abc", FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY);
+    Create(L"b.sys", "s", FILE_ATTRIBUTE_SYSTEM);
+    CreateDirectoryW((Widen(folder) + L"\\Sub").c_str(), nullptr);
+    Create(L"Sub\\\x4e2d.txt", "12345");
+    MemoryStore store;
+    store.Write(key::kAttrib.section, key::kAttrib.name, "1");
+    RecordingHost host(scratch.File("myTmpFile.htm"));
+    ListingEngine engine(fs, host, store);
+    ASSERT_EQ(engine.BuildListing(folder, 2), RunOutcome::Finished);
+    std::ifstream in(host.TemporaryFilePath(), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::string document = text.str();
+    std::string type = ToFileText(fs.TypeName("a.txt"));
+    EXPECT_NE(document.find("<td width=\"35%\">a.txt</td><td width=\"20%\">" + type +
+                            "</td><td width=\"10%\">3 Bytes</td>"),
+              std::string::npos);
+    EXPECT_NE(document.find("<td width=\"6%\">ar</td>"), std::string::npos);
+    EXPECT_EQ(document.find("b.sys"), std::string::npos);
+    EXPECT_NE(document.find("<td width=\"10%\">5 Bytes</td>"), std::string::npos);  // true size of the unmappable name
+    EXPECT_NE(document.find("Total Files: 2, Total Folders : 2, Total Size: 8 bytes."), std::string::npos);
+    SetFileAttributesW((Widen(folder) + L"\\a.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesW((Widen(folder) + L"\\b.sys").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+}  // namespace
+}  // namespace tessory

@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "settings/encodings.h"
+#include "settings/ini_store.h"
+#include "settings/memory_store.h"
+#include "settings/setting_keys.h"
+
+namespace tessory {
+namespace {
+
+TEST(CatalogueTest, EveryKeyOnceWithItsDefault) {
+    const auto& keys = SettingCatalogue();
+    EXPECT_EQ(keys.size(), 48u);
+    std::set<std::string> names;
+    for (const SettingKey& k : keys) EXPECT_TRUE(names.insert(std::string(k.section) + "." + k.name).second) << k.name;
+    EXPECT_EQ(FindSettingKey("filter", "FileTimeto"), &SettingCatalogue()[6]);
+    EXPECT_EQ(FindSettingKey("Filter", "Nope"), nullptr);
+    EXPECT_EQ(DefaultText(key::kFileBack), "12566463");
+    EXPECT_TRUE(ParseDateTime(DefaultText(key::kFileTimeFrom)).has_value());
+}
+
+TEST(ProcessStoreTest, GetAndSaveGoThroughTheInstalledStore) {
+    MemoryStore store;
+    InstallSettingsStore(&store);
+    EXPECT_EQ(GetSetting(key::kRecurseDepth), "6");
+    EXPECT_TRUE(SaveSetting(key::kRecurseDepth, ""));
+    EXPECT_EQ(GetSetting("OUTPUT", "recursedepth", "6"), "");  // an existing empty text stays empty
+    EXPECT_TRUE(SaveSetting("Filter", "FileTimeTo", "2/3/2004 12:00"));
+    EXPECT_EQ(GetSetting("Filter", "FileTimeto", ""), "2/3/2004 12:00");
+    store.SetReadOnly(true);
+    EXPECT_FALSE(SaveSetting(key::kBrowser, "0"));
+    InstallSettingsStore(nullptr);
+    EXPECT_EQ(GetSetting(key::kRecurseDepth), "6");
+}
+
+TEST(OverlayStoreTest, OverridesReadsWithoutTouchingTheBase) {
+    MemoryStore base;
+    base.Write("Output", "Recurse", "No");
+    base.Write("Output", "Browser", "0");
+    OverlayStore overlay(base);
+    overlay.Write("output", "RECURSE", "Depth");
+    EXPECT_EQ(overlay.Read("Output", "Recurse"), "Depth");
+    EXPECT_EQ(overlay.Read("Output", "Browser"), "0");
+    EXPECT_EQ(base.Read("Output", "Recurse"), "No");
+}
+
+class IniStoreTest : public ::testing::Test {
+protected:
+    IniStoreTest() {
+        folder = std::filesystem::temp_directory_path() / ("tessory-ini-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                                                           std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+        std::filesystem::create_directories(folder);
+        path = (folder / "Ombrel.ini").string();
+    }
+    ~IniStoreTest() override { std::filesystem::remove_all(folder); }
+    std::string Contents() {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    std::filesystem::path folder;
+    std::string path;
+};
+
+TEST_F(IniStoreTest, WritesPersistAndKeepForeignLines) {
+    std::ofstream(path, std::ios::binary) << "; kept comment\r\n[Output]\r\nRecurse=No\r\nUnknown=keep me\r\n\r\n[Other]\r\nx=1\r\n";
+    {
+        IniStore store(path);
+        EXPECT_EQ(store.Read("OUTPUT", "recurse"), "No");
+        EXPECT_TRUE(store.Write("Output", "RECURSE", "Depth"));
+        EXPECT_TRUE(store.Write("output", "RecurseDepth", " 3 "));
+        EXPECT_TRUE(store.Write("Filter", "FileInclude", "*.mp3; *.wav"));
+        EXPECT_TRUE(store.Write("Filter", "FileExclude", ""));
+        EXPECT_FALSE(store.Write("Filter", "FileInclude", "two\nlines"));
+    }
+    IniStore reopened(path);
+    EXPECT_EQ(reopened.Read("Output", "Recurse"), "Depth");
+    EXPECT_EQ(reopened.Read("Output", "RecurseDepth"), " 3 ");
+    EXPECT_EQ(reopened.Read("Filter", "FileInclude"), "*.mp3; *.wav");
+    EXPECT_EQ(reopened.Read("Filter", "FileExclude"), "");
+    EXPECT_EQ(reopened.Read("Filter", "FolInclude"), std::nullopt);
+    EXPECT_EQ(reopened.Read("Other", "Recurse"), std::nullopt);
+    std::string text = Contents();
+    EXPECT_NE(text.find("; kept comment"), std::string::npos);
+    EXPECT_NE(text.find("Unknown=keep me\nRecurseDepth= 3 \n"), std::string::npos);
+    EXPECT_NE(text.find("[Other]\nx=1"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(path + ".new"));
+}
+
+TEST_F(IniStoreTest, WriteIntoAMissingFolderFailsAndLeavesNothing) {
+    IniStore store((folder / "missing" / "Ombrel.ini").string());
+    EXPECT_EQ(store.Read("Output", "Recurse"), std::nullopt);
+    EXPECT_FALSE(store.Write("Output", "Recurse", "No"));
+    EXPECT_EQ(store.Read("Output", "Recurse"), std::nullopt);
+}
+
+TEST(EncodingsTest, NumbersFlagsAndColours) {
+    EXPECT_EQ(ReadFlag("1"), 1);
+    EXPECT_EQ(ReadFlag(" 2abc"), 2);
+    EXPECT_EQ(ReadFlag(""), 0);
+    EXPECT_EQ(ReadFlag("yes"), 0);
+    EXPECT_EQ(FlagText(true), "1");
+    EXPECT_DOUBLE_EQ(LeadingNumber("-2.5x"), -2.5);
+    EXPECT_EQ(RoundHalfEven(0.5), 0);
+    EXPECT_EQ(RoundHalfEven(1.5), 2);
+    EXPECT_EQ(RoundHalfEven(-2.5), -2);
+    EXPECT_EQ(ParseColour("16777215"), 16777215);
+    EXPECT_EQ(ParseColour("-1"), -1);
+    EXPECT_EQ(ParseColour("4294967296"), std::nullopt);
+    EXPECT_EQ(ParseColour("red"), std::nullopt);
+    EXPECT_EQ(ColourText(12566463), "12566463");
+}
+
+TEST(EncodingsTest, FontSizesRoundHalfToEven) {
+    UserLocale comma;
+    comma.decimalSeparator = ',';
+    EXPECT_EQ(ParseFontSize("9.75"), 10);
+    EXPECT_EQ(ParseFontSize("10.5"), 10);
+    EXPECT_EQ(ParseFontSize("11.5"), 12);
+    EXPECT_EQ(ParseFontSize("11,5", comma), 12);
+    EXPECT_EQ(ParseFontSize("big"), std::nullopt);
+    EXPECT_EQ(FontSizeText(10), "10");
+    EXPECT_EQ(FontSizeText(9.75, comma), "9,75");
+}
+
+TEST(EncodingsTest, DatesInTheStoredFormsAndLocales) {
+    UserLocale us, de;
+    de.dateSeparator = '.';
+    de.dateOrder = DateOrder::DayMonthYear;
+    DateTime t{2004, 2, 3, 14, 5, 0};
+    EXPECT_EQ(DateTimeText(t, us), "2/3/2004 14:05");
+    EXPECT_EQ(DateTimeText(t, de), "03.02.2004 14:05");
+    EXPECT_EQ(ParseDateTime(DateTimeText(t, de), de), t);
+    EXPECT_EQ(ParseDateTime(GeneralDateTimeText({2004, 2, 3, 14, 5, 9}, us), us), (DateTime{2004, 2, 3, 14, 5, 9}));
+    EXPECT_EQ(ParseDateTime("2/3/2004 2:05 PM", us), t);
+    EXPECT_EQ(ParseDateTime("12/30/2004 12:00:00 AM", us), (DateTime{2004, 12, 30, 0, 0, 0}));
+    EXPECT_EQ(ParseDateTime("2004-02-03 14:05", us), t);
+    EXPECT_EQ(ParseDateTime("2/3/04", us), (DateTime{2004, 2, 3, 0, 0, 0}));
+    for (const char* bad : {"", "soon", "2/30/2004", "2/3/2004 25:00", "2/3/2004 1:00 XM", "2/3-2004", "2/3/2004x"})
+        EXPECT_EQ(ParseDateTime(bad, us), std::nullopt) << bad;
+}
+
+}  // namespace
+}  // namespace tessory
