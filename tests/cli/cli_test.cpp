@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "../listing/fakes.h"
+#include "cli/cli_options.h"
+#include "cli/cli_run.h"
+
+namespace tessory {
+namespace {
+
+struct OptionCase {
+    std::vector<std::string> args;
+    bool ok;
+    const char* errorPart;
+};
+
+TEST(CliOptionsTest, ArgumentTable) {
+    const OptionCase cases[] = {
+        {{"dir"}, true, ""},
+        {{"-o", "out.htm", "dir"}, true, ""},
+        {{"--set", "output.recurse=No", "dir"}, true, ""},
+        {{"--help"}, true, ""},
+        {{"--", "-dir"}, true, ""},
+        {{}, false, "no FOLDER"},
+        {{"a", "b"}, false, "only one FOLDER"},
+        {{"-o"}, false, "needs a value"},
+        {{"--set", "Output.Nope=1", "dir"}, false, "unknown setting"},
+        {{"--set", "Recurse=No", "dir"}, false, "Section.Key=Value"},
+        {{"-x", "dir"}, false, "unknown option"},
+    };
+    for (const OptionCase& c : cases) {
+        CliOptions options;
+        std::string error;
+        EXPECT_EQ(ParseCliOptions(c.args, options, error), c.ok) << error;
+        EXPECT_NE(error.find(c.errorPart), std::string::npos) << error;
+    }
+    CliOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseCliOptions({"--set", "display.ATTRIB=a=b", "dir"}, options, error));
+    ASSERT_EQ(options.overrides.size(), 1u);
+    EXPECT_EQ(options.overrides[0].section, "Display");
+    EXPECT_EQ(options.overrides[0].key, "Attrib");
+    EXPECT_EQ(options.overrides[0].value, "a=b");
+}
+
+class CliRunTest : public ::testing::Test {
+protected:
+    CliRunTest() {
+        setenv("XDG_CONFIG_HOME", home.Path().c_str(), 1);
+        setenv("XDG_CACHE_HOME", (home.Path() / "cache").c_str(), 1);
+        std::filesystem::create_directories(tree.Path() / "sub");
+        std::ofstream(tree.File("a.txt")) << "hello";
+        std::ofstream((tree.Path() / "sub" / "b.txt").string()) << "abc";
+    }
+    int Run(std::vector<std::string> args) {
+        out.str("");
+        err.str("");
+        return RunCli(args, out, err, false);
+    }
+    ScratchFolder home, tree;
+    std::ostringstream out, err;
+};
+
+TEST_F(CliRunTest, WritesToStandardOutputWithStoredSettingsAndOverrides) {
+    std::ofstream(home.File("Ombrel.ini")) << "[Display]\nAttrib=1\nNameStr=File name\n";
+    ASSERT_EQ(Run({tree.Path().string()}), kExitOk) << err.str();
+    EXPECT_NE(out.str().find("<b>File name</b>"), std::string::npos);
+    EXPECT_NE(out.str().find("Total Files: 2, Total Folders : 2, Total Size: 8 bytes."), std::string::npos);
+
+    ASSERT_EQ(Run({"--set", "Output.Recurse=No", "--set", "Display.NameStr=N", tree.Path().string()}), kExitOk);
+    EXPECT_NE(out.str().find("Total Files: 1, Total Folders : 1, Total Size: 5 bytes."), std::string::npos);
+    EXPECT_NE(out.str().find("<b>N</b>"), std::string::npos);
+    std::ifstream ini(home.File("Ombrel.ini"));
+    std::string stored((std::istreambuf_iterator<char>(ini)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(stored.find("Recurse"), std::string::npos);  // overrides are never stored
+    EXPECT_TRUE(std::filesystem::is_empty(home.Path() / "cache" / "tessory"));
+}
+
+TEST_F(CliRunTest, WritesTheOutputFileAndReportsFailures) {
+    std::string output = home.File("listing.htm");
+    ASSERT_EQ(Run({"-o", output, tree.Path().string()}), kExitOk);
+    EXPECT_TRUE(out.str().empty());
+    EXPECT_GT(std::filesystem::file_size(output), 500u);
+    EXPECT_EQ(Run({"-o", home.File("missing/x.htm"), tree.Path().string()}), kExitWriteFailed);
+    EXPECT_EQ(Run({tree.File("a.txt")}), kExitNoFolder);
+    EXPECT_EQ(Run({"--bogus"}), kExitUsage);
+    EXPECT_NE(err.str().find("Usage: tessory"), std::string::npos);
+}
+
+TEST_F(CliRunTest, InterruptStopsWithoutADocument) {
+    gInterrupted = 1;
+    int code = Run({tree.Path().string()});
+    gInterrupted = 0;
+    EXPECT_EQ(code, kExitStopped);
+    EXPECT_TRUE(out.str().empty());
+}
+
+}  // namespace
+}  // namespace tessory
