@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Regenerates docs/shots/settings-*.png: the four pages of the settings dialog under Wine and Xvfb,
+# opened on the stored settings of the build's Wine prefix.
+# Usage: BUILD_DIR=build DISPLAY_NUM=97 scripts/shots/settings.sh
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+: "${BUILD_DIR:=build}"
+export BUILD_DIR
+cmake -S . -B "$BUILD_DIR/win64" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$BUILD_DIR/win64" --target settings_dialog_shot -j"$(nproc)"
+# wineserver -p fails when a persistent server is already running; that is fine here.
+set +e
+# shellcheck source=../wine-env.sh
+. scripts/wine-env.sh
+set -e
+
+mkdir -p docs/shots
+pages=(file-filter output-options display-columns html-style)
+for i in "${!pages[@]}"; do
+  wine "$BUILD_DIR/win64/bin/settings_dialog_shot.exe" "$i" 6 &
+  shot=$!
+  window=""
+  for _ in $(seq 100); do
+    window=$(xdotool search --onlyvisible --name '^Settings$' 2>/dev/null | head -1 || true)
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  [ -n "$window" ] || { echo "settings dialog did not open" >&2; exit 1; }
+  sleep 1.5
+  import -window "$window" "docs/shots/settings-${pages[$i]}.png"
+  wait "$shot"
+  echo "docs/shots/settings-${pages[$i]}.png"
+done

@@ -1,0 +1,85 @@
+#pragma once
+// Control ids of the settings dialog, grouped by tab page.
+
+// Outside the pages (IDOK and IDCANCEL are the buttons OK and Cancel).
+#define IDC_SSTAB1 1000
+#define IDC_CHSHELLEXT 1001
+
+// "File filter"
+#define IDC_FRAME1 1100
+#define IDC_LABEL1 1101
+#define IDC_TXTINCLUDE 1102
+#define IDC_LABEL2 1103
+#define IDC_TXTSKIP 1104
+#define IDC_FRAME2 1105
+#define IDC_LABEL3 1106
+#define IDC_TXTINCLUDEFOL 1107
+#define IDC_LABEL4 1108
+#define IDC_TXTSKIPFOL 1109
+#define IDC_FRAME3 1110
+#define IDC_CHFILETIME 1111
+#define IDC_LABEL5 1112
+#define IDC_DTPICKER1 1113
+#define IDC_DTPICKER2 1114
+#define IDC_LABEL6 1115
+#define IDC_DTPICKER3 1116
+#define IDC_DTPICKER4 1117
+#define IDC_CMDCURRENTTIME 1118
+#define IDC_FRAME4 1119
+#define IDC_CHFILESIZE 1120
+#define IDC_TXTFROMSIZE 1121
+#define IDC_LABEL7 1122
+#define IDC_TXTTOSIZE 1123
+#define IDC_LABEL8 1124
+
+// "Output options"; the sort options in the order of their keys, not of the screen.
+#define IDC_FRAME5 1200
+#define IDC_OPTNOORDER 1201
+#define IDC_OPTNAMEORDER 1202
+#define IDC_OPTEXTORDER 1203
+#define IDC_OPTSIZEORDER 1204
+#define IDC_OPTTYPEORDER 1205
+#define IDC_OPTDATEORDER 1206
+#define IDC_FRAME6 1207
+#define IDC_OPTRECURSEINFINITE 1208
+#define IDC_OPTNORECURSION 1209
+#define IDC_OPTRECURSEDEPTH 1210
+#define IDC_TXTDEPTH 1211
+#define IDC_UPDOWN1 1212
+
+// "Display columns"; row i of each array is its base id plus i.
+#define IDC_COMMAND1 1300
+#define IDC_COMMAND2 1301
+#define IDC_COMMAND3 1302
+#define IDC_FRAME8 1310
+#define IDC_COLUMNCHECK 1320
+#define IDC_CHNAME 1320
+#define IDC_CHTYPE 1321
+#define IDC_CHEXT 1322
+#define IDC_CHSIZE 1323
+#define IDC_CHTIME 1324
+#define IDC_CHATTRIB 1325
+#define IDC_TEXT1 1330
+#define IDC_TEXT2 1340
+#define IDC_FRAME7 1350
+#define IDC_OPTBYTESIZE 1351
+#define IDC_OPTKBSIZE 1352
+#define IDC_OPTMBSIZE 1353
+#define IDC_OPTDYNAMICSIZE 1354
+
+// "HTML style options"
+#define IDC_LABEL10 1400
+#define IDC_COMBO1 1401
+#define IDC_FRAME9 1402
+#define IDC_LBLBODY 1403
+#define IDC_CMDBODY 1404
+#define IDC_FRAME10 1405
+#define IDC_LBLFOLDER 1406
+#define IDC_CMDFOLDERFONT 1407
+#define IDC_CMDFOLDERBACK 1408
+#define IDC_FRAME11 1409
+#define IDC_LBLFILE 1410
+#define IDC_LBLFILEODD 1411
+#define IDC_CMDFILEFONT 1412
+#define IDC_CMDFILEROWEVEN 1413
+#define IDC_CMDFILEROWODD 1414
