@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# Compares the native tessory tool with find and tree -H on a generated tree (wall time and peak
+# memory), and times the Windows engine on the same tree under Wine.
+# Usage: bench/run.sh [--million] [--files N] [--no-wine] [--keep]
+#   default 100,000 files in 1,000 folders; --million: 1,000,000 files in 10,000 folders.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+files=100000
+wine_run=1
+keep=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+  --million) files=1000000 ;;
+  --files) files="$2"; shift ;;
+  --no-wine) wine_run=0 ;;
+  --keep) keep=1 ;;
+  *) echo "usage: $0 [--million] [--files N] [--no-wine] [--keep]" >&2; exit 2 ;;
+  esac
+  shift
+done
+folders=$(( files / 100 ))
+[ "$folders" -lt 1 ] && folders=1
+: "${BUILD_DIR:=build}"
+BUILD_DIR="$(realpath -m "$BUILD_DIR")"
+work="${BENCH_DIR:-$BUILD_DIR/bench}"
+tree_dir="$work/tree-$files"
+mkdir -p "$work"
+
+"$root/scripts/setup.sh"
+cmake -S "$root" -B "$BUILD_DIR/release" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$BUILD_DIR/release" --target tessory >/dev/null
+
+if [ ! -f "$tree_dir/.complete" ]; then
+  echo "generating $files files in $folders folders under $tree_dir" >&2
+  rm -rf "$tree_dir"
+  python3 - "$tree_dir" "$files" "$folders" <<'PY'
+import os, sys
+root, files, folders = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+exts = ["txt", "jpg", "c", "html", "pdf", "dat", "png", "md"]
+per = files // folders
+top = max(1, int(folders ** 0.5))
+for f in range(folders):
+    d = os.path.join(root, "group%03d" % (f % top), "folder%05d" % f)
+    os.makedirs(d, exist_ok=True)
+    count = per + (1 if f < files % folders else 0)
+    for i in range(count):
+        name = os.path.join(d, "file%05d.%s" % (i, exts[i % len(exts)]))
+        fd = os.open(name, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
+        os.write(fd, b"x" * ((i * 37) % 5000))
+        os.close(fd)
+open(os.path.join(root, ".complete"), "w").close()
+PY
+fi
+
+find "$tree_dir" -printf '%s\n' >/dev/null  # warm the cache for every contender
+
+measure() {  # name, command...: prints "name seconds kilobytes"
+  local name="$1"; shift
+  local log="$work/$name.time"
+  /usr/bin/time -v "$@" 2>"$log" >/dev/null
+  local wall kb
+  wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {n=split($2,p,":"); s=0; for(i=1;i<=n;i++) s=s*60+p[i]; print s}' "$log")
+  kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$log")
+  echo "$name $wall $kb"
+}
+
+results=()
+results+=("$(measure tessory "$BUILD_DIR/release/bin/tessory" -q -o "$work/tessory.htm" "$tree_dir")")
+results+=("$(measure find find "$tree_dir" -printf '%s %T@ %p\n')")
+results+=("$(measure tree tree -H . -o "$work/tree.htm" "$tree_dir")")
+
+printf '%-10s %10s %12s\n' tool "wall (s)" "peak (MB)"
+for r in "${results[@]}"; do
+  read -r name wall kb <<<"$r"
+  printf '%-10s %10.2f %12.1f\n' "$name" "$wall" "$(awk -v k="$kb" 'BEGIN{print k/1024}')"
+done
+read -r _ t_wall t_kb <<<"${results[0]}"
+read -r _ f_wall _ <<<"${results[1]}"
+read -r _ h_wall _ <<<"${results[2]}"
+ratio() { python3 -c "import sys; a,b=float(sys.argv[1]),float(sys.argv[2]); print('%.2f' % (a/b if b>0 else float('inf')))" "$1" "$2"; }
+echo "tessory / find    = $(ratio "$t_wall" "$f_wall")  (target: at most 2)"
+echo "tessory / tree -H = $(ratio "$t_wall" "$h_wall")  (target: below 1)"
+echo "tessory peak memory = $(( t_kb / 1024 )) MB  (target: below 32 MB at 1,000,000 files)"
+echo "document: $(stat -c %s "$work/tessory.htm") bytes"
+
+if [ "$wine_run" = 1 ]; then
+  cmake -S "$root" -B "$BUILD_DIR/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$BUILD_DIR/win64" --target engine_bench >/dev/null
+  # shellcheck source=../scripts/wine-env.sh
+  set +e  # wineserver -p fails when the server already runs
+  . "$root/scripts/wine-env.sh"
+  set -e
+  win_tree="Z:$(echo "$tree_dir" | tr / '\\')"
+  win_out="Z:$(echo "$work/engine.htm" | tr / '\\')"
+  start=$(date +%s.%N)
+  wine "$BUILD_DIR/win64/bin/engine_bench.exe" "$win_tree" "$win_out"
+  echo "Windows engine under Wine (with Wine start): $(python3 -c "import sys; print('%.2f' % (float(sys.argv[2])-float(sys.argv[1])))" "$start" "$(date +%s.%N)") s"
+fi
+[ "$keep" = 1 ] || rm -rf "$tree_dir"
