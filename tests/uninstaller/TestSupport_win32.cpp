@@ -60,7 +60,8 @@ namespace {
 
 struct Search {
     DWORD processId;
-    std::string title;
+    const char* cls;
+    const char* title;
     HWND found;
 };
 
@@ -70,8 +71,8 @@ BOOL CALLBACK matchDialog(HWND window, LPARAM param) {
     GetWindowThreadProcessId(window, &owner);
     char cls[64] = {};
     GetClassNameA(window, cls, sizeof cls);
-    if (owner == search->processId && std::string(cls) == "#32770" && IsWindowVisible(window) &&
-        windowText(window) == search->title) {
+    if (owner == search->processId && std::string(cls) == search->cls && IsWindowVisible(window) &&
+        (!search->title || windowText(window) == search->title)) {
         search->found = window;
         return FALSE;
     }
@@ -81,9 +82,13 @@ BOOL CALLBACK matchDialog(HWND window, LPARAM param) {
 }  // namespace
 
 HWND findDialog(DWORD processId, const std::string& title, DWORD milliseconds) {
+    return findWindow(processId, "#32770", title.c_str(), milliseconds);
+}
+
+HWND findWindow(DWORD processId, const char* cls, const char* title, DWORD milliseconds) {
     const DWORD start = GetTickCount();
     do {
-        Search search{processId, title, nullptr};
+        Search search{processId, cls, title, nullptr};
         EnumWindows(matchDialog, reinterpret_cast<LPARAM>(&search));
         if (search.found) return search.found;
         Sleep(50);

@@ -33,6 +33,8 @@ private:
 
 // A top-level dialog (class #32770) of the process with the given title, or nullptr after the time.
 HWND findDialog(DWORD processId, const std::string& title, DWORD milliseconds = 20000);
+// A visible top-level window of the process by class and, when given, title.
+HWND findWindow(DWORD processId, const char* cls, const char* title, DWORD milliseconds = 20000);
 std::string windowText(HWND window);
 std::string itemText(HWND dialog, int id);
 // Message boxes keep their text in the static control 0xFFFF.
