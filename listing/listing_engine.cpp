@@ -110,8 +110,11 @@ bool CopyFile(const std::string& from, const std::string& to) {
 
 }  // namespace
 
+ListingEngine::ListingEngine(FileSystem& fileSystem, RunHost& host)
+    : fileSystem_(fileSystem), host_(host), settings_(nullptr) {}
+
 ListingEngine::ListingEngine(FileSystem& fileSystem, RunHost& host, const SettingsStore& settings)
-    : fileSystem_(fileSystem), host_(host), settings_(settings) {}
+    : fileSystem_(fileSystem), host_(host), settings_(&settings) {}
 
 RunOutcome ListingEngine::BuildListing(const std::string& folder, std::int16_t mode) {
     if (running_) return RunOutcome::Refused;
@@ -133,7 +136,7 @@ RunOutcome ListingEngine::BuildListing(const std::string& folder, std::int16_t m
         std::string tempPath = host_.TemporaryFilePath();
         DeleteFileAt(tempPath);
         rootFolder_ = folder;
-        ListingSettings settings = ReadListingSettings(settings_, LocalNow());
+        ListingSettings settings = ReadListingSettings(settings_ ? *settings_ : ProcessSettings(), LocalNow());
 
         Walk walk(fileSystem_, host_, settings, rootFolder_, tempPath, stopRequested_, totals_);
         walk.ListFolder(folder);

@@ -32,7 +32,10 @@ struct RunTotals {
 // run, so a change saved between runs takes effect at the next run.
 class ListingEngine {
 public:
-    ListingEngine(FileSystem& fileSystem, RunHost& host, const SettingsStore& settings = ProcessSettings());
+    // Reads the process's store (ProcessSettings) as it is when each run starts.
+    ListingEngine(FileSystem& fileSystem, RunHost& host);
+    // Reads the given store, which must outlive the engine.
+    ListingEngine(FileSystem& fileSystem, RunHost& host, const SettingsStore& settings);
 
     // folder is UTF-8, as the user gave it; it appears unchanged in the heading.
     RunOutcome BuildListing(const std::string& folder, std::int16_t mode);
@@ -46,7 +49,7 @@ public:
 private:
     FileSystem& fileSystem_;
     RunHost& host_;
-    const SettingsStore& settings_;
+    const SettingsStore* settings_;  // nullptr: the process's store
     bool stopRequested_ = false;
     bool running_ = false;
     RunTotals totals_;

@@ -286,6 +286,20 @@ TEST_F(EngineTest, StyleSheetUsesStoredColoursFontsAndRoundedSizes) {
     EXPECT_NE(head.find("body{font-family:Verdana; background:#FFFFFF;}"), std::string::npos);
 }
 
+TEST(EngineStoreTest, WithoutAStoreEachRunReadsTheStoreInstalledThen) {
+    ScratchFolder scratch;
+    FakeFileSystem fs;
+    fs.Add("C:\\Data");
+    RecordingHost host(scratch.File("myTmpFile.htm"));
+    ListingEngine engine(fs, host);
+    MemoryStore store;
+    store.Write("Display", "NameStr", "Installed later");
+    InstallSettingsStore(&store);
+    engine.BuildListing("C:\\Data", 2);
+    InstallSettingsStore(nullptr);
+    EXPECT_NE(ReadAll(host.TemporaryFilePath()).find("<b>Installed later</b>"), std::string::npos);
+}
+
 TEST(FolderLevelTest, CountsStepsBelowTheStartFolder) {
     EXPECT_EQ(FolderLevel("C:\\Data", "C:\\Data"), 0);
     EXPECT_EQ(FolderLevel("C:\\data\\a", "C:\\Data"), 1);
