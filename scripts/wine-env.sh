@@ -14,7 +14,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # The web browser control must never try to download its engine here.
   wine reg add 'HKCU\Software\Wine\MSHTML' /v GeckoUrl /t REG_SZ /d '' /f >/dev/null 2>&1 || true
 fi
-wineserver -p
+wineserver -p 2>/dev/null || true  # already running: fine
 
 if ! xdpyinfo -display ":$DISPLAY_NUM" >/dev/null 2>&1; then
   Xvfb ":$DISPLAY_NUM" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
