@@ -87,9 +87,7 @@ if [ "$wine_run" = 1 ]; then
   cmake -S "$root" -B "$BUILD_DIR/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$BUILD_DIR/win64" --target engine_bench >/dev/null
   # shellcheck source=../scripts/wine-env.sh
-  set +e  # wineserver -p fails when the server already runs
   . "$root/scripts/wine-env.sh"
-  set -e
   win_tree="Z:$(echo "$tree_dir" | tr / '\\')"
   win_out="Z:$(echo "$work/engine.htm" | tr / '\\')"
   start=$(date +%s.%N)
