@@ -75,16 +75,6 @@ TEST_F(SettingsFormTest, EmptyStoreOpensWithEveryDefault) {
   EXPECT_TRUE(store.writes.empty()) << "opening must not write";
 }
 
-TEST_F(SettingsFormTest, AbsentTimeBoundsOpenAtThePresentMinute) {
-  const DateTime before = LocalNow();
-  const SettingsForm form = Loaded();
-  const DateTime after = LocalNow();
-  for (const DateTime& picker : {form.DTPicker1, form.DTPicker2, form.DTPicker3, form.DTPicker4}) {
-    EXPECT_FALSE(picker < StartOfMinute(before));
-    EXPECT_FALSE(after < picker);
-  }
-}
-
 TEST_F(SettingsFormTest, SaveWritesEveryKeyButBrowserInCatalogueOrder) {
   ASSERT_TRUE(SaveSettings(store, Loaded(), kUsLocale));
   std::vector<std::string> expected;
@@ -95,14 +85,8 @@ TEST_F(SettingsFormTest, SaveWritesEveryKeyButBrowserInCatalogueOrder) {
   for (const auto& w : store.writes) written.push_back(w.first);
   EXPECT_EQ(written, expected);
   EXPECT_EQ(Stored(key::kBrowser), "<absent>");
-  EXPECT_EQ(Stored(key::kNoOrder), "1");
-  EXPECT_EQ(Stored(key::kDateOrder), "0");
-  EXPECT_EQ(Stored(key::kRecurse), "Infinite");
-  EXPECT_EQ(Stored(key::kDisplayFileSize), "Dynamic");
-  EXPECT_EQ(Stored(key::kExt), "0");
   EXPECT_EQ(Stored(key::kExtStr), "Ext");
   EXPECT_EQ(Stored(key::kTypeWidth), "20");
-  EXPECT_EQ(Stored(key::kFileBack), "12566463");
   EXPECT_EQ(Stored(key::kFolFontSize), "10");
 }
 
@@ -155,21 +139,15 @@ TEST_F(SettingsFormTest, UnknownChoiceWordsSelectNothingAndSaveEmptyText) {
 }
 
 TEST_F(SettingsFormTest, ChoiceWordsRoundTrip) {
-  const char* recurse[] = {"Infinite", "No", "Depth"};
-  const char* units[] = {"Bytes", "Kb", "Mb", "Dynamic"};
-  for (int i = 0; i < kRecurseOptionCount; ++i) {
-    Put(key::kRecurse, recurse[i]);
-    SettingsForm form = Loaded();
-    EXPECT_EQ(form.recursion, i);
-    SaveSettings(store, form, kUsLocale);
-    EXPECT_EQ(Stored(key::kRecurse), recurse[i]);
+  for (const char* unit : {"Bytes", "Kb", "Mb", "Dynamic"}) {
+    Put(key::kDisplayFileSize, unit);
+    SaveSettings(store, Loaded(), kUsLocale);
+    EXPECT_EQ(Stored(key::kDisplayFileSize), unit);
   }
-  for (int i = 0; i < kSizeUnitOptionCount; ++i) {
-    Put(key::kDisplayFileSize, units[i]);
-    SettingsForm form = Loaded();
-    EXPECT_EQ(form.sizeUnit, i);
-    SaveSettings(store, form, kUsLocale);
-    EXPECT_EQ(Stored(key::kDisplayFileSize), units[i]);
+  for (const char* recursion : {"Infinite", "No", "Depth"}) {
+    Put(key::kRecurse, recursion);
+    SaveSettings(store, Loaded(), kUsLocale);
+    EXPECT_EQ(Stored(key::kRecurse), recursion);
   }
 }
 
@@ -220,16 +198,6 @@ INSTANTIATE_TEST_SUITE_P(Sizes, PointSizeTest,
                                            PointSizeCase{"big", 10}, PointSizeCase{"0", 10},
                                            PointSizeCase{"-8", 10}, PointSizeCase{"", 10}));
 
-TEST_F(SettingsFormTest, FractionalFontSizeIsSavedAsChosenAndReopensWhole) {
-  SettingsForm form = Loaded();
-  ApplyFontChoice(form.lblFolder, FontChoice{"Courier New", 255, 10.5});
-  SaveSettings(store, form, kUsLocale);
-  EXPECT_EQ(Stored(key::kFolFontSize), "10.5");
-  EXPECT_EQ(Stored(key::kFolFont), "Courier New");
-  EXPECT_EQ(Stored(key::kFolFontColor), "255");
-  EXPECT_EQ(Loaded().lblFolder.fontSize, 10);
-}
-
 TEST_F(SettingsFormTest, FontSizeUsesTheUsersDecimalSeparator) {
   SettingsForm form = Loaded(kGermanLocale);
   form.lblFile.fontSize = 11.5;
@@ -267,11 +235,15 @@ TEST_F(SettingsFormTest, TimeBoundsTakeDateFromOnePickerAndTimeFromTheOther) {
   EXPECT_EQ(reopened.DTPicker4, (DateTime{2025, 12, 31, 18, 30, 0}));
 }
 
-TEST_F(SettingsFormTest, UnreadableTimeBoundOpensAtThePresent) {
+TEST_F(SettingsFormTest, AbsentOrUnreadableTimeBoundsOpenAtThePresent) {
   Put(key::kFileTimeFrom, "yesterday");
-  const DateTime before = LocalNow();
+  const DateTime before = StartOfMinute(LocalNow());
   const SettingsForm form = Loaded();
-  EXPECT_FALSE(form.DTPicker1 < StartOfMinute(before));
+  const DateTime after = LocalNow();
+  for (const DateTime& picker : {form.DTPicker1, form.DTPicker2, form.DTPicker3, form.DTPicker4}) {
+    EXPECT_FALSE(picker < before);
+    EXPECT_FALSE(after < picker);
+  }
 }
 
 TEST_F(SettingsFormTest, FillCurrentTimeGivesBothBoundsTheSameMinute) {
@@ -331,35 +303,16 @@ TEST_F(SettingsFormTest, BrickRedThenSaveStoresTheSchemeAndKeepsFontSizes) {
   EXPECT_EQ(Stored(key::kFolFontSize), "8.5");
 }
 
-TEST_F(SettingsFormTest, TextMatchingNoSchemeChangesNothing) {
+TEST_F(SettingsFormTest, SchemesApplyOnlyOnAnExactNameAndCanBeChosenAgain) {
   SettingsForm form = Loaded();
-  form.lblFile.backColor = 42;
-  EXPECT_FALSE(Combo1_Click(form, "cool green"));
-  EXPECT_EQ(form.lblFile.backColor, 42u);
+  EXPECT_FALSE(Combo1_Click(form, "cool blue"));
   EXPECT_EQ(form.lblFolder.backColor, 0u);
-}
-
-TEST_F(SettingsFormTest, SchemeThenColourEditsOnlyThatLabel) {
-  SettingsForm form = Loaded();
   Combo1_Click(form, "Cool Blue");
   form.lblFileOdd.backColor = 255;
   Combo1_Click(form, "Cool Blue");
   EXPECT_EQ(form.lblFileOdd.backColor, 16762250u);
   EXPECT_EQ(form.lblFile.backColor, 16772829u);
   EXPECT_EQ(form.lblFolder.backColor, 16744448u);
-}
-
-TEST(FontChoices, TakeNameColourAndSizeOnly) {
-  SampleLabel label{1, 2, "Tahoma", 10};
-  ApplyFontChoice(label, FontChoice{"Georgia", 3, 10.5});
-  EXPECT_EQ(label.backColor, 1u);
-  EXPECT_EQ(label.foreColor, 3u);
-  EXPECT_EQ(label.fontName, "Georgia");
-  EXPECT_EQ(label.fontSize, 10.5);
-  const FontChoice back = FontChoiceOf(label);
-  EXPECT_EQ(back.name, "Georgia");
-  EXPECT_EQ(back.color, 3u);
-  EXPECT_EQ(back.size, 10.5);
 }
 
 }  // namespace
