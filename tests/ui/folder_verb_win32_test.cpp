@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "about_box_win32.h"
+#include "folder_verb_win32.h"
+#include "platform/win32/wide_text_win32.h"
+
+namespace tessory::ui {
+namespace {
+
+constexpr const wchar_t* kCommandKey = L"Folder\\shell\\Print listing with Tessory\\command";
+constexpr const wchar_t* kVerbKey = L"Folder\\shell\\Print listing with Tessory";
+
+bool KeyExists(HKEY root, const std::wstring& path) {
+  HKEY key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+std::wstring DefaultValue(const std::wstring& path) {
+  wchar_t buffer[2048] = {};
+  DWORD size = sizeof buffer - sizeof(wchar_t);
+  if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
+    return L"<missing>";
+  return buffer;
+}
+
+void WriteDefault(const std::wstring& path, const std::wstring& value) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+}
+
+std::wstring ExpectedCommand() { return Widen(ProgramFolder() + ProgramExeName() + ".exe %1"); }
+
+class FolderVerbTest : public ::testing::Test {
+ protected:
+  void SetUp() override { RegDeleteTreeW(HKEY_CLASSES_ROOT, kVerbKey); }
+  void TearDown() override { RegDeleteTreeW(HKEY_CLASSES_ROOT, kVerbKey); }
+};
+
+TEST_F(FolderVerbTest, AddWritesThisProgramsCommandLineAndTestsRegistered) {
+  EXPECT_FALSE(IsFolderVerbRegistered());
+  SetFolderVerb(1);
+  EXPECT_EQ(DefaultValue(kCommandKey), ExpectedCommand());
+  EXPECT_TRUE(IsFolderVerbRegistered());
+  SetFolderVerb(1);
+  EXPECT_EQ(DefaultValue(kCommandKey), ExpectedCommand());
+  EXPECT_TRUE(IsFolderVerbRegistered());
+}
+
+TEST_F(FolderVerbTest, ProgramFolderEndsInOneBackslashAndNamesThisExe) {
+  const std::string folder = ProgramFolder();
+  ASSERT_GE(folder.size(), 3u);
+  EXPECT_EQ(folder.back(), '\\');
+  EXPECT_NE(folder[folder.size() - 2], '\\');
+  EXPECT_EQ(ProgramExeName(), "ui_folderverb_win32_test");
+}
+
+TEST_F(FolderVerbTest, VerbOfAnotherCopyIsNotRegisteredUntilAddedAgain) {
+  WriteDefault(kCommandKey, L"C:\\Elsewhere\\" + Widen(ProgramExeName()) + L".exe %1");
+  EXPECT_FALSE(IsFolderVerbRegistered());
+  SetFolderVerb(1);
+  EXPECT_TRUE(IsFolderVerbRegistered());
+  EXPECT_EQ(DefaultValue(kCommandKey), ExpectedCommand());
+}
+
+TEST_F(FolderVerbTest, TestIgnoresLetterCaseButNotOtherDifferences) {
+  std::wstring upper = ExpectedCommand();
+  CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+  WriteDefault(kCommandKey, upper);
+  EXPECT_TRUE(IsFolderVerbRegistered());
+  WriteDefault(kCommandKey, ExpectedCommand().substr(0, ExpectedCommand().size() - 3) + L" \"%1\"");
+  EXPECT_FALSE(IsFolderVerbRegistered());
+  WriteDefault(kCommandKey, L"");
+  EXPECT_FALSE(IsFolderVerbRegistered());
+}
+
+TEST_F(FolderVerbTest, CommandLineLongerThanAnyFixedBufferIsReadAndCompared) {
+  WriteDefault(kCommandKey, std::wstring(300, L'x'));
+  EXPECT_FALSE(IsFolderVerbRegistered());
+}
+
+TEST_F(FolderVerbTest, RemoveDeletesTheWholeVerbIncludingForeignSubkeys) {
+  SetFolderVerb(1);
+  WriteDefault(std::wstring(kVerbKey) + L"\\extra\\deeper", L"x");
+  WriteDefault(std::wstring(kVerbKey) + L"\\another", L"y");
+  SetFolderVerb(0);
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kVerbKey));
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"Folder\\shell"));
+  EXPECT_FALSE(IsFolderVerbRegistered());
+}
+
+TEST_F(FolderVerbTest, RemoveWhenNothingIsRegisteredAndOtherModesChangeNothing) {
+  SetFolderVerb(0);
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kVerbKey));
+  SetFolderVerb(2);
+  SetFolderVerb(-1);
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kVerbKey));
+  SetFolderVerb(1);
+  SetFolderVerb(7);
+  EXPECT_TRUE(IsFolderVerbRegistered());
+}
+
+TEST_F(FolderVerbTest, DeleteRegistryTreeReportsMissingKeysAndUnknownRoots) {
+  EXPECT_EQ(DeleteRegistryTree("HKCR\\Folder\\shell\\No such verb of Tessory"), ERROR_FILE_NOT_FOUND);
+  EXPECT_NE(DeleteRegistryTree("HKXX\\Folder"), ERROR_SUCCESS);
+  WriteDefault(L"TessoryTestTree\\a\\b\\c", L"1");
+  WriteDefault(L"TessoryTestTree\\d", L"2");
+  EXPECT_EQ(DeleteRegistryTree("HKCR\\TessoryTestTree"), ERROR_SUCCESS);
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"TessoryTestTree"));
+}
+
+class GetKeyValueTest : public ::testing::Test {
+ protected:
+  static constexpr const wchar_t* kKey = L"Software\\Ombrel\\TessoryTestValues";
+  void SetUp() override {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const std::wstring text = L"C:\\Tools\\msinfo32.exe";
+    RegSetValueExW(key, L"Text", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    const DWORD number = 4000000000u;
+    RegSetValueExW(key, L"Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    const BYTE bytes[] = {1, 2, 3};
+    RegSetValueExW(key, L"Bytes", 0, REG_BINARY, bytes, sizeof bytes);
+    RegCloseKey(key);
+  }
+  void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, kKey); }
+};
+
+TEST_F(GetKeyValueTest, ReadsTextAndNumbersAndKeepsTheValueForOtherTypes) {
+  const std::string key = Narrow(kKey);
+  std::string value = "previous";
+  EXPECT_TRUE(GetKeyValue(HKEY_CURRENT_USER, key, "Text", value));
+  EXPECT_EQ(value, "C:\\Tools\\msinfo32.exe");
+  EXPECT_TRUE(GetKeyValue(HKEY_CURRENT_USER, key, "Number", value));
+  EXPECT_EQ(value, "4000000000");
+  value = "kept";
+  EXPECT_TRUE(GetKeyValue(HKEY_CURRENT_USER, key, "Bytes", value));
+  EXPECT_EQ(value, "kept");
+  EXPECT_FALSE(GetKeyValue(HKEY_CURRENT_USER, key, "Missing", value));
+  EXPECT_EQ(value, "");
+  value = "x";
+  EXPECT_FALSE(GetKeyValue(HKEY_CURRENT_USER, key + "\\NoSuchKey", "Text", value));
+  EXPECT_EQ(value, "");
+}
+
+}  // namespace
+}  // namespace tessory::ui

@@ -1,0 +1,479 @@
+// Drives the real Tessory.exe under the test prefix: starts it, finds its windows, sends commands,
+// reads texts, files and registry values.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+
+namespace {
+
+constexpr DWORD kPatienceMs = 30000;
+constexpr const wchar_t* kBrowserKey = L"Software\\VB and VBA Program Settings\\Ombrel\\Output";
+constexpr const wchar_t* kHtmKey = L".htm";
+constexpr const wchar_t* kRecorderProgId = L"TessoryTest.RecordedHtml";
+constexpr const wchar_t* kPreviewClass = L"TessoryPreview";
+
+std::wstring BinFolder() {
+  wchar_t module[MAX_PATH];
+  const DWORD n = GetModuleFileNameW(nullptr, module, MAX_PATH);
+  std::wstring path(module, n);
+  return path.substr(0, path.find_last_of(L'\\') + 1);
+}
+
+std::wstring TempListing() { return BinFolder() + L"myTmpFile.htm"; }
+std::wstring RecordedFile() { return BinFolder() + L"recorded.txt"; }
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string ReadBytes(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string Narrow(const std::wstring& wide) {
+  std::string out;
+  for (wchar_t c : wide) out += static_cast<char>(c < 128 ? c : '?');
+  return out;
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD patience = kPatienceMs) {
+  for (DWORD waited = 0; waited < patience; waited += 50) {
+    if (condition()) return true;
+    Sleep(50);
+  }
+  return condition();
+}
+
+std::wstring WindowText(HWND window) {
+  wchar_t text[1024] = {};
+  SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
+  return text;
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[256] = {};
+  GetClassNameW(window, name, 256);
+  return name;
+}
+
+void SetBrowserValue(const wchar_t* value) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kBrowserKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExW(key, L"Browser", 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                 static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+}
+
+std::wstring BrowserValue() {
+  wchar_t buffer[64] = {};
+  DWORD size = sizeof buffer - sizeof(wchar_t);
+  if (RegGetValueW(HKEY_CURRENT_USER, kBrowserKey, L"Browser", RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
+    return L"<missing>";
+  return buffer;
+}
+
+void WriteClassesDefault(const std::wstring& path, const std::wstring& value) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+}
+
+std::wstring ClassesDefault(const std::wstring& path) {
+  wchar_t buffer[1024] = {};
+  DWORD size = sizeof buffer - sizeof(wchar_t);
+  if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
+    return L"";
+  return buffer;
+}
+
+// A folder tree below the temporary folder, removed at the end.
+class TempTree {
+ public:
+  explicit TempTree(const std::wstring& name) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    root_ = std::wstring(temp) + name;
+    Remove(root_);
+    CreateDirectoryW(root_.c_str(), nullptr);
+  }
+  ~TempTree() { Remove(root_); }
+  const std::wstring& Root() const { return root_; }
+  void File(const std::wstring& relative, const std::string& content) {
+    std::ofstream out((root_ + L"\\" + relative).c_str(), std::ios::binary);
+    out << content;
+  }
+  void Folder(const std::wstring& relative) { CreateDirectoryW((root_ + L"\\" + relative).c_str(), nullptr); }
+
+ private:
+  static void Remove(const std::wstring& path) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring child = path + L"\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Remove(child);
+        else DeleteFileW(child.c_str());
+      } while (FindNextFileW(search, &found));
+      FindClose(search);
+    }
+    RemoveDirectoryW(path.c_str());
+  }
+  std::wstring root_;
+};
+
+// One started Tessory.exe and what can be seen of it from outside.
+class Tessory {
+ public:
+  explicit Tessory(const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + BinFolder() + L"Tessory.exe\"";
+    if (!arguments.empty()) commandLine += L" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    started_ = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, BinFolder().c_str(),
+                              &startup, &process_);
+  }
+  ~Tessory() {
+    if (!started_) return;
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+      if (HWND main = TopWindow(L"TessoryMain", nullptr)) PostMessageW(main, WM_CLOSE, 0, 0);
+      if (WaitForSingleObject(process_.hProcess, 10000) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 9);
+      WaitForSingleObject(process_.hProcess, 10000);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+  }
+  bool Started() const { return started_ != FALSE; }
+
+  // A top-level window of this process with the class (and title, when given).
+  HWND TopWindow(const wchar_t* className, const wchar_t* title) const {
+    struct Search {
+      DWORD pid;
+      const wchar_t* className;
+      const wchar_t* title;
+      HWND found;
+    } search{process_.dwProcessId, className, title, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(data);
+          DWORD pid = 0;
+          GetWindowThreadProcessId(window, &pid);
+          if (pid != s->pid || ClassOf(window) != s->className) return TRUE;
+          if (s->title && WindowText(window) != s->title) return TRUE;
+          s->found = window;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
+  int CountWindows(const wchar_t* className, const wchar_t* title) const {
+    struct Search {
+      DWORD pid;
+      const wchar_t* className;
+      const wchar_t* title;
+      int count;
+    } search{process_.dwProcessId, className, title, 0};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(data);
+          DWORD pid = 0;
+          GetWindowThreadProcessId(window, &pid);
+          if (pid == s->pid && ClassOf(window) == s->className && WindowText(window) == s->title) ++s->count;
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.count;
+  }
+  HWND WaitTopWindow(const wchar_t* className, const wchar_t* title) const {
+    HWND found = nullptr;
+    WaitFor([&] { return (found = TopWindow(className, title)) != nullptr && IsWindowVisible(found); });
+    return found;
+  }
+  HWND WaitMainWindow() const { return WaitTopWindow(L"TessoryMain", L"Tessory"); }
+  // A message box of this process with the title; its text in text.
+  HWND WaitMessageBox(const wchar_t* title, std::wstring& text) const {
+    HWND box = WaitTopWindow(L"#32770", title);
+    if (box) text = WindowText(GetDlgItem(box, 0xFFFF));
+    return box;
+  }
+  bool WaitExit(DWORD patience = kPatienceMs) const {
+    return WaitForSingleObject(process_.hProcess, patience) == WAIT_OBJECT_0;
+  }
+  DWORD ExitCode() const {
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return code;
+  }
+
+ private:
+  PROCESS_INFORMATION process_{};
+  BOOL started_ = FALSE;
+};
+
+void Command(HWND main, int id) { PostMessageW(main, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+// A toolbar click as the toolbar reports it: the button's command, the toolbar as sender.
+void ToolbarClick(HWND window, int toolbarId, int command) {
+  PostMessageW(window, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(window, toolbarId)));
+}
+
+void SetFolderBox(HWND main, const std::wstring& text) {
+  SendMessageW(GetDlgItem(main, IDC_TXTFOLDER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::wstring FolderBox(HWND main) { return WindowText(GetDlgItem(main, IDC_TXTFOLDER)); }
+
+// Waits until the window's thread has handled everything posted to it before.
+void Drain(HWND window) {
+  DWORD_PTR ignored;
+  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+}
+
+class TessoryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DeleteFileW(TempListing().c_str());
+    DeleteFileW(RecordedFile().c_str());
+    previousHtm_ = ClassesDefault(kHtmKey);
+    // The "open" handler of .htm files records what it is asked to open.
+    WriteClassesDefault(std::wstring(kRecorderProgId) + L"\\shell\\open\\command",
+                        L"\"" + BinFolder() + L"tessory_test_recorder.exe\" \"%1\"");
+    WriteClassesDefault(kHtmKey, kRecorderProgId);
+    SetBrowserValue(L"0");
+  }
+  void TearDown() override {
+    WriteClassesDefault(kHtmKey, previousHtm_.empty() ? L"htmlfile" : previousHtm_);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, kRecorderProgId);
+  }
+  std::wstring previousHtm_;
+};
+
+TEST_F(TessoryTest, CommandLineFolderIsListedAndOpenedInTheDefaultProgram) {
+  TempTree tree(L"TessoryCmdLine");
+  tree.File(L"alpha.txt", "12345");
+  tree.File(L"beta.dat", "1234567890");
+  tree.Folder(L"Sub Folder");
+  tree.File(L"Sub Folder\\gamma.txt", "x");
+
+  Tessory app(tree.Root());
+  ASSERT_TRUE(app.Started());
+  ASSERT_TRUE(WaitFor([] { return Exists(RecordedFile()); })) << "the default program was not started";
+  const std::string recorded = ReadBytes(RecordedFile());
+  std::wstring recordedLine(reinterpret_cast<const wchar_t*>(recorded.data()), recorded.size() / sizeof(wchar_t));
+  EXPECT_NE(Narrow(recordedLine).find("myTmpFile.htm"), std::string::npos) << Narrow(recordedLine);
+
+  const std::string document = ReadBytes(TempListing());
+  EXPECT_NE(document.find("<h2>Listing of " + Narrow(tree.Root()) + "</h2>"), std::string::npos);
+  EXPECT_NE(document.find("alpha.txt"), std::string::npos);
+  EXPECT_NE(document.find("gamma.txt"), std::string::npos);
+  EXPECT_NE(document.find("Total Files: 3, Total Folders : 2, Total Size: 16 bytes."), std::string::npos);
+  EXPECT_EQ(document.substr(document.size() - 14), "</body></html>");
+
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr) << "the main window is shown after the listing";
+  EXPECT_EQ(FolderBox(main), tree.Root());
+  EXPECT_EQ(app.CountWindows(kPreviewClass, L"Tessory - Preview & Print"), 0);
+}
+
+TEST_F(TessoryTest, ShortFormOnTheCommandLineBecomesTheLongFormInTheFolderBox) {
+  TempTree tree(L"TessoryLongName Folder");
+  tree.File(L"one.txt", "1");
+  wchar_t shortPath[MAX_PATH] = {};
+  ASSERT_GT(GetShortPathNameW(tree.Root().c_str(), shortPath, MAX_PATH), 0u);
+  Tessory app(shortPath);
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(FolderBox(main), tree.Root());
+  EXPECT_NE(ReadBytes(TempListing()).find("one.txt"), std::string::npos);
+}
+
+TEST_F(TessoryTest, QuotedPathWithBlanksIsListed) {
+  TempTree tree(L"Tessory Quoted Folder");
+  tree.File(L"quoted.txt", "1");
+  Tessory app(L"\"" + tree.Root() + L"\"");
+  ASSERT_NE(app.WaitMainWindow(), nullptr);
+  EXPECT_NE(ReadBytes(TempListing()).find("quoted.txt"), std::string::npos);
+}
+
+TEST_F(TessoryTest, MissingFolderOnTheCommandLineListsNothing) {
+  Tessory app(L"C:\\no\\such\\folder\\anywhere");
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(FolderBox(main), L"");
+  EXPECT_FALSE(Exists(TempListing()));
+  EXPECT_EQ(app.CountWindows(L"#32770", L"Error"), 0);
+}
+
+TEST_F(TessoryTest, InvalidFolderIsRefusedWithAMessageAndEmptyBoxDoesNothing) {
+  Tessory app(L"");
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(FolderBox(main), L"c:\\");
+
+  SetFolderBox(main, L"");
+  Command(main, ID_MN_PREVIEW);
+  Command(main, ID_MN_SAVE);
+  ToolbarClick(main, IDC_TOOLBAR1, ID_TOOLBAR_BUTTON_FIRST + 3);
+  Drain(main);
+  EXPECT_EQ(app.CountWindows(L"#32770", L"Error"), 0);
+  EXPECT_FALSE(Exists(TempListing()));
+
+  SetFolderBox(main, L"C:\\no\\such\\folder");
+  ToolbarClick(main, IDC_TOOLBAR1, ID_TOOLBAR_BUTTON_FIRST + 3);
+  std::wstring text;
+  HWND box = app.WaitMessageBox(L"Error", text);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(text, L"Invalid folder specified.");
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(WaitFor([&] { return !IsWindow(box); }));
+  EXPECT_FALSE(Exists(TempListing()));
+}
+
+TEST_F(TessoryTest, SecondInstanceIsRefusedAndTheFirstListsNothing) {
+  TempTree tree(L"TessorySecond");
+  tree.File(L"a.txt", "a");
+  Tessory first(L"");
+  ASSERT_NE(first.WaitMainWindow(), nullptr);
+
+  Tessory second(tree.Root());
+  std::wstring text;
+  HWND box = second.WaitMessageBox(L"Cannot start two instances", text);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(text, L"Another instance already running.");
+  EXPECT_EQ(second.CountWindows(L"TessoryMain", L"Tessory") == 0 ||
+                !IsWindowVisible(second.TopWindow(L"TessoryMain", L"Tessory")),
+            true);
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(second.WaitExit());
+  EXPECT_FALSE(Exists(TempListing()));
+  EXPECT_FALSE(Exists(RecordedFile()));
+}
+
+TEST_F(TessoryTest, BrowserChoiceIsReadAtStartAndWrittenAtClose) {
+  struct Case {
+    const wchar_t* stored;
+    const wchar_t* afterSwitch;
+  };
+  for (const Case& c : {Case{L"0", L"1"}, Case{L"1", L"0"}, Case{L"abc", L"1"}, Case{L"7", L"0"}}) {
+    SetBrowserValue(c.stored);
+    Tessory app(L"");
+    HWND main = app.WaitMainWindow();
+    ASSERT_NE(main, nullptr);
+    Command(main, ID_MN_USEINTERNALBROWSER);
+    Drain(main);
+    EXPECT_EQ(BrowserValue(), c.stored) << "written only when the window closes";
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(app.WaitExit());
+    EXPECT_EQ(BrowserValue(), c.afterSwitch) << Narrow(c.stored);
+  }
+}
+
+TEST_F(TessoryTest, StopDuringALargeRunLeavesNoDocument) {
+  TempTree tree(L"TessoryLarge");
+  for (int i = 0; i < 60; ++i) {
+    const std::wstring folder = L"f" + std::to_wstring(i);
+    tree.Folder(folder);
+    for (int j = 0; j < 10; ++j) tree.File(folder + L"\\file" + std::to_wstring(j) + L".txt", "data");
+  }
+  Tessory app(L"");
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  SetFolderBox(main, tree.Root());
+  Command(main, ID_MN_PREVIEW);
+  ToolbarClick(main, IDC_TOOLBAR1, ID_TOOLBAR_BUTTON_FIRST + 4);
+  // Preview and Stop are queued together: the run sees Stop at its first chance to handle events.
+  Drain(main);
+  ASSERT_TRUE(WaitFor([&] { return WindowText(GetDlgItem(main, IDC_SBAR)).empty() && Exists(TempListing()); }));
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(app.WaitExit());
+  const std::string partial = ReadBytes(TempListing());
+  EXPECT_EQ(partial.find("</body></html>"), std::string::npos);
+  EXPECT_EQ(partial.find("f59"), std::string::npos) << "the walk went on after Stop";
+  EXPECT_FALSE(Exists(RecordedFile()));
+}
+
+TEST_F(TessoryTest, PreviewWindowOpensMaximisedWithTheBrowserBelowItsToolbar) {
+  SetBrowserValue(L"1");
+  TempTree tree(L"TessoryPreview");
+  tree.File(L"shown.txt", "shown");
+  Tessory app(tree.Root());
+  HWND preview = app.WaitTopWindow(kPreviewClass, L"Tessory - Preview & Print");
+  ASSERT_NE(preview, nullptr);
+  EXPECT_TRUE(IsZoomed(preview));
+  HWND main = app.TopWindow(L"TessoryMain", L"Tessory");
+  EXPECT_TRUE(main == nullptr || !IsWindowVisible(main)) << "the main window appears after the preview";
+
+  HWND toolbar = GetDlgItem(preview, IDC_PREVIEW_TOOLBAR);
+  HWND web = GetDlgItem(preview, IDC_WEB);
+  ASSERT_NE(toolbar, nullptr);
+  ASSERT_NE(web, nullptr) << "the web browser control is hosted";
+  RECT bar, browser, outer;
+  GetWindowRect(toolbar, &bar);
+  GetWindowRect(web, &browser);
+  GetWindowRect(preview, &outer);
+  EXPECT_GE(browser.top, bar.bottom);
+  EXPECT_LE(browser.top - bar.bottom, 5);
+  EXPECT_GT(browser.right - browser.left, (outer.right - outer.left) * 9 / 10);
+  EXPECT_GT(browser.bottom - browser.top, (outer.bottom - outer.top) * 3 / 4);
+
+  ShowWindow(preview, SW_RESTORE);
+  SetWindowPos(preview, nullptr, 0, 0, 700, 500, SWP_NOZORDER | SWP_NOMOVE);
+  Drain(preview);
+  GetWindowRect(web, &browser);
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(browser.right - browser.left, 700 - MulDiv(100, dpi, 1440));
+
+  ToolbarClick(preview, IDC_PREVIEW_TOOLBAR, ID_PREVIEW_BUTTON_FIRST + 2);
+  EXPECT_TRUE(WaitFor([&] { return !IsWindow(preview); }));
+  EXPECT_NE(app.WaitMainWindow(), nullptr);
+  EXPECT_FALSE(Exists(RecordedFile())) << "the preview window replaces the default program";
+}
+
+TEST_F(TessoryTest, AboutBoxIsOneModelessBoxWithTheResourceVersion) {
+  Tessory app(L"");
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  Command(main, ID_MN_ABOUT);
+  HWND about = app.WaitTopWindow(L"#32770", L"About Tessory");
+  ASSERT_NE(about, nullptr);
+  Command(main, ID_MN_ABOUT);
+  Drain(main);
+  EXPECT_EQ(app.CountWindows(L"#32770", L"About Tessory"), 1);
+  EXPECT_TRUE(IsWindowEnabled(main)) << "the about box is not modal";
+
+  const std::wstring exe = BinFolder() + L"Tessory.exe";
+  DWORD ignored = 0;
+  std::vector<BYTE> data(GetFileVersionInfoSizeW(exe.c_str(), &ignored));
+  ASSERT_FALSE(data.empty());
+  ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length));
+  const std::wstring expected = L"Version " + std::to_wstring(HIWORD(info->dwFileVersionMS)) + L"." +
+                                std::to_wstring(LOWORD(info->dwFileVersionMS)) + L"." +
+                                std::to_wstring(LOWORD(info->dwFileVersionLS));
+  EXPECT_EQ(WindowText(GetDlgItem(about, IDC_LBLVERSION)), expected);
+  EXPECT_EQ(WindowText(GetDlgItem(about, IDC_LBLTITLE)), L"Tessory");
+
+  PostMessageW(about, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); }));
+}
+
+}  // namespace

@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include "commands.h"
+#include "folder_verb.h"
+#include "layout.h"
+
+namespace tessory::ui {
+namespace {
+
+TEST(RegistryPathTest, RootAndSubPath) {
+  struct Case {
+    const char* path;
+    std::uint32_t root;
+    const char* subPath;
+  };
+  const Case cases[] = {
+      {"HKCR\\Folder\\shell\\Print listing with Tessory", kClassesRoot, "Folder\\shell\\Print listing with Tessory"},
+      {"hkcr\\Folder", kClassesRoot, "Folder"},
+      {"HKLM\\Software", 0u, "Software"},
+      {"HKCRX\\Folder", 0u, "Folder"},
+      {"HKCR", kClassesRoot, "HKCR"},
+      {"\\Folder", 0u, "Folder"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(RegistryRootOf(c.path), c.root) << c.path;
+    EXPECT_EQ(RegistrySubPathOf(c.path), c.subPath) << c.path;
+  }
+}
+
+TEST(FolderVerbTest, CommandLineAndMatch) {
+  EXPECT_EQ(FolderVerbCommand("C:\\Program Files\\Tessory\\", "Tessory"),
+            "C:\\Program Files\\Tessory\\Tessory.exe %1");
+  EXPECT_TRUE(FolderVerbNamesProgram("c:\\program files\\TESSORY\\tessory.EXE %1", "C:\\Program Files\\Tessory\\",
+                                     "Tessory"));
+  EXPECT_FALSE(FolderVerbNamesProgram("D:\\Other\\Tessory.exe %1", "C:\\Program Files\\Tessory\\", "Tessory"));
+  EXPECT_FALSE(FolderVerbNamesProgram("C:\\T\\Tessory.exe \"%1\"", "C:\\T\\", "Tessory"));
+  EXPECT_FALSE(FolderVerbNamesProgram("", "C:\\T\\", "Tessory"));
+}
+
+TEST(FolderVerbTest, TrailingBackslashAndFlags) {
+  EXPECT_EQ(WithTrailingBackslash("C:\\Tools"), "C:\\Tools\\");
+  EXPECT_EQ(WithTrailingBackslash("C:\\"), "C:\\");
+  EXPECT_EQ(WithTrailingBackslash(""), "\\");
+  EXPECT_EQ(FlagFromBoolean(true), 1);
+  EXPECT_EQ(FlagFromBoolean(false), 0);
+}
+
+TEST(CaptionTest, ToolbarCaptionsChooseCommands) {
+  EXPECT_EQ(MainCommandForCaption("Options"), MainCommand::Settings);
+  EXPECT_EQ(MainCommandForCaption("Preview"), MainCommand::Preview);
+  EXPECT_EQ(MainCommandForCaption("Save"), MainCommand::Save);
+  EXPECT_EQ(MainCommandForCaption("Stop"), MainCommand::Stop);
+  EXPECT_EQ(MainCommandForCaption("Open"), MainCommand::Open);
+  EXPECT_EQ(MainCommandForCaption("open"), MainCommand::None);
+  EXPECT_EQ(MainCommandForCaption(""), MainCommand::None);
+  EXPECT_EQ(PreviewCommandForCaption("Save"), PreviewCommand::Save);
+  EXPECT_EQ(PreviewCommandForCaption("Print"), PreviewCommand::Print);
+  EXPECT_EQ(PreviewCommandForCaption("Close"), PreviewCommand::Close);
+  EXPECT_EQ(PreviewCommandForCaption("Options"), PreviewCommand::None);
+}
+
+TEST(StoredFlagTest, BrowserFlagReadsTheLeadingNumber) {
+  const std::pair<const char*, bool> cases[] = {{"1", true}, {"0", false}, {"", false},   {"abc", false},
+                                                {"2", true}, {" 1", true}, {"-1", true},  {"0x1", false},
+                                                {"1abc", true}, {"99999999999999999999", true}};
+  for (const auto& [text, expected] : cases) EXPECT_EQ(BrowserFlagFromText(text), expected) << text;
+}
+
+TEST(CommandLineTest, TailAfterTheProgramPath) {
+  EXPECT_EQ(CommandTail("\"C:\\Program Files\\T\\Tessory.exe\" C:\\My Folder"), "C:\\My Folder");
+  EXPECT_EQ(CommandTail("Tessory.exe   C:\\Data"), "C:\\Data");
+  EXPECT_EQ(CommandTail("Tessory.exe"), "");
+  EXPECT_EQ(CommandTail("\"C:\\T\\Tessory.exe\""), "");
+  EXPECT_EQ(CommandTail("\"C:\\T\\Tessory.exe"), "");
+}
+
+TEST(CommandLineTest, FolderKeepsBlanksInsideAndDropsOneQuotePair) {
+  EXPECT_EQ(FolderFromCommandTail("C:\\My Folder"), "C:\\My Folder");
+  EXPECT_EQ(FolderFromCommandTail("\"C:\\My Folder\""), "C:\\My Folder");
+  EXPECT_EQ(FolderFromCommandTail("  C:\\Data  "), "C:\\Data");
+  EXPECT_EQ(FolderFromCommandTail("\""), "\"");
+  EXPECT_EQ(FolderFromCommandTail("\"\""), "");
+  EXPECT_EQ(FolderFromCommandTail("   "), "");
+}
+
+TEST(LayoutTest, TwipsCentringAndPreviewBrowser) {
+  EXPECT_EQ(TwipsToPixels(1440, 96), 96);
+  EXPECT_EQ(TwipsToPixels(7572, 96), 505);
+  EXPECT_EQ(TwipsToPixels(504, 120), 42);
+  EXPECT_EQ(CentredOrigin(1280, 511), 385);
+  EXPECT_EQ(CentredOrigin(100, 300), -100);
+
+  const Rect normal = PreviewBrowserRect(15000, 12000, 500);
+  EXPECT_EQ(normal.left, 0);
+  EXPECT_EQ(normal.top, 550);
+  EXPECT_EQ(normal.width, 14900);
+  EXPECT_EQ(normal.height, 11050);
+
+  const Rect tiny = PreviewBrowserRect(60, 300, 500);
+  EXPECT_EQ(tiny.width, 0);
+  EXPECT_EQ(tiny.height, 0);
+}
+
+TEST(VersionTest, MajorMinorRevision) {
+  EXPECT_EQ(VersionText(1, 0, 15), "Version 1.0.15");
+  EXPECT_EQ(VersionText(10, 20, 0), "Version 10.20.0");
+}
+
+}  // namespace
+}  // namespace tessory::ui
