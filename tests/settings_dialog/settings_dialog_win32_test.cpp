@@ -67,6 +67,13 @@ void ChooseScheme(HWND dialog, const wchar_t* name) {
   Command(dialog, IDC_COMBO1, CBN_SELCHANGE);
 }
 
+void ShowPage(HWND dialog, int page) {
+  HWND tab = GetDlgItem(dialog, IDC_SSTAB1);
+  SendMessageW(tab, TCM_SETCURSEL, page, 0);
+  NMHDR change{tab, IDC_SSTAB1, static_cast<UINT>(TCN_SELCHANGE)};
+  SendMessageW(dialog, WM_NOTIFY, IDC_SSTAB1, reinterpret_cast<LPARAM>(&change));
+}
+
 std::wstring ControlText(HWND dialog, int id) {
   wchar_t text[256] = {};
   GetDlgItemTextW(dialog, id, text, 256);
@@ -312,23 +319,28 @@ TEST_F(SettingsDialogTest, ColourAndFontButtonsEditTheirOwnLabels) {
   EXPECT_EQ(OpenAndRead().lblFolder.fontSize, 10) << "a 10.5-point font reopens as 10";
 }
 
-TEST_F(SettingsDialogTest, SeveralSortFlagsOpenWithTheLastSelected) {
+TEST_F(SettingsDialogTest, SeveralSortFlagsOpenWithTheLastSelectedAndAClickMovesTheChoice) {
   Put(key::kNoOrder, "1");
   Put(key::kDateOrder, "1");
   Put(key::kRecurse, "Sideways");
   bool date = false, none = true, anyRecursion = true;
+  int afterClick = kNoOption;
   Run([&](HWND dialog) {
     date = IsDlgButtonChecked(dialog, IDC_OPTDATEORDER) == BST_CHECKED;
     none = IsDlgButtonChecked(dialog, IDC_OPTNOORDER) == BST_CHECKED;
     anyRecursion = IsDlgButtonChecked(dialog, IDC_OPTRECURSEINFINITE) || IsDlgButtonChecked(dialog, IDC_OPTNORECURSION) ||
                    IsDlgButtonChecked(dialog, IDC_OPTRECURSEDEPTH);
+    ShowPage(dialog, 1);
+    SendDlgItemMessageW(dialog, IDC_OPTNAMEORDER, BM_CLICK, 0, 0);
+    afterClick = ReadSettingsDialog(dialog).sortOrder;
     Command(dialog, IDOK);
   });
   EXPECT_TRUE(date);
   EXPECT_FALSE(none);
   EXPECT_FALSE(anyRecursion);
-  EXPECT_EQ(Stored(key::kNoOrder), "0");
-  EXPECT_EQ(Stored(key::kDateOrder), "1");
+  EXPECT_EQ(afterClick, kNameOrder) << "a click leaves exactly one sort option selected";
+  EXPECT_EQ(Stored(key::kNameOrder), "1");
+  EXPECT_EQ(Stored(key::kDateOrder), "0");
   EXPECT_EQ(Stored(key::kRecurse), "");
 }
 
