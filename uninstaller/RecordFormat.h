@@ -138,6 +138,8 @@ public:
     bool readNumber(int32_t& value);
     bool readName(std::string& name);
     bool ended() const { return ended_; }
+    // Treats the rest of the tree as missing.
+    void stop() { ended_ = true; }
     int position() const { return pos_; }
 
 private:

@@ -4,6 +4,10 @@ namespace corvel {
 
 namespace {
 
+// Windows keeps keys at most 512 levels deep; a deeper tree is not a real one, and following
+// it would only exhaust the stack.
+constexpr int kMaxDepth = 512;
+
 class Walker {
 public:
     Walker(RegistryAccess& registry, TreeReader& reader, WalkMode mode, TextBuffer* log)
@@ -11,6 +15,20 @@ public:
 
     // `key` null means parse only. Returns false when the walk of this level fails.
     bool walkNode(RegistryAccess::Key key) {
+        if (depth_ >= kMaxDepth) {
+            reader_.stop();
+            return true;
+        }
+        ++depth_;
+        const bool ok = walkNodeBody(key);
+        --depth_;
+        return ok;
+    }
+
+    void pushRoot(int index) { path_.assign(1, record::kRootNames[index]); }
+
+private:
+    bool walkNodeBody(RegistryAccess::Key key) {
         int32_t values = 0;
         if (!reader_.readNumber(values)) return true;
         for (int32_t i = 0; i < values; ++i) {
@@ -37,9 +55,6 @@ public:
         return ok;
     }
 
-    void pushRoot(int index) { path_.assign(1, record::kRootNames[index]); }
-
-private:
     bool walkSubkey(RegistryAccess::Key parent, uint32_t flags, const std::string& name) {
         path_.push_back(name);
         RegistryAccess::Key key = nullptr;
@@ -115,6 +130,7 @@ private:
     WalkMode mode_;
     TextBuffer* log_;
     std::vector<std::string> path_;
+    int depth_ = 0;
 };
 
 }  // namespace

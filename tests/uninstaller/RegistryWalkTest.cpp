@@ -183,3 +183,18 @@ TEST_F(RegistryWalkTest, TreeEndingEarlyStopsCleanly) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RegistryWalkDepth, AbsurdlyDeepTreeStopsWithoutTouchingAnything) {
+    std::string tree;
+    const int depth = 100000;
+    for (int i = 0; i < depth; ++i) tree += std::string("\0\0\0\0\0\0\0\1\0\0\0\1k\0", 14);
+    FakeRegistry reg;
+    reg.add("HKEY_CLASSES_ROOT\\k");
+    TextBuffer log;
+    walkRegistryTree(reg, TextBuffer(tree), WalkMode::kDelete, &log);
+    EXPECT_TRUE(reg.has("HKEY_CLASSES_ROOT\\k"));
+}
+
+}  // namespace

@@ -73,4 +73,17 @@ bool ParseBmp(const uint8_t* data, size_t size, BmpImage& out) {
   return true;
 }
 
+bool IcoLooksSound(const uint8_t* data, size_t size) {
+  constexpr size_t kDirectory = 6, kEntry = 16;
+  if (data == nullptr || size < kDirectory || Le16(data) != 0 || Le16(data + 2) != 1) return false;
+  size_t count = Le16(data + 4);
+  if (count == 0 || count > (size - kDirectory) / kEntry) return false;
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t* entry = data + kDirectory + i * kEntry;
+    size_t bytes = Le32(entry + 8), offset = Le32(entry + 12);
+    if (bytes == 0 || offset > size || bytes > size - offset) return false;
+  }
+  return true;
+}
+
 }  // namespace corvel::tpl

@@ -26,4 +26,7 @@ constexpr int32_t kBmpMaxSide = 16384;
 // within the data. `out.pixels` points into `data`.
 bool ParseBmp(const uint8_t* data, size_t size, BmpImage& out);
 
+// True when the ICO file's directory and every image it lists lie within the data.
+bool IcoLooksSound(const uint8_t* data, size_t size);
+
 }  // namespace corvel::tpl
