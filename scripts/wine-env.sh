@@ -13,6 +13,8 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineserver -w
   # The web browser control must never try to download its engine here.
   wine reg add 'HKCU\Software\Wine\MSHTML' /v GeckoUrl /t REG_SZ /d '' /f >/dev/null 2>&1 || true
+  # Without a window manager, hiding a managed window waits two seconds for it; Wine draws the frames itself.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
 fi
 wineserver -p 2>/dev/null || true  # already running: fine
 
