@@ -114,6 +114,11 @@ void press(HWND dialog, int id) {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
+void pressAndWait(HWND dialog, int id) {
+    press(dialog, id);
+    for (int i = 0; i < 400 && IsWindow(dialog); ++i) Sleep(25);
+}
+
 std::string pendingRenames() {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ, &key) != ERROR_SUCCESS)

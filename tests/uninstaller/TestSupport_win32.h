@@ -40,6 +40,8 @@ std::string itemText(HWND dialog, int id);
 // Message boxes keep their text in the static control 0xFFFF.
 inline std::string messageText(HWND box) { return itemText(box, 0xFFFF); }
 void press(HWND dialog, int id);
+// Presses and waits until the dialog is gone, so that the next search cannot find it again.
+void pressAndWait(HWND dialog, int id);
 
 std::string pendingRenames();  // PendingFileRenameOperations, entries joined by "|"
 

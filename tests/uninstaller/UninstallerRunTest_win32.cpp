@@ -253,18 +253,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 namespace {
 
-class InteractiveRun : public UninstallerRun {
-protected:
-    // The shared-file dialog for `path`, checked for its texts.
-    HWND sharedDialog(Process& process, const std::string& path) {
-        HWND dialog = findDialog(process.id(), "Remove shared file");
-        if (!dialog) return nullptr;
-        EXPECT_EQ(itemText(dialog, 1003), "Remove shared file " + path + "?");
-        // The previous dialog may still be closing: wait for this one's text.
-        for (int i = 0; i < 100 && itemText(dialog, 1003) != "Remove shared file " + path + "?"; ++i) Sleep(50);
-        return dialog;
-    }
-};
+using InteractiveRun = UninstallerRun;
 
 TEST_F(InteractiveRun, SharedFileDialogAnswers) {
     std::string s[5];
@@ -287,7 +276,7 @@ TEST_F(InteractiveRun, SharedFileDialogAnswers) {
     press(dialog, IDCANCEL);
     Sleep(300);
     EXPECT_TRUE(IsWindow(dialog)) << "Escape and the close box leave the question open";
-    press(dialog, 1006);
+    pressAndWait(dialog, 1006);
 
     auto next = [&](const std::string& path) {
         const std::string want = "Remove shared file " + path + "?";
@@ -299,7 +288,7 @@ TEST_F(InteractiveRun, SharedFileDialogAnswers) {
     };
     dialog = next(s[1]);
     ASSERT_NE(dialog, nullptr) << "the second listing of s0 must not ask again";
-    press(dialog, 1005);
+    pressAndWait(dialog, 1005);
     dialog = next(s[2]);
     ASSERT_NE(dialog, nullptr);
     press(dialog, 1007);
@@ -356,13 +345,11 @@ TEST_F(InteractiveRun, ConfirmRestoreUnchangedBackupAndDeclineRestart) {
     HWND box = findDialog(process.id(), kCaption);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(messageText(box), "Remove E2E and all of its components?");
-    press(box, IDYES);
-    Sleep(200);
+    pressAndWait(box, IDYES);
     box = findDialog(process.id(), kCaption);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(messageText(box), "Restore the backed-up files?");
-    press(box, IDYES);
-    Sleep(200);
+    pressAndWait(box, IDYES);
     box = findDialog(process.id(), kCaption);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(messageText(box), "Restart now?");
