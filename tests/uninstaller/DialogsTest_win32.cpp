@@ -7,6 +7,7 @@
 
 #include "Closing_win32.h"
 #include "Dialogs_win32.h"
+#include "SystemLibraries_win32.h"
 #include "TestSupport_win32.h"
 
 using namespace corvel;
@@ -91,6 +92,23 @@ TEST(DetailsDialog, ShowsNonEmptyLogsUnderHeadings) {
     EXPECT_TRUE(stillOpenAfterEscape);
 }
 
+TEST(SharedFileDialog, DefaultYesHasTheFocus) {
+    const StringTable table = strings();
+    bool yesFocused = false;
+    std::thread presser([&] {
+        HWND dialog = findDialog(GetCurrentProcessId(), "Remove shared file");
+        if (!dialog) return;
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
+        yesFocused = info.hwndFocus == GetDlgItem(dialog, 1005);
+        press(dialog, 1006);
+    });
+    EXPECT_EQ(askRemoveSharedFile(GetModuleHandleA(nullptr), nullptr, table, "C:\\x.dll"), 1006);
+    presser.join();
+    EXPECT_TRUE(yesFocused) << "Enter must answer Yes, not Yes to all";
+}
+
 TEST(SharedFileDialog, ReturnsThePressedButton) {
     const StringTable table = strings();
     for (int id : {1005, 1006, 1007, 1008}) {
@@ -105,6 +123,23 @@ TEST(SharedFileDialog, ReturnsThePressedButton) {
         presser.join();
         EXPECT_EQ(text, "Remove C:\\x.dll?");
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The uninstaller may run from the temporary folder: a library of a system name lying beside it
+// must not be loaded.
+TEST(LibrarySearch, OnlyTheSystemFolderAfterStartUp) {
+    HMODULE before = LoadLibraryA("corvel_versioned.dll");
+    ASSERT_NE(before, nullptr) << "the test library lies beside the test";
+    FreeLibrary(before);
+    restrictLibrarySearch();
+    EXPECT_EQ(LoadLibraryA("corvel_versioned.dll"), nullptr);
+    HMODULE system = LoadLibraryA("version.dll");
+    EXPECT_NE(system, nullptr);
+    if (system) FreeLibrary(system);
 }
 
 }  // namespace

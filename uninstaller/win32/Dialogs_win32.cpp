@@ -25,7 +25,9 @@ INT_PTR CALLBACK sharedFileProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
                                                     {IDC_SHARED_YES_TO_ALL, record::kYesToAllCaption},
                                                     {IDC_SHARED_NO_TO_ALL, record::kNoToAllCaption}};
         for (const auto& c : captions) setWindowTextUtf8(GetDlgItem(dialog, c.first), args->strings->lookup(c.second).str());
-        return TRUE;
+        // The focus would go to the first button, "Yes to all"; Enter must mean the default "Yes".
+        SetFocus(GetDlgItem(dialog, IDC_SHARED_YES));
+        return FALSE;
     }
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
@@ -102,7 +104,7 @@ DetailsContent makeDetailsContent(const StringTable& strings, const RemovalLogs&
     DetailsContent content;
     content.textUtf8 = buildDetailsText(headings, converted).str();
     content.closeCaptionUtf8 = closeButtonText;
-    content.titleUtf8 = stripCaptionMarks(TextBuffer(detailsButtonText.substr(0, 255))).str();
+    content.titleUtf8 = stripCaptionMarks(limitCaption(TextBuffer(detailsButtonText), 255)).str();
     return content;
 }
 

@@ -15,5 +15,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < image.pixelBytes; ++i) sum += image.pixels[i];
     if (sum == 0xFFFFFFFF) return 1;
   }
+  corvel::tpl::IcoLooksSound(copy.data(), copy.size());
   return 0;
 }
