@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Regenerates docs/shots/uninstaller-*.png: CorvelUninstaller with the default progress-window
+# template, mid-run (restore question up), at the end, and its Details dialog. Taken under Xvfb
+# in a Wine virtual desktop (which draws the window frames).
+# Usage: scripts/shots/uninstaller.sh   (BUILD_DIR and DISPLAY_NUM as for scripts/test.sh)
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+scripts/setup.sh
+: "${BUILD_DIR:=build/shots}"
+: "${DISPLAY_NUM:=96}"
+export BUILD_DIR DISPLAY_NUM
+cmake -S . -B "$BUILD_DIR/tools" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$BUILD_DIR/tools" --target templatec corvel-recordwriter -j"$(nproc)" >/dev/null
+cmake -S . -B "$BUILD_DIR/win64" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$BUILD_DIR/win64" --target CorvelUninstaller -j"$(nproc)" >/dev/null
+# shellcheck source=../wine-env.sh
+. scripts/wine-env.sh
+out="$root/docs/shots"
+mkdir -p "$out"
+
+desktop_w=640 desktop_h=480
+shot() { sleep "${2:-2}"; import -window root -display ":$DISPLAY_NUM" -crop "${desktop_w}x${desktop_h}+0+0" +repage "$out/$1"; }
+stop_all() { wineserver -k 2>/dev/null || true; sleep 1; wineserver -p; }
+
+# A small installed program: a file, a backup, and a folder holding the user's own file.
+app="$WINEPREFIX/drive_c/SampleTool"
+rm -rf "$app"
+mkdir -p "$app/backup" "$app/Projects"
+printf 'x' >"$app/SampleTool.exe"
+printf 'old' >"$app/backup/helper.dll"
+printf 'my work' >"$app/Projects/plan.txt"
+
+work=$(mktemp -d)
+"$BUILD_DIR/tools/bin/templatec" uninstaller/template/default/progress.tpl.txt "$work/progress.tpl"
+cat >"$work/record.txt" <<RECORD
+language 1
+string 0 "%s Uninstall"
+string 1 "Remove %s and all of its components?"
+string 3 "Restore the files that setup replaced?"
+string 5 "Files not removed:"
+string 6 "Folders not removed:"
+string 7 "Registry keys not removed:"
+template $work/progress.tpl
+image 1 $root/uninstaller/template/default/banner.bmp
+image 2 $root/uninstaller/template/default/tick.bmp
+image 3 $root/uninstaller/template/default/close-strip.bmp
+product Sample Tool
+backup C:\\SampleTool\\backup\\helper.dll|C:\\SampleTool\\helper.dll|0|0|0|0
+file C:\\SampleTool\\SampleTool.exe
+directory C:\\SampleTool\\Projects
+directory C:\\SampleTool\\backup
+RECORD
+"$BUILD_DIR/tools/bin/corvel-recordwriter" "$work/record.txt" "$BUILD_DIR/win64/bin/CorvelUninstaller.exe" "$app/unins.exe"
+rm -rf "$work"
+
+stop_all
+wine explorer "/desktop=Uninstall,${desktop_w}x${desktop_h}" 'C:\SampleTool\unins.exe' /NOREMOVE >/dev/null 2>&1 &
+sleep 5
+xdotool key Return          # confirmation: Yes
+shot uninstaller-progress.png 2
+xdotool key Tab Return      # restore question: No
+shot uninstaller-done.png 2
+xdotool key shift+Tab space # focus moves from Close to Details
+shot uninstaller-details.png 2
+xdotool key Return
+sleep 1
+xdotool key Return          # Close
+sleep 1
+stop_all
+echo "screenshots written to docs/shots"
