@@ -106,4 +106,24 @@ TEST(DefaultTemplateRun, ConfirmedRunShowsStagesAndEndsWithClose) {
   removeTree(root);
 }
 
+TEST(DefaultTemplateRun, TemplateThatCannotBeBuiltStillRemovesAndEnds) {
+  const std::string root = "C:\\corvel_e2e\\BrokenTemplate";
+  removeTree(root);
+  ASSERT_TRUE(makeFolders(root + "\\app"));
+  const std::string installed = root + "\\app\\tool.exe";
+  writeText(installed, "x");
+  writer::RecordDescription record;
+  record.product = "Broken Template";
+  record.strings = {{0, "%s"}};
+  record.windowTemplate = "RTX not a template";
+  record.files = {installed};
+  const std::string exe = root + "\\app\\unins.exe";
+  ASSERT_TRUE(writeUninstaller(exe, record));
+  Process process;
+  ASSERT_TRUE(process.start(exe, "/NOQUERY /NOREMOVE"));
+  EXPECT_EQ(1, process.wait());
+  EXPECT_FALSE(fileExists(installed));
+  removeTree(root);
+}
+
 }  // namespace
