@@ -162,6 +162,18 @@ TEST_F(UninstallerRun, NoRemoveKeepsTheUninstallerWhereItWas) {
     EXPECT_FALSE(fileExists(exe + ".bak"));
 }
 
+TEST_F(UninstallerRun, UninstallerInTheWindowsFolderStaysThereButIsRenamed) {
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    exe = std::string(windows) + "\\corvel_e2e_unins.exe";
+    DeleteFileA((exe + ".bak").c_str());
+    EXPECT_EQ(run("/SILENT"), 1);
+    EXPECT_FALSE(fileExists(exe));
+    EXPECT_TRUE(fileExists(exe + ".bak"));
+    EXPECT_NE(pendingRenames().find(exe.substr(3) + ".bak|"), std::string::npos);
+    DeleteFileA((exe + ".bak").c_str());
+}
+
 TEST_F(UninstallerRun, RecordWithoutHeaderRunsSilently) {
     const std::string f = file("app\\a.txt");
     record.withHeader = false;
