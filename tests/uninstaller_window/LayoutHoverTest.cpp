@@ -18,13 +18,6 @@ TEST(Scale, FromDotsPerInchAndFonts) {
   EXPECT_EQ(2, MulDivRound(3, 1, 2));
 }
 
-TEST(Frame, GrowsByBordersAndTallCaptions) {
-  EXPECT_EQ(400, AdjustForFrame({400, 300}, {1, 1, 1, 1, 18}).width);
-  Size s = AdjustForFrame({400, 300}, {2, 1, 2, 1, 23});
-  EXPECT_EQ(402, s.width);
-  EXPECT_EQ(307, s.height);
-}
-
 TEST(Placement, EveryCodeOnAnOffsetWorkArea) {
   const Rect area{100, 50, 1100, 850};  // 1000 x 800, midpoint (600, 450)
   const Size size{200, 100};

@@ -81,15 +81,6 @@ TEST_P(EveryVersion, ReadsBackWhatWasWritten) {
 
 INSTANTIATE_TEST_SUITE_P(Versions, EveryVersion, ::testing::Values(1, 2, 3, 4, 5));
 
-TEST(TemplateLayout, VersionDifferencesChangeTheByteCount) {
-  // Filler in version 1, extension blocks from 3, a reserved number per control from 5.
-  size_t v1 = Bytes(Sample(1)).size(), v2 = Bytes(Sample(2)).size(), v3 = Bytes(Sample(3)).size(),
-         v5 = Bytes(Sample(5)).size();
-  EXPECT_EQ(v1, v2 + 3 * 4);
-  EXPECT_EQ(v3, v2 + 4 + (8 + 3) + 8);
-  EXPECT_EQ(v5, v3 + 3 * 4);
-}
-
 TEST(TemplateLayout, RefusesWithoutMagic) {
   WindowDesc w;
   std::string bytes = Bytes(Sample(5));

@@ -58,8 +58,3 @@ TEST(TemplateText, ErrorsNameTheLine) {
     EXPECT_EQ(c.error, error);
   }
 }
-
-TEST(TemplateText, ImageTableLayout) {
-  std::string table = WriteImageTable({{5, "ab"}});
-  EXPECT_EQ(std::string("\0\0\0\1\0\0\0\2\0\0\0\5ab", 14), table);
-}

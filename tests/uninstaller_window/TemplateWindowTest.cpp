@@ -171,7 +171,7 @@ const char kWindowText[] =
 
 class TemplateWindowTest : public ::testing::Test {
  protected:
-  void Build(std::string text = kWindowText, int32_t language = 1) {
+  void Build(std::string text = kWindowText) {
     size_t link = text.find("LINK");
     if (link != std::string::npos) text.replace(link, 4, Escaped(ProbePath()));
     CompiledTemplate compiled;
@@ -181,7 +181,6 @@ class TemplateWindowTest : public ::testing::Test {
     imageBlock_ = WriteImageTable({{5, StripBmp(40, 24, 5)}, {4, StripBmp(40, 24, 4)}, {6, SmallIco()}});
     images_.load(corvel::TextBuffer(imageBlock_));
     window_.images = &images_;
-    window_.language = language;
     ASSERT_EQ(kBuildOk, BuildTemplateWindow(window_, reinterpret_cast<const uint8_t*>(bytes_.data()),
                                             bytes_.size(), nullptr, GetModuleHandleW(nullptr)));
     SetForegroundWindow(window_.hwnd);
@@ -266,13 +265,6 @@ TEST_F(TemplateWindowTest, BuildsWindowAndControlsAsTheTemplateSays) {
   EXPECT_EQ(30 * s / 1000, bitmap.bmWidth);  // stretched from the 200-pixel strip
   EXPECT_NE(0, SendMessageW(Child(64), STM_GETIMAGE, IMAGE_ICON, 0));
   EXPECT_EQ(200, FindControlById(window_, 55)->stripWidth);
-}
-
-TEST_F(TemplateWindowTest, PicksTheRunsLanguage) {
-  Build(kWindowText, 2);
-  wchar_t text[64] = {};
-  GetWindowTextW(Child(57), text, 64);
-  EXPECT_STREQ(L"Two", text);
 }
 
 TEST_F(TemplateWindowTest, PlacementEightWithOffsetsEndsInsideTheCorner) {
@@ -413,7 +405,7 @@ TEST(TemplateWindowBuild, RefusesBadTemplatesWithoutAWindow) {
                                                 bytes.size(), nullptr, GetModuleHandleW(nullptr)));
 }
 
-TEST(TemplateWindowBuild, IconTemporaryFileIsGone) {
+TEST(TemplateWindowBuild, UniqueTemporaryFileSkipsNamesInUse) {
   std::string first = UniqueTempFile(".ico");
   EXPECT_NE(std::string::npos, first.find("\\zqw"));
   EXPECT_EQ(".ico", first.substr(first.size() - 4));
