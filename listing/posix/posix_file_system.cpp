@@ -52,16 +52,16 @@ bool PosixFileSystem::ReadFolder(const std::string& folder, const std::function<
         file.attributes.reset();
         struct stat info;
         unsigned char type = entry->d_type;
+        if (type == DT_UNKNOWN && fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) == 0) {
+            type = S_ISDIR(info.st_mode) ? DT_DIR : S_ISLNK(info.st_mode) ? DT_LNK : DT_REG;
+        }
         if (type == DT_DIR) {
             subfolders.push_back(JoinPath(folder, file.name));
             continue;
         }
         bool known = fstatat(dirFd, name, &info, 0) == 0;
         if (!known && type == DT_LNK) continue;  // a dangling link lists nothing
-        if (known && S_ISDIR(info.st_mode)) {
-            if (type == DT_UNKNOWN) subfolders.push_back(JoinPath(folder, file.name));
-            continue;  // a linked folder is neither a file nor walked
-        }
+        if (known && S_ISDIR(info.st_mode)) continue;  // a linked folder is neither a file nor walked
         // A file that vanished between the listing and the query is still counted, without a length.
         if (known) FillFromStat(file, info);
         onFile(file);
