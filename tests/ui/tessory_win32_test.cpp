@@ -17,6 +17,7 @@ namespace {
 constexpr DWORD kPatienceMs = 30000;
 constexpr const wchar_t* kBrowserKey = L"Software\\VB and VBA Program Settings\\Ombrel\\Output";
 constexpr const wchar_t* kHtmKey = L".htm";
+constexpr const wchar_t* kChmKey = L".chm";
 constexpr const wchar_t* kRecorderProgId = L"TessoryTest.RecordedHtml";
 constexpr const wchar_t* kPreviewClass = L"TessoryPreview";
 
@@ -254,14 +255,23 @@ class TessoryTest : public ::testing::Test {
     WriteClassesDefault(std::wstring(kRecorderProgId) + L"\\shell\\open\\command",
                         L"\"" + BinFolder() + L"tessory_test_recorder.exe\" \"%1\"");
     WriteClassesDefault(kHtmKey, kRecorderProgId);
+    previousChm_ = ClassesDefault(kChmKey);
+    WriteClassesDefault(kChmKey, kRecorderProgId);
     SetBrowserValue(L"0");
   }
   void TearDown() override {
     WriteClassesDefault(kHtmKey, previousHtm_.empty() ? L"htmlfile" : previousHtm_);
+    WriteClassesDefault(kChmKey, previousChm_.empty() ? L"chm.file" : previousChm_);
     RegDeleteTreeW(HKEY_CLASSES_ROOT, kRecorderProgId);
   }
   std::wstring previousHtm_;
+  std::wstring previousChm_;
 };
+
+std::string RecordedCommandLine() {
+  const std::string recorded = ReadBytes(RecordedFile());
+  return Narrow(std::wstring(reinterpret_cast<const wchar_t*>(recorded.data()), recorded.size() / sizeof(wchar_t)));
+}
 
 TEST_F(TessoryTest, CommandLineFolderIsListedAndOpenedInTheDefaultProgram) {
   TempTree tree(L"TessoryCmdLine");
@@ -273,9 +283,7 @@ TEST_F(TessoryTest, CommandLineFolderIsListedAndOpenedInTheDefaultProgram) {
   Tessory app(tree.Root());
   ASSERT_TRUE(app.Started());
   ASSERT_TRUE(WaitFor([] { return Exists(RecordedFile()); })) << "the default program was not started";
-  const std::string recorded = ReadBytes(RecordedFile());
-  std::wstring recordedLine(reinterpret_cast<const wchar_t*>(recorded.data()), recorded.size() / sizeof(wchar_t));
-  EXPECT_NE(Narrow(recordedLine).find("myTmpFile.htm"), std::string::npos) << Narrow(recordedLine);
+  EXPECT_NE(RecordedCommandLine().find("myTmpFile.htm"), std::string::npos) << RecordedCommandLine();
 
   const std::string document = ReadBytes(TempListing());
   EXPECT_NE(document.find("<h2>Listing of " + Narrow(tree.Root()) + "</h2>"), std::string::npos);
@@ -474,6 +482,61 @@ TEST_F(TessoryTest, AboutBoxIsOneModelessBoxWithTheResourceVersion) {
 
   PostMessageW(about, WM_COMMAND, IDOK, 0);
   EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); }));
+}
+
+TEST_F(TessoryTest, HelpContentsOpensTheHelpFileBesideTheProgram) {
+  Tessory app(L"");
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(Exists(BinFolder() + L"help.chm")) << "the build puts help.chm beside Tessory.exe";
+  Command(main, ID_MNU_CONTENTS);
+  ASSERT_TRUE(WaitFor([] { return Exists(RecordedFile()); }));
+  EXPECT_NE(RecordedCommandLine().find(Narrow(BinFolder()) + "help.chm"), std::string::npos) << RecordedCommandLine();
+}
+
+}  // namespace
+
+namespace {
+
+constexpr const wchar_t* kMsinfoKey = L"SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+
+class SystemInfoTest : public TessoryTest {
+ protected:
+  void SetUp() override {
+    TessoryTest::SetUp();
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kMsinfoKey, L"PATH");
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Shared Tools Location", L"MSINFO");
+  }
+  void TearDown() override {
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kMsinfoKey, L"PATH");
+    TessoryTest::TearDown();
+  }
+};
+
+TEST_F(SystemInfoTest, UnavailableWithoutRegistryValuesAndStartedFromThePathValue) {
+  Tessory app(L"");
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  Command(main, ID_MN_ABOUT);
+  HWND about = app.WaitTopWindow(L"#32770", L"About Tessory");
+  ASSERT_NE(about, nullptr);
+
+  PostMessageW(about, WM_COMMAND, IDC_CMDSYSINFO, 0);
+  std::wstring text;
+  HWND box = app.WaitMessageBox(L"Tessory", text);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(text, L"System Information Is Unavailable At This Time");
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }));
+
+  const std::wstring program = BinFolder() + L"tessory_test_recorder.exe";
+  ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, kMsinfoKey, L"PATH", REG_SZ, program.c_str(),
+                            static_cast<DWORD>((program.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+  PostMessageW(about, WM_COMMAND, IDC_CMDSYSINFO, 0);
+  ASSERT_TRUE(WaitFor([] { return Exists(RecordedFile()); }));
+  EXPECT_NE(RecordedCommandLine().find("tessory_test_recorder.exe"), std::string::npos);
+  EXPECT_EQ(app.CountWindows(L"#32770", L"Tessory"), 0);
 }
 
 }  // namespace

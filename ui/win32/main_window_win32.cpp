@@ -227,32 +227,20 @@ void MainWindow::FillDriveList() {
 }
 
 void MainWindow::SetMenuPictures() {
+  for (int slot = 0; slot < 8; ++slot)
+    picture1_[slot] = LoadMenuPicture(instance_, IDB_MAIN_PICTURES, kMenuPictureOfSlot[slot]);
+  // The pictures go beside the captions at their full 16x16 size; the check-mark area would cut them.
   HMENU bar = GetMenu(window_);
-  const int size = 16;
-  HDC screen = GetDC(window_);
-  HDC dc = CreateCompatibleDC(screen);
-  auto picture = [&](int strip) -> HBITMAP {
-    if (strip < 0 || !imageList3_) return nullptr;
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, size, size);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    RECT all{0, 0, size, size};
-    FillRect(dc, &all, GetSysColorBrush(COLOR_MENU));
-    ImageList_Draw(imageList3_, strip, dc, 0, 0, ILD_TRANSPARENT);
-    SelectObject(dc, old);
-    return bitmap;
-  };
-  for (int slot = 0; slot < 8; ++slot) picture1_[slot] = picture(kMenuPictureOfSlot[slot]);
-  DeleteDC(dc);
-  ReleaseDC(window_, screen);
-
   auto give = [&](UINT command, int slot) {
-    SetMenuItemBitmaps(bar, command, MF_BYCOMMAND, picture1_[slot], picture1_[slot]);
+    if (!picture1_[slot] || command == static_cast<UINT>(-1)) return;
+    MENUITEMINFOW item{};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_BITMAP;
+    item.hbmpItem = picture1_[slot];
+    SetMenuItemInfoW(bar, command, FALSE, &item);
   };
   HMENU listing = GetSubMenu(bar, 0);
-  for (int position = 0; position <= 5; ++position) {
-    const UINT command = GetMenuItemID(listing, position);
-    if (command != static_cast<UINT>(-1) && command != 0) give(command, position);
-  }
+  for (int position = 0; position <= 5; ++position) give(GetMenuItemID(listing, position), position);
   give(GetMenuItemID(GetSubMenu(bar, 1), 0), 6);
   give(ID_MNU_CONTENTS, 7);
 }

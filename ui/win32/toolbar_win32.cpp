@@ -4,6 +4,13 @@
 
 namespace tessory::ui {
 
+namespace {
+
+// A menu picture keeps a few pixels of menu colour to its right, between it and the caption.
+constexpr int kMenuPictureWidth = 20;
+
+}  // namespace
+
 HIMAGELIST LoadPictureStrip(HINSTANCE instance, int bitmapId) {
   HBITMAP strip = static_cast<HBITMAP>(
       LoadImageW(instance, MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
@@ -14,6 +21,49 @@ HIMAGELIST LoadPictureStrip(HINSTANCE instance, int bitmapId) {
   if (list) ImageList_AddMasked(list, strip, RGB(255, 0, 255));
   DeleteObject(strip);
   return list;
+}
+
+HBITMAP LoadMenuPicture(HINSTANCE instance, int bitmapId, int picture) {
+  HBITMAP strip = static_cast<HBITMAP>(
+      LoadImageW(instance, MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  if (!strip) return nullptr;
+  BITMAP info{};
+  GetObjectW(strip, sizeof info, &info);
+  HBITMAP result = nullptr;
+  if (picture >= 0 && (picture + 1) * 16 <= info.bmWidth && info.bmHeight >= 16) {
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = info.bmWidth;
+    format.bmiHeader.biHeight = -info.bmHeight;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    format.bmiHeader.biCompression = BI_RGB;
+    std::vector<DWORD> pixels(static_cast<std::size_t>(info.bmWidth) * info.bmHeight);
+    HDC screen = GetDC(nullptr);
+    const bool read = GetDIBits(screen, strip, 0, info.bmHeight, pixels.data(), &format, DIB_RGB_COLORS) != 0;
+    format.bmiHeader.biWidth = kMenuPictureWidth;
+    format.bmiHeader.biHeight = -16;
+    void* bits = nullptr;
+    if (read) result = CreateDIBSection(screen, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ReleaseDC(nullptr, screen);
+    if (result && bits) {
+      auto* tile = static_cast<DWORD*>(bits);
+      const COLORREF menu = GetSysColor(COLOR_MENU);
+      const DWORD gap = 0xFF000000 | (GetRValue(menu) << 16) | (GetGValue(menu) << 8) | GetBValue(menu);
+      for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < kMenuPictureWidth; ++x) {
+          if (x >= 16) {
+            tile[y * kMenuPictureWidth + x] = gap;
+            continue;
+          }
+          const DWORD rgb = pixels[static_cast<std::size_t>(y) * info.bmWidth + picture * 16 + x] & 0xFFFFFF;
+          // Premultiplied alpha: the transparent colour becomes fully clear, everything else opaque.
+          tile[y * kMenuPictureWidth + x] = rgb == 0xFF00FF ? 0 : (0xFF000000 | rgb);
+        }
+    }
+  }
+  DeleteObject(strip);
+  return result;
 }
 
 HWND CreatePictureToolbar(HWND parent, int id, HIMAGELIST pictures, const std::vector<ToolbarButton>& buttons,

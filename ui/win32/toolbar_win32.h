@@ -19,6 +19,9 @@ HWND CreatePictureToolbar(HWND parent, int id, HIMAGELIST pictures, const std::v
                           int firstCommand);
 // The 16x16 pictures of a strip bitmap resource; magenta is transparent.
 HIMAGELIST LoadPictureStrip(HINSTANCE instance, int bitmapId);
+// One 16x16 picture of a strip bitmap resource as a 32-bit bitmap whose magenta pixels are fully
+// transparent, for menu items; nullptr when the strip has no such picture.
+HBITMAP LoadMenuPicture(HINSTANCE instance, int bitmapId, int picture);
 // The caption of the button with the given command; "" when there is none.
 std::string ToolbarButtonCaption(HWND toolbar, int command);
 

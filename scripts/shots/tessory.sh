@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Regenerates docs/shots/tessory-*.png: the main window, its Listing menu, the about box and the
+# preview window, taken under Xvfb in a Wine virtual desktop (which draws the window frames).
+# Usage: scripts/shots/tessory.sh   (BUILD_DIR and DISPLAY_NUM as for scripts/test.sh)
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+scripts/setup.sh
+: "${BUILD_DIR:=build/shots}"
+: "${DISPLAY_NUM:=96}"
+export BUILD_DIR DISPLAY_NUM
+cmake -S . -B "$BUILD_DIR/win64" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$BUILD_DIR/win64" --target Tessory -j"$(nproc)" >/dev/null
+# shellcheck source=../wine-env.sh
+. scripts/wine-env.sh
+exe="$root/$BUILD_DIR/win64/bin/Tessory.exe"
+out="$root/docs/shots"
+mkdir -p "$out"
+
+desktop_w=800 desktop_h=560
+shot() { sleep "${2:-2}"; import -window root -display ":$DISPLAY_NUM" -crop "${desktop_w}x${desktop_h}+0+0" +repage "$out/$1"; }
+click() { xdotool mousemove --sync "$1" "$2" click 1; }
+stop_all() { wineserver -k 2>/dev/null || true; sleep 1; wineserver -p >/dev/null 2>&1; }
+
+# A small folder to list.
+samples="$WINEPREFIX/drive_c/Samples"
+mkdir -p "$samples/Letters" "$samples/Photos"
+printf 'Dear reader,\n' >"$samples/Letters/welcome.txt"
+printf 'Minutes of the meeting\n' >"$samples/Letters/minutes.txt"
+head -c 48000 /dev/zero >"$samples/Photos/harbour.bmp"
+printf 'Budget 2026\n' >"$samples/budget.csv"
+
+stop_all
+wine reg add 'HKCU\Software\VB and VBA Program Settings\Ombrel\Output' /v Browser /t REG_SZ /d 1 /f >/dev/null 2>&1
+wine explorer "/desktop=Tessory,${desktop_w}x${desktop_h}" "$exe" >/dev/null 2>&1 &
+shot tessory-main.png 6
+# The main window is centred on the virtual desktop; its menu bar starts 30 pixels below its top.
+win_w=511 win_h=359
+left=$(( (desktop_w - win_w) / 2 )) top=$(( (desktop_h - win_h) / 2 ))
+click $((left + 22)) $((top + 31))
+shot tessory-menu.png 1
+xdotool key Escape Escape
+click $((left + 110)) $((top + 31))
+sleep 1
+xdotool key Down Down Return
+shot tessory-about.png 2
+
+desktop_w=1024 desktop_h=700
+stop_all
+wine explorer "/desktop=Tessory,${desktop_w}x${desktop_h}" "$exe" 'C:\Samples' >/dev/null 2>&1 &
+shot tessory-preview.png 8
+wineserver -k 2>/dev/null || true
+echo "screenshots written to docs/shots"
