@@ -39,11 +39,21 @@ std::uint32_t AttributesOf(DWORD native) {
     return attributes;
 }
 
+// Paths at or beyond MAX_PATH need the extended-length form, which only takes full paths with backslashes.
+std::wstring ExtendedSearchPath(const std::wstring& pattern) {
+    if (pattern.size() < MAX_PATH - 1 || pattern.compare(0, 4, L"\\\\?\\") == 0) return pattern;
+    std::wstring full = pattern;
+    std::replace(full.begin(), full.end(), L'/', L'\\');
+    if (full.size() > 2 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+    if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return pattern;
+}
+
 }  // namespace
 
 bool Win32FileSystem::ReadFolder(const std::string& folder, const std::function<void(const FileInfo&)>& onFile,
                                  std::vector<std::string>& subfolders) {
-    std::wstring pattern = Widen(JoinPath(folder, "*"));
+    std::wstring pattern = ExtendedSearchPath(Widen(JoinPath(folder, "*")));
     WIN32_FIND_DATAW data;
     FindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
                                      FIND_FIRST_EX_LARGE_FETCH));

@@ -73,6 +73,22 @@ TEST_F(Win32FileSystemTest, LengthsBeyondFourGiBAndNamesOutsideTheCodePage) {
     EXPECT_TRUE(file.modified.has_value());
 }
 
+TEST_F(Win32FileSystemTest, FoldersDeeperThanMaxPathAreRead) {
+    std::string deep = folder;
+    while (deep.size() < 300) {
+        deep += "\\" + std::string(40, 'd');
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + Widen(deep)).c_str(), nullptr));
+    }
+    HANDLE h = CreateFileW((L"\\\\?\\" + Widen(deep) + L"\\f.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    CloseHandle(h);
+    std::vector<std::string> subfolders;
+    std::vector<std::string> names;
+    ASSERT_TRUE(fs.ReadFolder(deep, [&](const FileInfo& f) { names.push_back(f.name); }, subfolders));
+    EXPECT_EQ(names, std::vector<std::string>{"f.txt"});
+}
+
 TEST_F(Win32FileSystemTest, TypeNamesComeFromTheShell) {
     EXPECT_FALSE(fs.TypeName("notes.txt").empty());
     EXPECT_EQ(fs.TypeName("notes.txt"), fs.TypeName("OTHER.TXT"));
