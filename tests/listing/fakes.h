@@ -1,5 +1,7 @@
 #pragma once
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -84,7 +86,8 @@ public:
     ScratchFolder() {
         static int counter = 0;
         path_ = std::filesystem::temp_directory_path() /
-                ("tessory-test-" + std::to_string(std::rand()) + "-" + std::to_string(++counter));
+                ("tessory-test-" + std::to_string(std::chrono::system_clock::now().time_since_epoch().count()) + "-" +
+                 std::to_string(++counter));
         std::filesystem::create_directories(path_);
     }
     ~ScratchFolder() {

@@ -87,6 +87,9 @@ TEST_F(Win32FileSystemTest, FoldersDeeperThanMaxPathAreRead) {
     std::vector<std::string> names;
     ASSERT_TRUE(fs.ReadFolder(deep, [&](const FileInfo& f) { names.push_back(f.name); }, subfolders));
     EXPECT_EQ(names, std::vector<std::string>{"f.txt"});
+    // The scratch folder's own clean-up cannot reach this deep.
+    DeleteFileW((L"\\\\?\\" + Widen(deep) + L"\\f.txt").c_str());
+    for (; deep.size() > folder.size(); deep.resize(deep.rfind('\\'))) RemoveDirectoryW((L"\\\\?\\" + Widen(deep)).c_str());
 }
 
 TEST_F(Win32FileSystemTest, TypeNamesComeFromTheShell) {
