@@ -540,3 +540,36 @@ TEST_F(SystemInfoTest, UnavailableWithoutRegistryValuesAndStartedFromThePathValu
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TessoryTest, DriveThatCannotBeReachedKeepsThePreviousFolder) {
+  // A drive letter whose target folder does not exist stands in for a drive without a medium.
+  ASSERT_TRUE(DefineDosDeviceW(0, L"Q:", L"C:\\TessoryNoSuchDriveTarget"));
+  Tessory app(L"");
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  HWND drives = GetDlgItem(main, IDC_DRIVE1);
+  const LRESULT q = SendMessageW(drives, CB_FINDSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"q:"));
+  DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"Q:", nullptr);
+  ASSERT_NE(q, CB_ERR) << "the drive list shows every drive letter";
+  SendMessageW(drives, CB_SETCURSEL, q, 0);
+  PostMessageW(main, WM_COMMAND, MAKEWPARAM(IDC_DRIVE1, CBN_SELCHANGE), reinterpret_cast<LPARAM>(drives));
+  std::wstring text;
+  HWND box = app.WaitMessageBox(L"Tessory", text);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(text, L"Drive not available");
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }));
+  EXPECT_EQ(FolderBox(main), L"c:\\");
+  EXPECT_EQ(SendMessageW(drives, CB_GETCURSEL, 0, 0), q);
+
+  const LRESULT c = SendMessageW(drives, CB_FINDSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"c:"));
+  SetFolderBox(main, L"typed");
+  SendMessageW(drives, CB_SETCURSEL, c, 0);
+  PostMessageW(main, WM_COMMAND, MAKEWPARAM(IDC_DRIVE1, CBN_SELCHANGE), reinterpret_cast<LPARAM>(drives));
+  Drain(main);
+  EXPECT_EQ(FolderBox(main), L"typed") << "the folder list did not change, so the box keeps its text";
+}
+
+}  // namespace
