@@ -107,6 +107,9 @@ TEST_F(FolderVerbTest, RemoveWhenNothingIsRegisteredAndOtherModesChangeNothing) 
 }
 
 TEST_F(FolderVerbTest, DeleteRegistryTreeReportsMissingKeysAndUnknownRoots) {
+  EXPECT_EQ(RegistryRootKeyOf("HKCR\\Folder"), HKEY_CLASSES_ROOT);
+  EXPECT_EQ(RegistryRootKeyOf("hkcr\\Folder"), HKEY_CLASSES_ROOT);
+  EXPECT_EQ(RegistryRootKeyOf("HKLM\\Software"), nullptr);
   EXPECT_EQ(DeleteRegistryTree("HKCR\\Folder\\shell\\No such verb of Tessory"), ERROR_FILE_NOT_FOUND);
   EXPECT_NE(DeleteRegistryTree("HKXX\\Folder"), ERROR_SUCCESS);
   WriteDefault(L"TessoryTestTree\\a\\b\\c", L"1");

@@ -41,7 +41,8 @@ void AddVerb() {
 }  // namespace
 
 HKEY RegistryRootKeyOf(const std::string& prefixedPath) {
-  return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(RegistryRootOf(prefixedPath)));
+  // Predefined keys are sign-extended on 64-bit Windows, so the code is not cast to a handle.
+  return RegistryRootOf(prefixedPath) == kClassesRoot ? HKEY_CLASSES_ROOT : nullptr;
 }
 
 void SetFolderVerb(std::int16_t mode) {
