@@ -573,3 +573,58 @@ TEST_F(TessoryTest, DriveThatCannotBeReachedKeepsThePreviousFolder) {
 }
 
 }  // namespace
+
+namespace {
+
+// The open top-level dialog of the process other than the main window, or nullptr.
+HWND WaitDialog(const Tessory& app, const wchar_t* title) { return app.WaitTopWindow(L"#32770", title); }
+
+TEST_F(TessoryTest, SaveRunWritesTheDocumentToTheChosenFileAndConfirms) {
+  TempTree tree(L"TessorySave");
+  tree.File(L"saved-entry.txt", "abc");
+  const std::wstring target = tree.Root() + L"\\listing";
+  Tessory app(L"");
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  SetFolderBox(main, tree.Root());
+  Command(main, ID_MN_SAVE);
+  HWND dialog = WaitDialog(app, L"Save As");
+  ASSERT_NE(dialog, nullptr);
+  // The explorer-style dialog's file name box.
+  SendMessageW(GetDlgItem(dialog, 0x47C), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.c_str()));
+  PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  // A name that does not exist yet is confirmed first (create prompt).
+  HWND saved = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    if (HWND prompt = app.TopWindow(L"#32770", L"Save As"); prompt && prompt != dialog && IsWindowVisible(prompt))
+      PostMessageW(prompt, WM_COMMAND, IDYES, 0);
+    saved = app.TopWindow(L"#32770", L"Saved");
+    return saved != nullptr;
+  }));
+  EXPECT_EQ(WindowText(GetDlgItem(saved, 0xFFFF)), L"Listing was saved to specified file successfully.");
+  PostMessageW(saved, WM_COMMAND, IDOK, 0);
+  const std::string document = ReadBytes(target + L".html");
+  EXPECT_NE(document.find("saved-entry.txt"), std::string::npos);
+  EXPECT_EQ(document, ReadBytes(TempListing())) << "the chosen file and the temporary listing file hold one document";
+  EXPECT_FALSE(Exists(RecordedFile())) << "a save run shows nothing";
+}
+
+TEST_F(TessoryTest, CancelledFolderBrowserLeavesTheFolderBox) {
+  Tessory app(L"");
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  SetFolderBox(main, L"C:\\kept");
+  ToolbarClick(main, IDC_TOOLBAR1, ID_TOOLBAR_BUTTON_FIRST);
+  HWND browser = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    browser = app.TopWindow(L"#32770", nullptr);
+    return browser && IsWindowVisible(browser);
+  }));
+  EXPECT_NE(FindWindowExW(browser, nullptr, L"Static", L"Select directory"), nullptr);
+  PostMessageW(browser, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(browser); }));
+  Drain(main);
+  EXPECT_EQ(FolderBox(main), L"C:\\kept");
+}
+
+}  // namespace
