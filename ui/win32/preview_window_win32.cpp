@@ -51,30 +51,11 @@ void Form_Resize(Preview& p) {
              TwipsToPixels(twips.width, dpi), TwipsToPixels(twips.height, dpi), TRUE);
 }
 
-bool WriteAnsiFile(const std::string& path, const std::wstring& text) {
-  std::string bytes;
-  if (!text.empty()) {
-    const int size = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                         nullptr);
-    if (size <= 0) return false;
-    bytes.resize(static_cast<std::size_t>(size));
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
-  }
-  HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                  written == bytes.size();
-  CloseHandle(file);
-  return ok;
-}
-
 void Save_Click(Preview& p) {
   const auto path = AskSaveHtmlPath(p.window);
   if (!path) return;
   std::wstring markup;
-  if (p.web.RootInnerHtml(markup) && WriteAnsiFile(*path, markup)) ShowSavedMessage(p.window);
+  if (p.web.RootInnerHtml(markup) && WriteAnsiTextFile(*path, markup)) ShowSavedMessage(p.window);
 }
 
 void Toolbar1_ButtonClick(Preview& p, int command) {

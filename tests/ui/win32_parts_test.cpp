@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "about_box_win32.h"
 #include "folder_verb_win32.h"
+#include "save_dialog_win32.h"
 #include "platform/win32/wide_text_win32.h"
 
 namespace tessory::ui {
@@ -58,7 +62,7 @@ TEST_F(FolderVerbTest, ProgramFolderEndsInOneBackslashAndNamesThisExe) {
   ASSERT_GE(folder.size(), 3u);
   EXPECT_EQ(folder.back(), '\\');
   EXPECT_NE(folder[folder.size() - 2], '\\');
-  EXPECT_EQ(ProgramExeName(), "ui_folderverb_win32_test");
+  EXPECT_EQ(ProgramExeName(), "ui_win32_parts_test");
 }
 
 TEST_F(FolderVerbTest, VerbOfAnotherCopyIsNotRegisteredUntilAddedAgain) {
@@ -152,6 +156,33 @@ TEST_F(GetKeyValueTest, ReadsTextAndNumbersAndKeepsTheValueForOtherTypes) {
   value = "x";
   EXPECT_FALSE(GetKeyValue(HKEY_CURRENT_USER, key + "\\NoSuchKey", "Text", value));
   EXPECT_EQ(value, "");
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST(WriteAnsiTextFileTest, ReplacesTheWholeFileWithAnsiTextWithoutMark) {
+  const std::string path = ProgramFolder() + "ansi-save-test.html";
+  {
+    std::ofstream old(path, std::ios::binary);
+    old << std::string(5000, 'x');
+  }
+  ASSERT_TRUE(WriteAnsiTextFile(path, L"<head></head><body>short</body>"));
+  EXPECT_EQ(ReadBytes(path), "<head></head><body>short</body>");
+
+  ASSERT_TRUE(WriteAnsiTextFile(path, L"caf\u00e9 \u4e2d"));
+  const std::string bytes = ReadBytes(path);
+  EXPECT_NE(bytes.substr(0, 3), "\xEF\xBB\xBF");
+  if (GetACP() == 1252) EXPECT_EQ(bytes, "caf\xE9 ?");
+
+  ASSERT_TRUE(WriteAnsiTextFile(path, L""));
+  EXPECT_EQ(ReadBytes(path), "");
+  DeleteFileA(path.c_str());
+  EXPECT_FALSE(WriteAnsiTextFile(ProgramFolder() + "no such folder\\x.html", L"text"));
 }
 
 }  // namespace
