@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Regenerates docs/shots/uninstaller-*.png: CorvelUninstaller with the default progress-window
-# template, mid-run (restore question up), at the end, and its Details dialog. Taken under Xvfb
+# template, mid-run (restore question up), at the end, with the mouse on its link, and its
+# Details dialog. Taken under Xvfb
 # in a Wine virtual desktop (which draws the window frames).
 # Usage: scripts/shots/uninstaller.sh   (BUILD_DIR and DISPLAY_NUM as for scripts/test.sh)
 set -euo pipefail
@@ -61,6 +62,10 @@ xdotool key Return          # confirmation: Yes
 shot uninstaller-progress.png 2
 xdotool key Tab Return      # restore question: No
 shot uninstaller-done.png 2
+# The window is centred on the desktop: the maker link sits at its lower left.
+xdotool mousemove --sync 137 391
+shot uninstaller-hover.png 1
+xdotool mousemove --sync 620 20
 xdotool key shift+Tab space # focus moves from Close to Details
 shot uninstaller-details.png 2
 xdotool key Return
