@@ -39,10 +39,10 @@ void RepaintLabel(TemplateWindow& w, TemplateControl& c) {
   RedrawWindow(w.hwnd, &r, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
-void PaintButtonState(TemplateWindow& w, TemplateControl& c, bool hot) {
+void PaintButtonState(TemplateControl& c, bool hot) {
   HDC dc = GetDC(c.window);
   HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(c.window, WM_GETFONT, 0, 0)));
-  PaintImageButton(w, c, dc, hot ? kHotItemState : 0);
+  PaintImageButton(c, dc, hot ? kHotItemState : 0);
   SelectObject(dc, oldFont);
   ReleaseDC(c.window, dc);
 }
@@ -52,8 +52,8 @@ void Apply(TemplateWindow& w, const HoverEffects& fx) {
     w.controls[i]->desc.colour = w.hoverItems[i].colour;
     RepaintLabel(w, *w.controls[i]);
   }
-  for (int i : fx.paintNormal) PaintButtonState(w, *w.controls[i], false);
-  for (int i : fx.paintHot) PaintButtonState(w, *w.controls[i], true);
+  for (int i : fx.paintNormal) PaintButtonState(*w.controls[i], false);
+  for (int i : fx.paintHot) PaintButtonState(*w.controls[i], true);
   if (fx.cursor == CursorChange::Hand) SetCursor(w.handCursor);
   if (fx.cursor == CursorChange::Arrow) SetCursor(w.arrowCursor);
 }
@@ -98,7 +98,7 @@ bool DrawItem(TemplateWindow& w, WPARAM wParam, LPARAM lParam) {
   TemplateControl* c = FindControlById(w, static_cast<int>(wParam));
   if (!c || !c->desc.IsOwnerDrawButton()) return false;
   const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-  PaintImageButton(w, *c, item->hDC, item->itemState);
+  PaintImageButton(*c, item->hDC, item->itemState);
   return true;
 }
 
@@ -143,8 +143,7 @@ void Click(TemplateWindow& w) {
 
 }  // namespace
 
-void PaintImageButton(TemplateWindow& w, TemplateControl& c, HDC dc, UINT itemState) {
-  (void)w;
+void PaintImageButton(TemplateControl& c, HDC dc, UINT itemState) {
   RECT client;
   GetClientRect(c.window, &client);
   int32_t width = client.right, height = client.bottom;

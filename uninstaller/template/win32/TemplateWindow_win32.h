@@ -96,7 +96,7 @@ void SetCurrentTemplateWindow(TemplateWindow* window);
 LRESULT CALLBACK TemplateWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Paints an owner-drawn image button as the given item state asks.
-void PaintImageButton(TemplateWindow& window, TemplateControl& control, HDC dc, UINT itemState);
+void PaintImageButton(TemplateControl& control, HDC dc, UINT itemState);
 
 // Images from the image table. Both return null when the key has no usable entry.
 HBITMAP LoadTableBitmap(const TemplateWindow& window, int32_t key, int32_t width, int32_t height,
