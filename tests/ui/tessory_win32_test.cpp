@@ -628,3 +628,20 @@ TEST_F(TessoryTest, CancelledFolderBrowserLeavesTheFolderBox) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TessoryTest, OptionsButtonOpensTheModalSettingsDialog) {
+  Tessory app(L"");
+  HWND main = app.WaitMainWindow();
+  ASSERT_NE(main, nullptr);
+  ToolbarClick(main, IDC_TOOLBAR1, ID_TOOLBAR_BUTTON_FIRST + 6);
+  HWND settings = app.WaitTopWindow(L"#32770", L"Settings");
+  ASSERT_NE(settings, nullptr);
+  EXPECT_FALSE(IsWindowEnabled(main)) << "the settings dialog is modal";
+  PostMessageW(settings, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(settings); }));
+  EXPECT_TRUE(IsWindowEnabled(main));
+}
+
+}  // namespace
