@@ -17,12 +17,12 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
 fi
 wineserver -p >/dev/null 2>&1 || true  # already running: fine
-# Start Wine's background services here, with no output attached: started by the first test
-# instead, they would hold ctest's output pipe open and that test would never end.
-wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 
 if ! xdpyinfo -display ":$DISPLAY_NUM" >/dev/null 2>&1; then
   Xvfb ":$DISPLAY_NUM" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
   for _ in $(seq 50); do xdpyinfo -display ":$DISPLAY_NUM" >/dev/null 2>&1 && break; sleep 0.1; done
 fi
 export DISPLAY=":$DISPLAY_NUM"
+# Start Wine's background services here (after DISPLAY: the desktop process keeps it), with no output attached: started by the first test
+# instead, they would hold ctest's output pipe open and that test would never end.
+wine cmd /c exit >/dev/null 2>&1 </dev/null || true
