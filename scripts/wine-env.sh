@@ -23,6 +23,7 @@ if ! xdpyinfo -display ":$DISPLAY_NUM" >/dev/null 2>&1; then
   for _ in $(seq 50); do xdpyinfo -display ":$DISPLAY_NUM" >/dev/null 2>&1 && break; sleep 0.1; done
 fi
 export DISPLAY=":$DISPLAY_NUM"
-# Start Wine's background services here (after DISPLAY: the desktop process keeps it), with no output attached: started by the first test
-# instead, they would hold ctest's output pipe open and that test would never end.
+# Start Wine's background services here, once DISPLAY is set (the desktop process keeps it), and
+# with no output attached: started by the first test instead, they would hold ctest's output
+# pipe open and that test would never end.
 wine cmd /c exit >/dev/null 2>&1 </dev/null || true
