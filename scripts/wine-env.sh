@@ -7,6 +7,14 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree="
 export WINEARCH=win64
 
+# The display first: Wine's desktop process, started by the first wine command, keeps the
+# display it was started with.
+if ! xdpyinfo -display ":$DISPLAY_NUM" >/dev/null 2>&1; then
+  Xvfb ":$DISPLAY_NUM" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  for _ in $(seq 50); do xdpyinfo -display ":$DISPLAY_NUM" >/dev/null 2>&1 && break; sleep 0.1; done
+fi
+export DISPLAY=":$DISPLAY_NUM"
+
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
   wineboot --init >/dev/null 2>&1 || true
@@ -18,11 +26,6 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 wineserver -p >/dev/null 2>&1 || true  # already running: fine
 
-if ! xdpyinfo -display ":$DISPLAY_NUM" >/dev/null 2>&1; then
-  Xvfb ":$DISPLAY_NUM" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  for _ in $(seq 50); do xdpyinfo -display ":$DISPLAY_NUM" >/dev/null 2>&1 && break; sleep 0.1; done
-fi
-export DISPLAY=":$DISPLAY_NUM"
 # Start Wine's background services here, once DISPLAY is set (the desktop process keeps it), and
 # with no output attached: started by the first test instead, they would hold ctest's output
 # pipe open and that test would never end.
