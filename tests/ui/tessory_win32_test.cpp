@@ -160,44 +160,32 @@ class Tessory {
   }
   bool Started() const { return started_ != FALSE; }
 
-  // A top-level window of this process with the class (and title, when given).
-  HWND TopWindow(const wchar_t* className, const wchar_t* title) const {
+  // The top-level windows of this process with the class (and title, when given).
+  std::vector<HWND> Windows(const wchar_t* className, const wchar_t* title) const {
     struct Search {
       DWORD pid;
       const wchar_t* className;
       const wchar_t* title;
-      HWND found;
-    } search{process_.dwProcessId, className, title, nullptr};
+      std::vector<HWND> found;
+    } search{process_.dwProcessId, className, title, {}};
     EnumWindows(
         [](HWND window, LPARAM data) -> BOOL {
           auto* s = reinterpret_cast<Search*>(data);
           DWORD pid = 0;
           GetWindowThreadProcessId(window, &pid);
-          if (pid != s->pid || ClassOf(window) != s->className) return TRUE;
-          if (s->title && WindowText(window) != s->title) return TRUE;
-          s->found = window;
-          return FALSE;
+          if (pid == s->pid && ClassOf(window) == s->className && (!s->title || WindowText(window) == s->title))
+            s->found.push_back(window);
+          return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
   }
+  HWND TopWindow(const wchar_t* className, const wchar_t* title) const {
+    const std::vector<HWND> found = Windows(className, title);
+    return found.empty() ? nullptr : found.front();
+  }
   int CountWindows(const wchar_t* className, const wchar_t* title) const {
-    struct Search {
-      DWORD pid;
-      const wchar_t* className;
-      const wchar_t* title;
-      int count;
-    } search{process_.dwProcessId, className, title, 0};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(data);
-          DWORD pid = 0;
-          GetWindowThreadProcessId(window, &pid);
-          if (pid == s->pid && ClassOf(window) == s->className && WindowText(window) == s->title) ++s->count;
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.count;
+    return static_cast<int>(Windows(className, title).size());
   }
   HWND WaitTopWindow(const wchar_t* className, const wchar_t* title) const {
     HWND found = nullptr;

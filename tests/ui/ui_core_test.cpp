@@ -37,12 +37,10 @@ TEST(FolderVerbTest, CommandLineAndMatch) {
   EXPECT_FALSE(FolderVerbNamesProgram("", "C:\\T\\", "Tessory"));
 }
 
-TEST(FolderVerbTest, TrailingBackslashAndFlags) {
+TEST(FolderVerbTest, TrailingBackslash) {
   EXPECT_EQ(WithTrailingBackslash("C:\\Tools"), "C:\\Tools\\");
   EXPECT_EQ(WithTrailingBackslash("C:\\"), "C:\\");
   EXPECT_EQ(WithTrailingBackslash(""), "\\");
-  EXPECT_EQ(FlagFromBoolean(true), 1);
-  EXPECT_EQ(FlagFromBoolean(false), 0);
 }
 
 TEST(CaptionTest, ToolbarCaptionsChooseCommands) {
@@ -99,11 +97,6 @@ TEST(LayoutTest, TwipsCentringAndPreviewBrowser) {
   const Rect tiny = PreviewBrowserRect(60, 300, 500);
   EXPECT_EQ(tiny.width, 0);
   EXPECT_EQ(tiny.height, 0);
-}
-
-TEST(VersionTest, MajorMinorRevision) {
-  EXPECT_EQ(VersionText(1, 0, 15), "Version 1.0.15");
-  EXPECT_EQ(VersionText(10, 20, 0), "Version 10.20.0");
 }
 
 }  // namespace
