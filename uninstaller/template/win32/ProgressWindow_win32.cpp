@@ -1,6 +1,6 @@
 #include "ProgressWindow.h"
 #include "TemplateWindow_win32.h"
-#include "WindowText_win32.h"
+#include "Text_win32.h"
 
 namespace corvel {
 
@@ -29,7 +29,7 @@ class TemplateProgressWindow : public ProgressWindow {
   void* handle() const override { return window_.hwnd; }
 
   void setTitleUtf8(const std::string& text) override {
-    if (window_.hwnd) tpl::SetWindowTextUtf8(window_.hwnd, text);
+    if (window_.hwnd) setWindowTextUtf8(window_.hwnd, text);
   }
 
   void showControl(int id, bool visible) override {
@@ -51,11 +51,11 @@ class TemplateProgressWindow : public ProgressWindow {
 
   std::string controlTextUtf8(int id) const override {
     HWND child = Child(id);
-    return child ? tpl::WindowTextUtf8(child, kControlTextMax) : std::string();
+    return child ? windowTextUtf8(child, kControlTextMax) : std::string();
   }
 
   void setControlTextUtf8(int id, const std::string& text) override {
-    if (HWND child = Child(id)) tpl::SetWindowTextUtf8(child, text);
+    if (HWND child = Child(id)) setWindowTextUtf8(child, text);
   }
 
  private:

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "Layout.h"
-#include "WindowText_win32.h"
+#include "Text_win32.h"
 
 namespace corvel::tpl {
 
@@ -48,7 +48,7 @@ Rect WorkArea() {
 }
 
 void RegisterWindowClass(HINSTANCE instance, HCURSOR arrow) {
-  if (IsNtFamily()) {
+  if (ntFamily()) {
     WNDCLASSW wc = {};
     wc.lpfnWndProc = TemplateWindowProc;
     wc.hInstance = instance;
@@ -69,7 +69,7 @@ void RegisterWindowClass(HINSTANCE instance, HCURSOR arrow) {
 
 HWND CreateAnyWindow(DWORD exStyle, const char* className, DWORD style, int x, int y, int w, int h,
                      HWND parent, HMENU menu, HINSTANCE instance) {
-  if (IsNtFamily()) {
+  if (ntFamily()) {
     std::wstring wide(className, className + strlen(className));
     return CreateWindowExW(exStyle, wide.c_str(), L"", style, x, y, w, h, parent, menu, instance, nullptr);
   }
@@ -134,7 +134,7 @@ void CreateControl(TemplateWindow& w, TemplateControl& c, HINSTANCE instance) {
   c.window = CreateAnyWindow(d.exStyle, className, d.style, d.x, d.y, d.width, d.height, w.hwnd,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(d.id)), instance);
   if (!c.window) return;
-  SetWindowTextUtf8(c.window, d.text);
+  setWindowTextUtf8(c.window, d.text);
   HFONT font = w.fonts[kFontNormal];
   if (d.bold) {
     font = w.fonts[kFontBold];
@@ -197,7 +197,7 @@ void CreateWindowAndControls(TemplateWindow& w, HWND parent, HINSTANCE instance)
                              at.x, at.y, size.width, size.height, parent, nullptr, instance);
     if (!w.hwnd) return;
     SetWindowLongPtrA(w.hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&w));
-    if (!w.desc.title.empty()) SetWindowTextUtf8(w.hwnd, w.desc.title);
+    if (!w.desc.title.empty()) setWindowTextUtf8(w.hwnd, w.desc.title);
   } else {
     w.hwnd = parent;
   }

@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-#include "WindowText_win32.h"
+#include "Text_win32.h"
 
 namespace corvel::tpl {
 
@@ -13,7 +13,7 @@ constexpr COLORREF kDisabledText = 0xA0A0A0;
 constexpr int kButtonTextMax = 199;
 
 LRESULT DefaultProcessing(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  return IsNtFamily() ? DefWindowProcW(hwnd, message, wParam, lParam)
+  return ntFamily() ? DefWindowProcW(hwnd, message, wParam, lParam)
                       : DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
@@ -59,10 +59,10 @@ void Apply(TemplateWindow& w, const HoverEffects& fx) {
 }
 
 void OpenLink(TemplateWindow& w, const std::string& target) {
-  if (IsNtFamily())
-    ShellExecuteW(w.hwnd, L"open", Utf8ToWide(target).c_str(), nullptr, nullptr, SW_SHOWMAXIMIZED);
+  if (ntFamily())
+    ShellExecuteW(w.hwnd, L"open", utf8ToWide(target).c_str(), nullptr, nullptr, SW_SHOWMAXIMIZED);
   else
-    ShellExecuteA(w.hwnd, "open", Utf8ToAnsi(target).c_str(), nullptr, nullptr, SW_SHOWMAXIMIZED);
+    ShellExecuteA(w.hwnd, "open", utf8ToAnsi(target).c_str(), nullptr, nullptr, SW_SHOWMAXIMIZED);
 }
 
 bool ColourRequest(TemplateWindow& w, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -155,7 +155,7 @@ void PaintImageButton(TemplateControl& c, HDC dc, UINT itemState) {
 
   std::wstring wide;
   std::string ansi;
-  if (IsNtFamily()) {
+  if (ntFamily()) {
     wchar_t text[kButtonTextMax + 1] = {};
     wide.assign(text, static_cast<size_t>(GetWindowTextW(c.window, text, kButtonTextMax + 1)));
     if (wide.empty()) return;
@@ -165,7 +165,7 @@ void PaintImageButton(TemplateControl& c, HDC dc, UINT itemState) {
     if (ansi.empty()) return;
   }
   auto draw = [&](RECT* r, UINT format) {
-    if (IsNtFamily())
+    if (ntFamily())
       DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), r, format);
     else
       DrawTextA(dc, ansi.c_str(), static_cast<int>(ansi.size()), r, format);
