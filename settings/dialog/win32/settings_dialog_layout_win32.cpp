@@ -28,7 +28,7 @@ const wchar_t kButtonClass[] = L"Button";
 const wchar_t kStaticClass[] = L"Static";
 const wchar_t kEditClass[] = L"Edit";
 
-const ControlSpec kControls[] = {
+const ControlPlacement kControls[] = {
     {kOutsidePages, IDC_SSTAB1, WC_TABCONTROLW, L"", kChild | WS_TABSTOP | WS_CLIPSIBLINGS, 7, 7, 326, 212},
 
     // File filter
@@ -132,7 +132,7 @@ const ControlSpec kControls[] = {
 
 }  // namespace
 
-const ControlSpec* SettingsDialogControls(std::size_t& count) {
+const ControlPlacement* SettingsDialogControls(std::size_t& count) {
   count = sizeof kControls / sizeof kControls[0];
   return kControls;
 }

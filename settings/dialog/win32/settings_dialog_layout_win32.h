@@ -13,7 +13,7 @@ extern const wchar_t* const kPageCaptions[kPageCount];
 constexpr int kDialogWidth = 340;
 constexpr int kDialogHeight = 262;
 
-struct ControlSpec {
+struct ControlPlacement {
   int page;  // tab page index, or kOutsidePages
   int id;
   const wchar_t* windowClass;
@@ -23,6 +23,6 @@ struct ControlSpec {
 };
 
 // In creation order, which is also the tab order.
-const ControlSpec* SettingsDialogControls(std::size_t& count);
+const ControlPlacement* SettingsDialogControls(std::size_t& count);
 
 }  // namespace tessory::settings

@@ -210,20 +210,20 @@ void CreateControls(HWND dialog, DialogState& state) {
   HFONT font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
   HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dialog, GWLP_HINSTANCE));
   std::size_t count = 0;
-  const ControlSpec* specs = SettingsDialogControls(count);
+  const ControlPlacement* placements = SettingsDialogControls(count);
   for (std::size_t i = 0; i < count; ++i) {
-    const ControlSpec& spec = specs[i];
-    RECT box{spec.x, spec.y, spec.x + spec.width, spec.y + spec.height};
+    const ControlPlacement& placement = placements[i];
+    RECT box{placement.x, placement.y, placement.x + placement.width, placement.y + placement.height};
     MapDialogRect(dialog, &box);
-    const bool isEdit = lstrcmpW(spec.windowClass, L"Edit") == 0;
-    DWORD style = spec.style;
-    if (spec.page == kOutsidePages) style |= WS_VISIBLE;
-    HWND control = CreateWindowExW(isEdit ? WS_EX_CLIENTEDGE : 0, spec.windowClass, spec.caption,
+    const bool isEdit = lstrcmpW(placement.windowClass, L"Edit") == 0;
+    DWORD style = placement.style;
+    if (placement.page == kOutsidePages) style |= WS_VISIBLE;
+    HWND control = CreateWindowExW(isEdit ? WS_EX_CLIENTEDGE : 0, placement.windowClass, placement.caption,
                                    style, box.left, box.top, box.right - box.left,
                                    box.bottom - box.top, dialog,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(placement.id)), instance, nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    if (spec.page != kOutsidePages) state.pageControls.emplace_back(control, spec.page);
+    if (placement.page != kOutsidePages) state.pageControls.emplace_back(control, placement.page);
   }
 
   HWND tab = GetDlgItem(dialog, IDC_SSTAB1);
