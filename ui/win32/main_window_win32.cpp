@@ -30,6 +30,7 @@ constexpr const char* kOutputSection = "Output";
 constexpr const char* kBrowserKey = "Browser";
 constexpr const char* kTemporaryFileName = "myTmpFile.htm";
 constexpr const char* kHelpFileName = "help.chm";
+constexpr ULONGLONG kEventsInterval = 15;  // milliseconds between two looks at the queue during a run
 constexpr const wchar_t* kInitialFolder = L"c:\\";
 constexpr const wchar_t* kSecondInstanceText = L"Another instance already running.";
 constexpr const wchar_t* kSecondInstanceTitle = L"Cannot start two instances";
@@ -420,6 +421,11 @@ bool MainWindow::Dispatch(MSG& msg) {
 }
 
 void MainWindow::LetEventsRun() {
+  // The run asks after every file and row; a few dozen times a second keeps Stop and repainting
+  // prompt, while a queue check per file would cost more than the walk itself.
+  const ULONGLONG now = GetTickCount64();
+  if (now - lastEventsRun_ < kEventsInterval) return;
+  lastEventsRun_ = now;
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {

@@ -64,6 +64,7 @@ class MainWindow : public RunHost {
 
   HINSTANCE instance_;
   ListingEngine engine_;
+  ULONGLONG lastEventsRun_ = 0;
   FolderList dir1_;
   HWND window_ = nullptr;
   HWND toolbar1_ = nullptr;
