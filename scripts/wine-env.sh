@@ -24,6 +24,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # Without a window manager, hiding a managed window waits two seconds for it; Wine draws the frames itself.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
 fi
+# Wine's own fonts (Tahoma, and Marlett for the caption buttons) are not found by this Wine
+# build on its own; in the prefix's font folder they are.
+cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 wineserver -p >/dev/null 2>&1 || true  # already running: fine
 
 # Start Wine's background services here, once DISPLAY is set (the desktop process keeps it), and
