@@ -177,7 +177,9 @@ TEST(WriteAnsiTextFileTest, ReplacesTheWholeFileWithAnsiTextWithoutMark) {
   ASSERT_TRUE(WriteAnsiTextFile(path, L"caf\u00e9 \u4e2d"));
   const std::string bytes = ReadBytes(path);
   EXPECT_NE(bytes.substr(0, 3), "\xEF\xBB\xBF");
-  if (GetACP() == 1252) EXPECT_EQ(bytes, "caf\xE9 ?");
+  if (GetACP() == 1252) {
+    EXPECT_EQ(bytes, "caf\xE9 ?");
+  }
 
   ASSERT_TRUE(WriteAnsiTextFile(path, L""));
   EXPECT_EQ(ReadBytes(path), "");
