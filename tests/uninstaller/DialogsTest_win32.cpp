@@ -56,7 +56,9 @@ TEST_P(ClosingActions, RestartOnlyWhenNeededAndAnsweredYes) {
     setRestartFunction(nullptr);
     EXPECT_FALSE(needed);
     EXPECT_EQ(g_restarts, GetParam().restarts);
-    if (GetParam().restartNeeded) EXPECT_EQ(seen, "Restart?");
+    if (GetParam().restartNeeded) {
+      EXPECT_EQ(seen, "Restart?");
+    }
     MSG msg;
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 1u);
