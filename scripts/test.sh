@@ -12,6 +12,19 @@ jobs=$(nproc)
 stages=("$@")
 [ ${#stages[@]} -eq 0 ] && stages=(native win32 fuzz)
 failed=0
+passed_count=0 failed_count=0
+
+# run_ctest DIR: runs one build's tests and adds them to the tally of the closing line.
+run_ctest() {
+  local log="$1/ctest.log"
+  ctest --test-dir "$1" --output-on-failure 2>&1 | tee "$log" || failed=1
+  local line total bad
+  line=$(grep -E 'tests failed out of [0-9]+' "$log" | tail -1)
+  total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
+  bad=$(sed -E 's/.* ([0-9]+) tests failed.*/\1/' <<<"$line")
+  if [ -z "$line" ]; then failed=1; failed_count=$((failed_count + 1)); return; fi
+  passed_count=$((passed_count + total - bad)) failed_count=$((failed_count + bad))
+}
 
 for stage in "${stages[@]}"; do
   case "$stage" in
@@ -19,7 +32,7 @@ for stage in "${stages[@]}"; do
     echo "== native tests (AddressSanitizer + UBSan) =="
     cmake -S . -B "$BUILD_DIR/native" -DCMAKE_BUILD_TYPE=Debug -DTESSORY_SANITIZE=ON >/dev/null
     cmake --build "$BUILD_DIR/native" -j"$jobs"
-    ASAN_OPTIONS=detect_leaks=1 ctest --test-dir "$BUILD_DIR/native" --output-on-failure || failed=1
+    ASAN_OPTIONS=detect_leaks=1 run_ctest "$BUILD_DIR/native"
     ;;
   win32)
     echo "== Windows tests under Wine (64-bit build) =="
@@ -27,10 +40,14 @@ for stage in "${stages[@]}"; do
     cmake --build "$BUILD_DIR/win64" -j"$jobs"
     # shellcheck source=wine-env.sh
     . scripts/wine-env.sh
-    ctest --test-dir "$BUILD_DIR/win64" --output-on-failure || failed=1
+    run_ctest "$BUILD_DIR/win64"
     echo "== shipped 32-bit programs (compiled and linked; this kernel cannot run them) =="
     cmake -S . -B "$BUILD_DIR/win32" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "$BUILD_DIR/win32" -j"$jobs" --target deliverables || failed=1
+    if cmake --build "$BUILD_DIR/win32" -j"$jobs" --target deliverables >"$BUILD_DIR/win32.log" 2>&1; then
+      passed_count=$((passed_count + 1)); echo "32-bit build: ok"
+    else
+      failed=1 failed_count=$((failed_count + 1)); tail -40 "$BUILD_DIR/win32.log"
+    fi
     ;;
   fuzz)
     echo "== fuzzing, ${FUZZ_SECONDS}s a target =="
@@ -44,13 +61,16 @@ for stage in "${stages[@]}"; do
       seeds=()
       [ -d "fuzz/corpus/$name" ] && seeds=("fuzz/corpus/$name")
       if "$target" -max_total_time="$FUZZ_SECONDS" -print_final_stats=0 "$corpus" "${seeds[@]}" >"$BUILD_DIR/fuzz/$name.log" 2>&1; then
-        echo "fuzz $name: ok ($(grep -c . "$BUILD_DIR/fuzz/$name.log") log lines)"
+        echo "fuzz $name: ok, $(grep -E '^Done [0-9]+ runs' "$BUILD_DIR/fuzz/$name.log" | tail -1)"
+        passed_count=$((passed_count + 1))
       else
-        echo "fuzz $name: FAILED"; tail -40 "$BUILD_DIR/fuzz/$name.log"; failed=1
+        echo "fuzz $name: FAILED"; tail -40 "$BUILD_DIR/fuzz/$name.log"; failed=1 failed_count=$((failed_count + 1))
       fi
     done
     ;;
   *) echo "unknown stage $stage" >&2; exit 2 ;;
   esac
 done
+# Test programs, the 32-bit build and the fuzz targets, one count each.
+echo "tests: ${passed_count} passed, ${failed_count} failed"
 exit $failed
