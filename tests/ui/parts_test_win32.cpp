@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "about_box_win32.h"
+#include "classes_root_win32.h"
 #include "folder_verb_win32.h"
 #include "save_dialog_win32.h"
 #include "platform/win32/wide_text_win32.h"
@@ -22,23 +23,6 @@ bool KeyExists(HKEY root, const std::wstring& path) {
   return true;
 }
 
-std::wstring DefaultValue(const std::wstring& path) {
-  wchar_t buffer[2048] = {};
-  DWORD size = sizeof buffer - sizeof(wchar_t);
-  if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
-    return L"<missing>";
-  return buffer;
-}
-
-void WriteDefault(const std::wstring& path, const std::wstring& value) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
-}
-
 std::wstring ExpectedCommand() { return Widen(ProgramFolder() + ProgramExeName() + ".exe %1"); }
 
 class FolderVerbTest : public ::testing::Test {
@@ -50,10 +34,10 @@ class FolderVerbTest : public ::testing::Test {
 TEST_F(FolderVerbTest, AddWritesThisProgramsCommandLineAndTestsRegistered) {
   EXPECT_FALSE(IsFolderVerbRegistered());
   SetFolderVerb(1);
-  EXPECT_EQ(DefaultValue(kCommandKey), ExpectedCommand());
+  EXPECT_EQ(ClassesDefault(kCommandKey), ExpectedCommand());
   EXPECT_TRUE(IsFolderVerbRegistered());
   SetFolderVerb(1);
-  EXPECT_EQ(DefaultValue(kCommandKey), ExpectedCommand());
+  EXPECT_EQ(ClassesDefault(kCommandKey), ExpectedCommand());
   EXPECT_TRUE(IsFolderVerbRegistered());
 }
 
@@ -66,33 +50,33 @@ TEST_F(FolderVerbTest, ProgramFolderEndsInOneBackslashAndNamesThisExe) {
 }
 
 TEST_F(FolderVerbTest, VerbOfAnotherCopyIsNotRegisteredUntilAddedAgain) {
-  WriteDefault(kCommandKey, L"C:\\Elsewhere\\" + Widen(ProgramExeName()) + L".exe %1");
+  WriteClassesDefault(kCommandKey, L"C:\\Elsewhere\\" + Widen(ProgramExeName()) + L".exe %1");
   EXPECT_FALSE(IsFolderVerbRegistered());
   SetFolderVerb(1);
   EXPECT_TRUE(IsFolderVerbRegistered());
-  EXPECT_EQ(DefaultValue(kCommandKey), ExpectedCommand());
+  EXPECT_EQ(ClassesDefault(kCommandKey), ExpectedCommand());
 }
 
 TEST_F(FolderVerbTest, TestIgnoresLetterCaseButNotOtherDifferences) {
   std::wstring upper = ExpectedCommand();
   CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
-  WriteDefault(kCommandKey, upper);
+  WriteClassesDefault(kCommandKey, upper);
   EXPECT_TRUE(IsFolderVerbRegistered());
-  WriteDefault(kCommandKey, ExpectedCommand().substr(0, ExpectedCommand().size() - 3) + L" \"%1\"");
+  WriteClassesDefault(kCommandKey, ExpectedCommand().substr(0, ExpectedCommand().size() - 3) + L" \"%1\"");
   EXPECT_FALSE(IsFolderVerbRegistered());
-  WriteDefault(kCommandKey, L"");
+  WriteClassesDefault(kCommandKey, L"");
   EXPECT_FALSE(IsFolderVerbRegistered());
 }
 
 TEST_F(FolderVerbTest, CommandLineLongerThanAnyFixedBufferIsReadAndCompared) {
-  WriteDefault(kCommandKey, std::wstring(300, L'x'));
+  WriteClassesDefault(kCommandKey, std::wstring(300, L'x'));
   EXPECT_FALSE(IsFolderVerbRegistered());
 }
 
 TEST_F(FolderVerbTest, RemoveDeletesTheWholeVerbIncludingForeignSubkeys) {
   SetFolderVerb(1);
-  WriteDefault(std::wstring(kVerbKey) + L"\\extra\\deeper", L"x");
-  WriteDefault(std::wstring(kVerbKey) + L"\\another", L"y");
+  WriteClassesDefault(std::wstring(kVerbKey) + L"\\extra\\deeper", L"x");
+  WriteClassesDefault(std::wstring(kVerbKey) + L"\\another", L"y");
   SetFolderVerb(0);
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kVerbKey));
   EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"Folder\\shell"));
@@ -116,8 +100,8 @@ TEST_F(FolderVerbTest, DeleteRegistryTreeReportsMissingKeysAndUnknownRoots) {
   EXPECT_EQ(RegistryRootKeyOf("HKLM\\Software"), nullptr);
   EXPECT_EQ(DeleteRegistryTree("HKCR\\Folder\\shell\\No such verb of Tessory"), ERROR_FILE_NOT_FOUND);
   EXPECT_NE(DeleteRegistryTree("HKXX\\Folder"), ERROR_SUCCESS);
-  WriteDefault(L"TessoryTestTree\\a\\b\\c", L"1");
-  WriteDefault(L"TessoryTestTree\\d", L"2");
+  WriteClassesDefault(L"TessoryTestTree\\a\\b\\c", L"1");
+  WriteClassesDefault(L"TessoryTestTree\\d", L"2");
   EXPECT_EQ(DeleteRegistryTree("HKCR\\TessoryTestTree"), ERROR_SUCCESS);
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"TessoryTestTree"));
 }

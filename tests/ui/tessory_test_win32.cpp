@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "classes_root_win32.h"
 #include "res/resource.h"
 
 namespace {
@@ -80,23 +81,6 @@ std::wstring BrowserValue() {
   DWORD size = sizeof buffer - sizeof(wchar_t);
   if (RegGetValueW(HKEY_CURRENT_USER, kBrowserKey, L"Browser", RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
     return L"<missing>";
-  return buffer;
-}
-
-void WriteClassesDefault(const std::wstring& path, const std::wstring& value) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
-}
-
-std::wstring ClassesDefault(const std::wstring& path) {
-  wchar_t buffer[1024] = {};
-  DWORD size = sizeof buffer - sizeof(wchar_t);
-  if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
-    return L"";
   return buffer;
 }
 
