@@ -1,0 +1,10 @@
+# Shared by the mingw toolchain files: they set MINGW_TRIPLE and CMAKE_SYSTEM_PROCESSOR first.
+set(CMAKE_SYSTEM_NAME Windows)
+# The posix thread model: GoogleTest needs std::mutex.
+set(CMAKE_C_COMPILER ${MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${MINGW_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
