@@ -14,15 +14,29 @@ int32_t MulDivRound(int32_t a, int32_t b, int32_t c) {
   return static_cast<int32_t>(q);
 }
 
+namespace {
+
+int32_t Saturate(int64_t v) {
+  return static_cast<int32_t>(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
+}
+
+}  // namespace
+
+int32_t ClampPosition(int64_t v) {
+  return static_cast<int32_t>(v < kMinCoordinate ? kMinCoordinate : v > kMaxCoordinate ? kMaxCoordinate : v);
+}
+
+int32_t ClampSize(int64_t v) { return static_cast<int32_t>(v < 0 ? 0 : v > kMaxCoordinate ? kMaxCoordinate : v); }
+
 int32_t ScaleFromDpi(int32_t dpi) { return MulDivRound(1000000, dpi, 72) / 1333; }
 
 int32_t ScaleValue(int32_t value, int32_t scale) {
-  return static_cast<int32_t>(int64_t(value) * scale / kUnitScale);
+  return Saturate(int64_t(value) * scale / kUnitScale);
 }
 
 int32_t ScaleWindowHeight(int32_t height, int32_t scale) {
   constexpr int32_t kCaption = 18;
-  return static_cast<int32_t>((int64_t(height) - kCaption) * scale / kUnitScale + kCaption);
+  return Saturate((int64_t(height) - kCaption) * scale / kUnitScale + kCaption);
 }
 
 int32_t FontPixelHeight(int32_t points, int32_t scale) {
@@ -30,13 +44,14 @@ int32_t FontPixelHeight(int32_t points, int32_t scale) {
 }
 
 Size AdjustForFrame(Size size, const FrameMetrics& m) {
-  constexpr int32_t kCaption = 18;
-  int32_t ax = m.edgeX + m.borderX;
-  if (ax > 2) size.width += 2 * ax - 4;
-  int32_t ay = m.edgeY + m.borderY;
-  if (ay > 2) size.height += 2 * ay - 4;
-  if (m.caption > kCaption) size.height += m.caption - kCaption;
-  return size;
+  constexpr int64_t kCaption = 18;
+  int64_t width = size.width, height = size.height;
+  int64_t ax = int64_t(m.edgeX) + m.borderX;
+  if (ax > 2) width += 2 * ax - 4;
+  int64_t ay = int64_t(m.edgeY) + m.borderY;
+  if (ay > 2) height += 2 * ay - 4;
+  if (m.caption > kCaption) height += m.caption - kCaption;
+  return Size{Saturate(width), Saturate(height)};
 }
 
 Point PlaceWindow(const Rect& area, int32_t placement, int32_t xOffset, int32_t yOffset, Size size) {

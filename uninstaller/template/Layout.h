@@ -8,6 +8,14 @@ namespace corvel::tpl {
 
 constexpr int32_t kUnitScale = 1000;
 
+// Template positions and sizes are held to this range when read, so that a position plus a
+// size, a frame adjustment or a scaled value never overflows 32 bits.
+constexpr int32_t kMinCoordinate = -32768;
+constexpr int32_t kMaxCoordinate = 32767;
+
+int32_t ClampPosition(int64_t value);
+int32_t ClampSize(int64_t value);
+
 struct Rect {
   int32_t left = 0, top = 0, right = 0, bottom = 0;
   bool Contains(int32_t x, int32_t y) const { return x >= left && x < right && y >= top && y < bottom; }
@@ -27,6 +35,7 @@ int32_t MulDivRound(int32_t a, int32_t b, int32_t c);
 // Thousandths from the screen's dots per inch: 96 gives 1000, 120 gives 1250.
 int32_t ScaleFromDpi(int32_t dpi);
 
+// Both saturate at the 32-bit range.
 int32_t ScaleValue(int32_t value, int32_t scale);
 // The assumed caption height stays unscaled.
 int32_t ScaleWindowHeight(int32_t height, int32_t scale);

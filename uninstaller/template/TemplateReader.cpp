@@ -131,25 +131,30 @@ std::string PickLanguageText(const std::string& text, int32_t language) {
 void ResolveLabelLink(ControlDesc& c) {
   static const std::string kPrefix = "hyperlink:";
   if (!c.IsLabel()) return;
+  // The bold mark and the link syntax are independent: a bold label can be a link too.
   if (c.exStyle & kBoldLabelBit) {
     c.exStyle &= ~kBoldLabelBit;
     c.bold = true;
-  } else if (EqualNoCase(c.text, kMakerName)) {
+  }
+  if (EqualNoCase(c.text, kMakerName)) {
     c.linkTarget = kMakerAddress;
   } else if (c.text.size() >= kPrefix.size() && FindNoCase(c.text, kPrefix, 0) == 0) {
     std::string shown, target;
     size_t afterText = 0, afterLink = 0;
+    // Both parts present: the label shows its text part. An empty link part is present but
+    // gives no target, so such a label shows its text and is no link.
     if (TakeQuoted(c.text, "text=\"", kPrefix.size(), shown, afterText) &&
-        TakeQuoted(c.text, "link=\"", afterText, target, afterLink) && !target.empty()) {
+        TakeQuoted(c.text, "link=\"", afterText, target, afterLink)) {
       c.text = shown;
       c.linkTarget = target;
     }
   }
 }
 
-int ReadTemplate(const uint8_t* data, size_t size, int32_t language, int32_t scale,
-                 const SystemColours& colours, WindowDesc& out) {
-  out = WindowDesc();
+namespace {
+
+int ReadAll(const uint8_t* data, size_t size, int32_t language, int32_t scale,
+            const SystemColours& colours, WindowDesc& out) {
   if (data == nullptr || size < 3 || data[0] != kMagic[0] || data[1] != kMagic[1] ||
       data[2] != kMagic[2])
     return kReadNoMagic;
@@ -168,17 +173,17 @@ int ReadTemplate(const uint8_t* data, size_t size, int32_t language, int32_t sca
   out.reserved1 = static_cast<uint32_t>(in.Number());
   out.reserved2 = static_cast<uint32_t>(in.Number());
   out.placement = in.Number();
-  out.xOffset = in.Number();
-  out.yOffset = in.Number();
-  out.width = in.Number();
-  out.height = in.Number();
+  out.xOffset = ClampPosition(in.Number());
+  out.yOffset = ClampPosition(in.Number());
+  out.width = ClampSize(in.Number());
+  out.height = ClampSize(in.Number());
   out.fontSize = in.Short();
   out.fontFlags = in.Short();
   out.face = in.Bytes(in.Number());
   out.title = in.Bytes(in.Number());
   if (scale != kUnitScale) {
-    out.width = ScaleValue(out.width, scale);
-    out.height = ScaleWindowHeight(out.height, scale);
+    out.width = ClampSize(ScaleValue(out.width, scale));
+    out.height = ClampSize(ScaleWindowHeight(out.height, scale));
   }
 
   int32_t count = in.Number();
@@ -191,10 +196,10 @@ int ReadTemplate(const uint8_t* data, size_t size, int32_t language, int32_t sca
     c.subtype = in.Number();
     if (out.version == kVersionWithFiller) in.Number();
     c.id = in.Number();
-    c.x = in.Number();
-    c.y = in.Number();
-    c.width = in.Number();
-    c.height = in.Number();
+    c.x = ClampPosition(in.Number());
+    c.y = ClampPosition(in.Number());
+    c.width = ClampSize(in.Number());
+    c.height = ClampSize(in.Number());
     c.colour = static_cast<uint32_t>(in.Number());
     c.colour2 = static_cast<uint32_t>(in.Number());
     if (out.version >= kFirstVersionWithReserved) in.Number();
@@ -214,19 +219,30 @@ int ReadTemplate(const uint8_t* data, size_t size, int32_t language, int32_t sca
     c.normalColour = c.colour;
     c.brush = BrushFor(c);
     if (scale != kUnitScale) {
-      c.x = ScaleValue(c.x, scale);
-      c.y = ScaleValue(c.y, scale);
-      c.width = ScaleValue(c.width, scale);
-      c.height = ScaleValue(c.height, scale);
+      c.x = ClampPosition(ScaleValue(c.x, scale));
+      c.y = ClampPosition(ScaleValue(c.y, scale));
+      c.width = ClampSize(ScaleValue(c.width, scale));
+      c.height = ClampSize(ScaleValue(c.height, scale));
     }
     ResolveLabelLink(c);
-    try {
-      out.controls.push_back(std::move(c));
-    } catch (const std::bad_alloc&) {
-      return kReadNoMemory;
-    }
+    out.controls.push_back(std::move(c));
   }
   return kReadOk;
+}
+
+}  // namespace
+
+int ReadTemplate(const uint8_t* data, size_t size, int32_t language, int32_t scale,
+                 const SystemColours& colours, WindowDesc& out) {
+  // Every text and the control list are allocated here: running out of memory anywhere in
+  // them is the reader's error, never the end of the process.
+  try {
+    out = WindowDesc();
+    return ReadAll(data, size, language, scale, colours, out);
+  } catch (const std::bad_alloc&) {
+    out = WindowDesc();
+    return kReadNoMemory;
+  }
 }
 
 }  // namespace corvel::tpl

@@ -4,6 +4,7 @@
 #include <richedit.h>
 
 #include <cstring>
+#include <new>
 
 #include "Layout.h"
 #include "Text_win32.h"
@@ -135,11 +136,9 @@ void CreateControl(TemplateWindow& w, TemplateControl& c, HINSTANCE instance) {
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(d.id)), instance);
   if (!c.window) return;
   setWindowTextUtf8(c.window, d.text);
-  HFONT font = w.fonts[kFontNormal];
-  if (d.bold) {
-    font = w.fonts[kFontBold];
-  } else if (d.IsLink()) {
-    font = w.fonts[kFontLink];
+  // A bold link keeps the bold font but behaves as a link.
+  HFONT font = w.fonts[d.bold ? kFontBold : d.IsLink() ? kFontLink : kFontNormal];
+  if (d.IsLink()) {
     SetWindowLongPtrA(c.window, GWLP_USERDATA, 1);
     w.hover.flags |= kHoverTracking;
   }
@@ -249,13 +248,42 @@ TemplateWindow::~TemplateWindow() {
 TemplateWindow* CurrentTemplateWindow() { return g_current; }
 void SetCurrentTemplateWindow(TemplateWindow* window) { g_current = window; }
 
+namespace {
+
+// Takes down what a build that ran out of memory had created, so no half-built window stays.
+void TearDown(TemplateWindow& w) {
+  if (w.hwnd && w.ownWindow) {
+    KillTimer(w.hwnd, kHoverTimerId);
+    DestroyWindow(w.hwnd);
+  }
+  for (auto& c : w.controls) {
+    if (c->window && IsWindow(c->window)) DestroyWindow(c->window);
+    c->window = nullptr;
+  }
+  w.hwnd = nullptr;
+  w.ownWindow = false;
+}
+
+}  // namespace
+
 int BuildTemplateWindow(TemplateWindow& w, const uint8_t* bytes, size_t size, HWND parent, HINSTANCE instance) {
   g_current = &w;
-  int result = ReadInto(w, bytes, size);
-  if (result != kReadOk) return result;
-  CreateWindowAndControls(w, parent, instance);
+  w.outOfMemory = false;
+  try {
+    int result = ReadInto(w, bytes, size);
+    if (result != kReadOk) return result;
+    CreateWindowAndControls(w, parent, instance);
+  } catch (const std::bad_alloc&) {
+    TearDown(w);
+    return kReadNoMemory;
+  }
   if (!w.hwnd) return kBuildNoWindow;
   SendMessageA(w.hwnd, WM_INITDIALOG, 0, 0);
+  // The window procedure catches what runs out of memory inside the handlers.
+  if (w.outOfMemory) {
+    TearDown(w);
+    return kReadNoMemory;
+  }
   if (TemplateControl* focus = FindControlById(w, kFocusControlId))
     if (focus->window) SetFocus(focus->window);
   ShowWindow(w.hwnd, SW_SHOWNORMAL);

@@ -1,4 +1,5 @@
 #include <string>
+#include <vector>
 
 #include "Bmp.h"
 #include "TemplateWindow_win32.h"
@@ -13,22 +14,6 @@ bool FindImage(const TemplateWindow& w, int32_t key, corvel::ByteSpan& span) {
   return !span.empty();
 }
 
-// Writes the bytes to a file that did not exist before; the path is returned through `path`.
-bool WriteNewFile(const corvel::ByteSpan& bytes, const char* extension, std::string& path) {
-  for (int attempt = 0; attempt < 8; ++attempt) {
-    path = UniqueTempFile(extension);
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY, nullptr);
-    if (file == INVALID_HANDLE_VALUE) continue;
-    DWORD written = 0;
-    BOOL ok = WriteFile(file, bytes.data, static_cast<DWORD>(bytes.size), &written, nullptr);
-    CloseHandle(file);
-    if (ok && written == bytes.size) return true;
-    DeleteFileA(path.c_str());
-    return false;
-  }
-  return false;
-}
-
 }  // namespace
 
 HBITMAP LoadTableBitmap(const TemplateWindow& w, int32_t key, int32_t width, int32_t height, int32_t* loadedWidth) {
@@ -41,7 +26,7 @@ HBITMAP LoadTableBitmap(const TemplateWindow& w, int32_t key, int32_t width, int
   HBITMAP image = CreateDIBitmap(screen, header, CBM_INIT, bmp.pixels, info, DIB_RGB_COLORS);
   int32_t imageHeight = bmp.height < 0 ? -bmp.height : bmp.height;
   int32_t resultWidth = bmp.width;
-  if (image && width > 0 && height > 0 && (width != bmp.width || height != imageHeight)) {
+  if (image && StretchWanted(width, height, bmp.width, imageHeight)) {
     HBITMAP stretched = CreateCompatibleBitmap(screen, width, height);
     HDC from = CreateCompatibleDC(screen);
     HDC to = CreateCompatibleDC(screen);
@@ -71,12 +56,38 @@ HBITMAP LoadTableBitmap(const TemplateWindow& w, int32_t key, int32_t width, int
 
 HICON LoadTableIcon(const TemplateWindow& w, int32_t key) {
   corvel::ByteSpan span;
-  if (!FindImage(w, key, span) || !IcoLooksSound(span.data, span.size)) return nullptr;
-  std::string path;
-  if (!WriteNewFile(span, ".ico", path)) return nullptr;
-  HICON icon = static_cast<HICON>(LoadImageA(nullptr, path.c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE));
-  DeleteFileA(path.c_str());
-  return icon;
+  std::vector<IcoEntry> entries;
+  if (!FindImage(w, key, span) || !IcoLooksSound(span.data, span.size, &entries)) return nullptr;
+  // The checked bytes go to the icon functions straight from memory: no file another process
+  // could swap between the check and the load. The directory is rewritten in the resource
+  // form the lookup takes, with entry i as resource i + 1.
+  std::vector<uint8_t> directory(6 + 14 * entries.size(), 0);
+  directory[2] = 1;
+  directory[4] = static_cast<uint8_t>(entries.size());
+  directory[5] = static_cast<uint8_t>(entries.size() >> 8);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const IcoEntry& e = entries[i];
+    uint8_t* p = directory.data() + 6 + 14 * i;
+    p[0] = e.width;
+    p[1] = e.height;
+    p[2] = e.colours;
+    p[4] = static_cast<uint8_t>(e.planes);
+    p[5] = static_cast<uint8_t>(e.planes >> 8);
+    p[6] = static_cast<uint8_t>(e.bitCount);
+    p[7] = static_cast<uint8_t>(e.bitCount >> 8);
+    for (int k = 0; k < 4; ++k) p[8 + k] = static_cast<uint8_t>(e.bytes >> (8 * k));
+    p[12] = static_cast<uint8_t>((i + 1) & 0xFF);
+    p[13] = static_cast<uint8_t>((i + 1) >> 8);
+  }
+  // The default icon size, as loading a file with the default-size flag gives it.
+  int cx = GetSystemMetrics(SM_CXICON), cy = GetSystemMetrics(SM_CYICON);
+  int id = LookupIconIdFromDirectoryEx(directory.data(), TRUE, cx, cy, LR_DEFAULTCOLOR);
+  if (id < 1 || static_cast<size_t>(id) > entries.size()) return nullptr;
+  const IcoEntry& chosen = entries[static_cast<size_t>(id) - 1];
+  std::vector<uint8_t> image(span.data + chosen.offset, span.data + chosen.offset + chosen.bytes);
+  constexpr DWORD kIconFormatVersion = 0x00030000;
+  return CreateIconFromResourceEx(image.data(), static_cast<DWORD>(image.size()), TRUE, kIconFormatVersion, cx,
+                                  cy, LR_DEFAULTCOLOR);
 }
 
 std::string UniqueTempFile(const char* extension) {

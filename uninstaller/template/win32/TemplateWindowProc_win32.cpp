@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <new>
+
 #include "Text_win32.h"
 
 namespace corvel::tpl {
@@ -183,10 +185,28 @@ void PaintImageButton(TemplateControl& c, HDC dc, UINT itemState) {
   }
 }
 
+namespace {
+
+LRESULT Dispatch(TemplateWindow& w, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+}  // namespace
+
 LRESULT CALLBACK TemplateWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   TemplateWindow* object = WindowObject(hwnd);
   if (!object) return DefaultProcessing(hwnd, message, wParam, lParam);
-  TemplateWindow& w = *object;
+  // No exception may cross the system's frames: running out of memory in a handler is noted
+  // and the message gets default processing.
+  try {
+    return Dispatch(*object, hwnd, message, wParam, lParam);
+  } catch (const std::bad_alloc&) {
+    object->outOfMemory = true;
+    return DefaultProcessing(hwnd, message, wParam, lParam);
+  }
+}
+
+namespace {
+
+LRESULT Dispatch(TemplateWindow& w, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   bool tracking = (w.hover.flags & kHoverTracking) != 0;
   LRESULT result = 0;
   switch (message) {
@@ -233,5 +253,7 @@ LRESULT CALLBACK TemplateWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
   }
   return DefaultProcessing(hwnd, message, wParam, lParam);
 }
+
+}  // namespace
 
 }  // namespace corvel::tpl

@@ -75,6 +75,8 @@ class TemplateWindow {
   HCURSOR handCursor = nullptr;
   HCURSOR arrowCursor = nullptr;
   int32_t scale = kUnitScale;
+  // Set when a message ran out of memory; building then fails with kReadNoMemory.
+  bool outOfMemory = false;
 
   // Set before building: where image keys are looked up and which language texts show.
   const corvel::ImageTable* images = nullptr;
@@ -104,6 +106,7 @@ HBITMAP LoadTableBitmap(const TemplateWindow& window, int32_t key, int32_t width
 HICON LoadTableIcon(const TemplateWindow& window, int32_t key);
 
 // A path in the temporary folder that no file uses: "zqw", a number and the extension.
+// Icons no longer go through such a file: they are loaded from the checked bytes in memory.
 std::string UniqueTempFile(const char* extension);
 
 }  // namespace corvel::tpl
