@@ -1,13 +1,19 @@
 #include "cli_run.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ostream>
 
 #include "cli_options.h"
+#include "listing/column_values.h"
+#include "listing/document.h"
 #include "listing/listing_engine.h"
 #include "listing/posix/posix_file_system.h"
 #include "platform/file_io.h"
@@ -23,8 +29,7 @@ namespace {
 // The run's host on a terminal: no window, a progress line instead of the status bar.
 class CliHost : public RunHost {
 public:
-    CliHost(std::ostream& err, bool progress, std::string tempPath, std::string outputPath)
-        : err_(err), progress_(progress), tempPath_(std::move(tempPath)), outputPath_(std::move(outputPath)) {}
+    CliHost(std::ostream& err, bool progress) : err_(err), progress_(progress) {}
 
     void Attach(ListingEngine* engine) { engine_ = engine; }
     void SetBusy(bool) override {}
@@ -41,13 +46,15 @@ public:
         lastShown_ = now;
         shown_ = true;
         const RunTotals& totals = engine_->Totals();
-        err_ << "\r\033[K" << totals.folders << " folders, " << totals.files << " files: " << text << std::flush;
+        err_ << "\r\033[K" << totals.folders << " folders, " << totals.files << " files: " << TerminalText(text)
+             << std::flush;
     }
 
     void LetEventsRun() override { CheckInterrupt(); }
-    std::string TemporaryFilePath() override { return tempPath_; }
+    // The tool hands the engine its own writer: no temporary listing file, nothing to show or save.
+    std::string TemporaryFilePath() override { return {}; }
     void ShowDocument(const std::string&) override {}
-    std::optional<std::string> AskSavePath() override { return outputPath_; }
+    std::optional<std::string> AskSavePath() override { return std::nullopt; }
     void DocumentSaved(const std::string&) override {}
 
 private:
@@ -57,8 +64,6 @@ private:
 
     std::ostream& err_;
     bool progress_;
-    std::string tempPath_;
-    std::string outputPath_;
     ListingEngine* engine_ = nullptr;
     bool shown_ = false;
     std::chrono::steady_clock::time_point lastShown_;
@@ -69,26 +74,89 @@ bool IsFolder(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool CopyToStream(const std::string& path, std::ostream& out) {
-    UniqueFile in = OpenFile(path, "rb");
-    if (!in) return false;
+std::string Reason(int error) { return std::strerror(error); }
+
+// A new file, created exclusively (an existing name or link there makes mkstemp pick another),
+// in folder, named after base.
+struct NewFile {
+    std::string path;
+    UniqueFile file;
+};
+
+bool CreateNewFile(const std::string& folder, const std::string& base, NewFile& created, std::string& error) {
+    std::string pattern = folder + "/." + base + ".XXXXXX";
+    int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        error = "cannot create a file in " + folder + ": " + Reason(errno);
+        return false;
+    }
+    created.path = pattern;
+    created.file.reset(::fdopen(fd, "wb"));
+    if (!created.file) {
+        error = "cannot write " + pattern + ": " + Reason(errno);
+        ::close(fd);
+        ::unlink(pattern.c_str());
+        return false;
+    }
+    return true;
+}
+
+void SplitPath(const std::string& path, std::string& folder, std::string& base) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        folder = ".";
+        base = path;
+    } else {
+        folder = slash == 0 ? "/" : path.substr(0, slash);
+        base = path.substr(slash + 1);
+    }
+}
+
+// Mode of a newly created file under the process's umask (mkstemp gives 0600).
+mode_t NewFileMode() {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+bool CopyToStream(std::FILE* in, std::ostream& out) {
     char buffer[1 << 16];
     size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, in.get())) > 0) out.write(buffer, static_cast<std::streamsize>(n));
+    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) out.write(buffer, static_cast<std::streamsize>(n));
     out.flush();
-    return !std::ferror(in.get()) && out.good();
+    return !std::ferror(in) && out.good();
 }
 
 }  // namespace
 
-std::string CacheFolder() {
-    const char* cache = std::getenv("XDG_CACHE_HOME");
-    const char* home = std::getenv("HOME");
-    std::string base = cache && *cache ? cache : std::string(home && *home ? home : "/tmp") + "/.cache";
-    ::mkdir(base.c_str(), 0700);
-    std::string folder = base + "/tessory";
-    ::mkdir(folder.c_str(), 0700);
-    return folder;
+std::string TerminalText(std::string_view text) {
+    static const char kDigits[] = "0123456789abcdef";
+    auto hex = [&](std::string& out, const char* prefix, unsigned value) {
+        out += prefix;
+        out += kDigits[(value >> 4) & 0xF];
+        out += kDigits[value & 0xF];
+    };
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        auto byte = static_cast<unsigned char>(text[i]);
+        size_t length = Utf8SequenceLength(text, i);
+        if (length == 0) {
+            hex(out, "\\x", byte);
+            ++i;
+        } else if (byte < 0x20 || byte == 0x7F) {
+            hex(out, "\\x", byte);
+            ++i;
+        } else if (byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+            hex(out, "\\u00", static_cast<unsigned char>(text[i + 1]));  // C1 control
+            i += 2;
+        } else {
+            out.append(text, i, length);
+            i += length;
+        }
+    }
+    return out;
 }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress) {
@@ -111,27 +179,77 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     OverlayStore settings(ini);
     for (const SettingOverride& o : options.overrides) settings.Write(o.section, o.key, o.value);
 
-    // One temporary file per process: two runs at once must not share it.
-    std::string tempPath = CacheFolder() + "/myTmpFile-" + std::to_string(::getpid()) + ".htm";
-    CliHost host(err, progress && !options.quiet, tempPath, options.output);
+    // The document goes to a new file of its own: next to the output, which it then replaces in
+    // one rename (a failed or interrupted run leaves the previous output as it was), or, for
+    // standard output, an unnamed file that is copied out once the listing is complete.
+    NewFile target;
+    if (!options.output.empty()) {
+        std::string folder, base;
+        SplitPath(options.output, folder, base);
+        if (!CreateNewFile(folder, base, target, error)) {
+            err << "tessory: " << error << "\n";
+            return kExitWriteFailed;
+        }
+    } else {
+        const char* tmp = std::getenv("TMPDIR");
+        if (!CreateNewFile(tmp && *tmp ? tmp : "/tmp", "tessory", target, error)) {
+            err << "tessory: " << error << "\n";
+            return kExitWriteFailed;
+        }
+        ::unlink(target.path.c_str());  // gone with the process, whatever happens
+        target.path.clear();
+    }
+    auto discard = [&] {
+        target.file.reset();
+        if (!target.path.empty()) ::unlink(target.path.c_str());
+    };
+    std::string shownName = target.path.empty() ? "the temporary file" : target.path;
+
+    CliHost host(err, progress && !options.quiet);
     PosixFileSystem fileSystem;
     ListingEngine engine(fileSystem, host, settings);
     host.Attach(&engine);
+    ListingOutput output(target.file.get());
+    HtmlListingWriter writer(output, DocumentText::Utf8);
 
-    RunOutcome outcome = engine.BuildListing(options.folder, options.output.empty() ? 2 : kOutputSave);
-    int code = kExitOk;
+    RunOutcome outcome = engine.WriteListing(options.folder, writer);
     if (outcome == RunOutcome::Stopped) {
+        discard();
         err << "tessory: interrupted, no listing written\n";
-        code = kExitStopped;
-    } else if (outcome != RunOutcome::Finished) {
-        err << "tessory: cannot write the listing" << (options.output.empty() ? "" : " to " + options.output) << "\n";
-        code = kExitWriteFailed;
-    } else if (options.output.empty() && !CopyToStream(tempPath, out)) {
-        err << "tessory: cannot write the listing to standard output\n";
-        code = kExitWriteFailed;
+        return kExitStopped;
     }
-    DeleteFileAt(tempPath);
-    return code;
+    if (outcome != RunOutcome::Finished) {
+        int reason = output.Error() ? output.Error() : EIO;
+        discard();
+        err << "tessory: cannot write " << shownName << ": " << Reason(reason) << "\n";
+        return kExitWriteFailed;
+    }
+
+    if (options.output.empty()) {
+        std::rewind(target.file.get());
+        bool copied = CopyToStream(target.file.get(), out);
+        target.file.reset();
+        if (!copied) {
+            err << "tessory: cannot write the listing to standard output\n";
+            return kExitWriteFailed;
+        }
+        return kExitOk;
+    }
+
+    ::fchmod(::fileno(target.file.get()), NewFileMode());
+    if (std::fclose(target.file.release()) != 0) {
+        int reason = errno;
+        ::unlink(target.path.c_str());
+        err << "tessory: cannot write " << target.path << ": " << Reason(reason) << "\n";
+        return kExitWriteFailed;
+    }
+    if (std::rename(target.path.c_str(), options.output.c_str()) != 0) {
+        int reason = errno;
+        ::unlink(target.path.c_str());
+        err << "tessory: cannot replace " << options.output << ": " << Reason(reason) << "\n";
+        return kExitWriteFailed;
+    }
+    return kExitOk;
 }
 
 }  // namespace tessory

@@ -2,6 +2,7 @@
 #include <csignal>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tessory {
@@ -13,7 +14,8 @@ extern volatile std::sig_atomic_t gInterrupted;
 // overrides) and writes it to the output file or out. Progress goes to err when progress is set.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress);
 
-// $XDG_CACHE_HOME/tessory, or ~/.cache/tessory; created when missing.
-std::string CacheFolder();
+// Text that is safe to print on a terminal: control characters (C0, DEL, C1) and bytes that
+// are not well-formed UTF-8 are shown as \xHH (\u00HH for C1 characters).
+std::string TerminalText(std::string_view text);
 
 }  // namespace tessory

@@ -78,4 +78,73 @@ std::string EscapeMarkup(std::string_view text) {
     return out;
 }
 
+namespace {
+
+// Length of the well-formed sequence starting at text[i], or 0 when it is ill-formed; then
+// *skip is the length of its maximal ill-formed prefix (at least 1).
+size_t Utf8SequenceLength(std::string_view text, size_t i, size_t* skip) {
+    auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    unsigned char lead = byte(i);
+    size_t length;
+    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;        // overlong
+        else if (lead == 0xED) high = 0x9F;  // surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;        // overlong
+        else if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
+    } else {
+        *skip = 1;
+        return 0;
+    }
+    for (size_t k = 1; k < length; ++k) {
+        if (i + k >= text.size()) {
+            *skip = k;
+            return 0;
+        }
+        unsigned char c = byte(i + k);
+        bool ok = k == 1 ? (c >= low && c <= high) : (c >= 0x80 && c <= 0xBF);
+        if (!ok) {
+            *skip = k;
+            return 0;
+        }
+    }
+    return length;
+}
+
+}  // namespace
+
+size_t Utf8SequenceLength(std::string_view text, size_t i) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) return 1;
+    size_t skip = 0;
+    return Utf8SequenceLength(text, i, &skip);
+}
+
+std::string ValidUtf8(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+    if (i == text.size()) return std::string(text);
+    std::string out(text.substr(0, i));
+    out.reserve(text.size() + 8);
+    while (i < text.size()) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            out += text[i++];
+            continue;
+        }
+        size_t skip = 0;
+        size_t length = Utf8SequenceLength(text, i, &skip);
+        if (length) {
+            out.append(text, i, length);
+            i += length;
+        } else {
+            out += "\xEF\xBF\xBD";
+            i += skip;
+        }
+    }
+    return out;
+}
+
 }  // namespace tessory

@@ -28,4 +28,10 @@ std::string AttributeText(std::uint32_t attributes);
 // add markup; every other character stays as it is.
 std::string EscapeMarkup(std::string_view text);
 
+// The text with every ill-formed UTF-8 sequence (stray or missing continuation bytes, overlong
+// forms, surrogates, values above U+10FFFF) replaced by U+FFFD, one per maximal ill-formed part.
+std::string ValidUtf8(std::string_view text);
+// Length of the well-formed UTF-8 sequence at text[i] (1 for an ASCII byte), 0 when it is ill-formed.
+size_t Utf8SequenceLength(std::string_view text, size_t i);
+
 }  // namespace tessory

@@ -2,6 +2,7 @@
 
 #include "column_values.h"
 #include "folder_section.h"
+#include "platform/file_io.h"
 
 namespace tessory {
 namespace {
@@ -15,10 +16,11 @@ void ReplaceAll(std::string& text, const std::string& placeholder, const std::st
 
 }  // namespace
 
-std::string DocumentHead(const ListingSettings& s) {
+std::string DocumentHead(const ListingSettings& s, DocumentText text) {
     std::string fol = std::to_string(s.folderFontSize);
     std::string file = std::to_string(s.fileFontSize);
-    std::string head = "<html><head><style>\r\n";
+    std::string head = text == DocumentText::Utf8 ? "<html><head><meta charset=\"utf-8\"><style>\r\n"
+                                                  : "<html><head><style>\r\n";
     head += ".dir{font-family:##FOLFONT##; font-weight:bold; font-size:" + fol +
             "pt; color:##FOLCOL##; background:##FOLBACK##;}";
     head += ".file{font-family:##FILEFONT##; font-size:" + file + "pt; color:##FILECOL##; background:##FILEBACK##;}";
@@ -40,8 +42,8 @@ std::string DocumentHead(const ListingSettings& s) {
     return head;
 }
 
-std::string DocumentOpening(const ListingSettings& settings, const std::string& startFolder) {
-    return DocumentHead(settings) + "\r\n<h2>Listing of " + EscapeMarkup(startFolder) + "</h2>\r\n" +
+std::string DocumentOpening(const ListingSettings& settings, const std::string& startFolder, DocumentText text) {
+    return DocumentHead(settings, text) + "\r\n<h2>Listing of " + EscapeMarkup(startFolder) + "</h2>\r\n" +
            ColumnHeaderRow(settings) + "\r\n";
 }
 
@@ -49,6 +51,26 @@ std::string DocumentClosing(std::int64_t totalFiles, std::int64_t totalFolders, 
     return "\r\n<br><table border=\"0\" cellspacing=\"1\" cellpadding=\"3\" width=\"100%\"><tr class=\"dir\"><td>"
            "Total Files: " + std::to_string(totalFiles) + ", Total Folders : " + std::to_string(totalFolders) +
            ", Total Size: " + std::to_string(totalBytes) + " bytes.</td></tr></table></body></html>";
+}
+
+bool HtmlListingWriter::Put(const std::string& utf8) {
+    return output_.Write(text_ == DocumentText::Utf8 ? ValidUtf8(utf8) : ToFileText(utf8));
+}
+
+bool HtmlListingWriter::Opening(const ListingSettings& settings, const std::string& startFolder) {
+    settings_ = &settings;
+    return Put(DocumentOpening(settings, startFolder, text_));
+}
+
+bool HtmlListingWriter::Folder(const ListedFolder& folder) {
+    section_.clear();
+    AppendFolderSection(section_, folder, *settings_);
+    section_ += "\r\n";
+    return Put(section_);
+}
+
+bool HtmlListingWriter::Closing(const RunTotals& totals) {
+    return Put(DocumentClosing(totals.files, totals.folders, totals.bytes)) && output_.Flush();
 }
 
 }  // namespace tessory

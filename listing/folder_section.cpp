@@ -1,7 +1,6 @@
 #include "folder_section.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 
 #include "column_values.h"
@@ -26,59 +25,75 @@ constexpr DocumentColumn kDocumentOrder[] = {
     {kColName, "35%"}, {kColExt, "6%"}, {kColType, "20%"}, {kColSize, "10%"}, {kColDate, "12%"}, {kColAttrib, "6%"},
 };
 
-using Row = std::array<std::string, kColumnCount>;
-
 bool TextLess(const std::string& a, const std::string& b) {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
         return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
     });
 }
 
-Row MakeRow(const FileInfo& file, FileSystem& fileSystem, const ListingSettings& settings) {
-    Row row;
-    row[kColName] = file.name;
-    row[kColType] = fileSystem.TypeName(file.name);
-    if (file.length) row[kColSize] = SizeText(*file.length, settings.sizeUnit, settings.locale.decimalSeparator);
-    if (file.modified) row[kColDate] = DateText(*file.modified, settings.locale.dateSeparator);
-    row[kColExt] = ExtensionText(file.name);
-    if (file.attributes) row[kColAttrib] = AttributeText(*file.attributes);
-    return row;
+// The text a cell of the column shows; rows sort by it.
+std::string CellText(const ListedFile& file, int column, const ListingSettings& settings) {
+    switch (column) {
+    case kColName: return file.name;
+    case kColType: return file.type;
+    case kColSize:
+        return file.length ? SizeText(*file.length, settings.sizeUnit, settings.locale.decimalSeparator) : "";
+    case kColDate: return file.modified ? DateText(*file.modified, settings.locale.dateSeparator) : "";
+    case kColExt: return file.extension;
+    case kColAttrib: return file.attributes ? AttributeText(*file.attributes) : "";
+    default: return "";
+    }
+}
+
+void SortFiles(std::vector<ListedFile>& files, int column, const ListingSettings& settings) {
+    struct Keyed {
+        std::string key;
+        size_t index;
+    };
+    std::vector<Keyed> keys;
+    keys.reserve(files.size());
+    for (size_t i = 0; i < files.size(); ++i) keys.push_back({CellText(files[i], column, settings), i});
+    std::stable_sort(keys.begin(), keys.end(), [](const Keyed& a, const Keyed& b) { return TextLess(a.key, b.key); });
+    std::vector<ListedFile> sorted;
+    sorted.reserve(files.size());
+    for (const Keyed& k : keys) sorted.push_back(std::move(files[k.index]));
+    files = std::move(sorted);
 }
 
 }  // namespace
 
-FolderSection BuildFolderSection(const std::string& folder, FileSystem& fileSystem,
-                                 const ListingSettings& settings, RunHost& host,
-                                 std::vector<std::string>& subfolders) {
-    FolderSection section;
-    if (!FolderPasses(folder, settings)) return section;
-
-    std::vector<Row> rows;
-    fileSystem.ReadFolder(
+ListedFolder ReadListedFolder(const std::string& folder, FileSystem& fileSystem, const ListingSettings& settings,
+                              RunHost& host, std::vector<std::string>& subfolders) {
+    ListedFolder listed;
+    listed.path = folder;
+    listed.readable = fileSystem.ReadFolder(
         folder,
         [&](const FileInfo& file) {
-            if (file.length) section.byteCount += *file.length;
-            if (section.fileCount < INT32_MAX) ++section.fileCount;
-            if (FilePasses(file, settings)) rows.push_back(MakeRow(file, fileSystem, settings));
+            if (file.length) listed.byteCount += *file.length;
+            if (listed.fileCount < INT32_MAX) ++listed.fileCount;
+            if (FilePasses(file, settings)) {
+                listed.files.push_back(ListedFile{file.name, ExtensionText(file.name), fileSystem.TypeName(file.name),
+                                                  file.length, file.modified, file.attributes});
+            }
             host.LetEventsRun();
         },
         subfolders);
 
-    if (settings.sortColumn >= 0) {
-        int column = settings.sortColumn;
-        std::stable_sort(rows.begin(), rows.end(),
-                         [column](const Row& a, const Row& b) { return TextLess(a[column], b[column]); });
-    }
+    if (settings.sortColumn >= 0) SortFiles(listed.files, settings.sortColumn, settings);
+    // One turn per row, as when the rows were written one by one.
+    for (size_t i = 0; i < listed.files.size(); ++i) host.LetEventsRun();
+    return listed;
+}
 
-    std::string& html = section.html;
-    html.reserve(256 + rows.size() * 160);
+void AppendFolderSection(std::string& html, const ListedFolder& folder, const ListingSettings& settings) {
+    html.reserve(html.size() + 256 + folder.files.size() * 160);
     html += kHeaderOpen;
-    html += EscapeMarkup(folder);
+    html += EscapeMarkup(folder.path);
     html += "</td></tr></table>";
     html += kCrLf;
     html += kTableOpen;
     bool odd = true;
-    for (const Row& row : rows) {
+    for (const ListedFile& file : folder.files) {
         html += odd ? kOddRow : kEvenRow;
         odd = !odd;
         for (const DocumentColumn& c : kDocumentOrder) {
@@ -86,23 +101,21 @@ FolderSection BuildFolderSection(const std::string& folder, FileSystem& fileSyst
             html += "<td width=\"";
             html += c.width;
             html += "\">";
-            bool fromName = c.column == kColName || c.column == kColExt;
-            html += fromName ? EscapeMarkup(row[c.column]) : row[c.column];
+            // Every cell may carry text from the file system or the shell: none may add markup.
+            html += EscapeMarkup(CellText(file, c.column, settings));
             html += "</td>";
         }
         html += "</tr>";
         html += kCrLf;
-        host.LetEventsRun();
     }
     html += "</table>";
     html += kCrLf;
     html += kTableOpen;
     html += "<tr class=\"summary\"><td>Files: ";
-    html += std::to_string(section.fileCount);
+    html += std::to_string(folder.fileCount);
     html += ", Total Size: ";
-    html += std::to_string(section.byteCount);
+    html += std::to_string(folder.byteCount);
     html += " bytes.</td></tr></table><br><br>";
-    return section;
 }
 
 std::string ColumnHeaderRow(const ListingSettings& settings) {

@@ -1,27 +1,22 @@
 #pragma once
-#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "file_system.h"
 #include "listing_settings.h"
+#include "listing_writer.h"
 #include "run_host.h"
 
 namespace tessory {
 
-// The HTML of one folder with the count and byte total of every file the folder holds
-// (also those the file test rejected). Html is empty when the folder failed the folder test.
-struct FolderSection {
-    std::string html;  // UTF-8
-    std::int32_t fileCount = 0;
-    std::uint64_t byteCount = 0;
-};
+// Reads one folder that passed the folder test: counts every file, keeps those that pass the
+// file test in the sort order of the settings, and appends the full paths of its subfolders.
+// Lets host events run after every file and after every listed file is ordered.
+ListedFolder ReadListedFolder(const std::string& folder, FileSystem& fileSystem, const ListingSettings& settings,
+                              RunHost& host, std::vector<std::string>& subfolders);
 
-// Builds the section of one folder and collects the full paths of its subfolders (left empty
-// when the folder fails the folder test). Lets host events run after every file and every row.
-FolderSection BuildFolderSection(const std::string& folder, FileSystem& fileSystem,
-                                 const ListingSettings& settings, RunHost& host,
-                                 std::vector<std::string>& subfolders);
+// The HTML of one folder section: the header with its path, the table of rows, the summary row.
+void AppendFolderSection(std::string& html, const ListedFolder& folder, const ListingSettings& settings);
 
 // The one row of column headings at the top of the document.
 std::string ColumnHeaderRow(const ListingSettings& settings);

@@ -1,9 +1,11 @@
 #include "listing_engine.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <exception>
 
 #include "document.h"
+#include "filters.h"
 #include "folder_level.h"
 #include "folder_section.h"
 #include "platform/file_io.h"
@@ -25,56 +27,6 @@ bool CopyInto(std::FILE* from, std::FILE* to) {
     }
     return !std::ferror(from);
 }
-
-// One run's walk: appends every listed folder's section to the temporary listing file.
-class Walk {
-public:
-    Walk(FileSystem& fs, RunHost& host, const ListingSettings& settings, const std::string& root,
-         const std::string& tempPath, const bool& stop, RunTotals& totals)
-        : fs_(fs), host_(host), settings_(settings), root_(root), tempPath_(tempPath), stop_(stop),
-          totals_(totals) {}
-
-    void ListFolder(const std::string& folder) {
-        host_.SetStatusText(folder);
-        if (stop_) return;
-        int limit = settings_.recursionLimit;
-        if (limit != -1 && FolderLevel(folder, root_, fs_.PathSeparators()) > limit) return;
-        std::vector<std::string> subfolders;
-        FolderSection section = BuildFolderSection(folder, fs_, settings_, host_, subfolders);
-        if (section.html.empty()) return;
-        if (!Append(section.html)) return;
-        totals_.files += section.fileCount;
-        totals_.bytes += section.byteCount;
-        totals_.folders += 1;
-        for (const std::string& subfolder : subfolders) {
-            ListFolder(subfolder);
-            host_.LetEventsRun();
-        }
-    }
-
-    // Closes the temporary listing file; false when a write failed after the file was opened.
-    bool Finish() {
-        bool ok = !file_ || std::fflush(file_.get()) == 0;
-        file_.reset();
-        return ok;
-    }
-
-private:
-    bool Append(const std::string& html) {
-        if (!file_) file_ = OpenFile(tempPath_, "ab");
-        if (!file_) return false;
-        return WriteText(file_.get(), ToFileText(html)) && WriteText(file_.get(), "\r\n");
-    }
-
-    FileSystem& fs_;
-    RunHost& host_;
-    const ListingSettings& settings_;
-    const std::string& root_;
-    const std::string& tempPath_;
-    const bool& stop_;
-    RunTotals& totals_;
-    UniqueFile file_;
-};
 
 // Writes the finished document over the temporary listing file without holding it in memory:
 // opening, the collected sections, closing into a new file that then replaces the old one.
@@ -108,7 +60,116 @@ bool CopyFile(const std::string& from, const std::string& to) {
     return std::fclose(out.release()) == 0 && ok;
 }
 
+// The document as the main window's run builds it: sections appended to the temporary listing
+// file during the walk (a stopped run leaves them there), the whole document assembled after it.
+class TemporaryFileWriter : public ListingWriter {
+public:
+    explicit TemporaryFileWriter(std::string tempPath) : tempPath_(std::move(tempPath)) {}
+
+    bool Opening(const ListingSettings& settings, const std::string& startFolder) override {
+        opening_ = DocumentOpening(settings, startFolder);
+        settings_ = &settings;
+        return true;
+    }
+    bool Folder(const ListedFolder& folder) override {
+        if (!file_) file_ = OpenFile(tempPath_, "ab");
+        if (!file_) return false;
+        section_.clear();
+        AppendFolderSection(section_, folder, *settings_);
+        section_ += "\r\n";
+        return WriteText(file_.get(), ToFileText(section_));
+    }
+    bool Closing(const RunTotals& totals) override {
+        bool ok = !file_ || std::fflush(file_.get()) == 0;
+        file_.reset();
+        return ok && AssembleDocument(tempPath_, opening_, DocumentClosing(totals.files, totals.folders, totals.bytes));
+    }
+
+private:
+    std::string tempPath_;
+    std::string opening_;
+    const ListingSettings* settings_ = nullptr;
+    std::string section_;
+    UniqueFile file_;
+};
+
+// One run's walk, depth-first pre-order without recursion: a folder is handed to the writer
+// before its subfolders are read, so along a deep path only the ancestors' lists of
+// subfolders still to visit stay in memory.
+class Walk {
+public:
+    Walk(FileSystem& fs, RunHost& host, const ListingSettings& settings, const std::string& root, const bool& stop,
+         RunTotals& totals, ListingWriter& writer)
+        : fs_(fs), host_(host), settings_(settings), root_(root), stop_(stop), totals_(totals), writer_(writer) {}
+
+    // False when the writer failed.
+    bool Run() {
+        if (!Visit(root_)) return false;
+        while (!pending_.empty()) {
+            Pending& top = pending_.back();
+            if (top.next == top.subfolders.size()) {
+                pending_.pop_back();
+                // A subfolder's walk has ended (the start folder's frame is the last to go).
+                if (!pending_.empty()) host_.LetEventsRun();
+                continue;
+            }
+            std::string folder = std::move(top.subfolders[top.next++]);
+            size_t depth = pending_.size();
+            if (!Visit(folder)) return false;
+            if (pending_.size() == depth) host_.LetEventsRun();  // nothing below it to walk
+        }
+        return true;
+    }
+
+private:
+    struct Pending {
+        std::vector<std::string> subfolders;
+        size_t next = 0;
+    };
+
+    bool Visit(const std::string& folder) {
+        host_.SetStatusText(folder);
+        if (stop_) return true;
+        int limit = settings_.recursionLimit;
+        if (limit != -1 && FolderLevel(folder, root_, fs_.PathSeparators()) > limit) return true;
+        if (!FolderPasses(folder, settings_)) return true;
+        std::vector<std::string> subfolders;
+        {
+            ListedFolder listed = ReadListedFolder(folder, fs_, settings_, host_, subfolders);
+            if (!writer_.Folder(listed)) return false;
+            totals_.files += listed.fileCount;
+            totals_.bytes += listed.byteCount;
+            totals_.folders += 1;
+        }
+        pending_.push_back(Pending{std::move(subfolders), 0});
+        return true;
+    }
+
+    FileSystem& fs_;
+    RunHost& host_;
+    const ListingSettings& settings_;
+    const std::string& root_;
+    const bool& stop_;
+    RunTotals& totals_;
+    ListingWriter& writer_;
+    std::vector<Pending> pending_;
+};
+
 }  // namespace
+
+bool ListingOutput::Write(std::string_view text) {
+    if (error_) return false;
+    if (std::fwrite(text.data(), 1, text.size(), file_) == text.size()) return true;
+    error_ = errno ? errno : EIO;
+    return false;
+}
+
+bool ListingOutput::Flush() {
+    if (error_) return false;
+    if (std::fflush(file_) == 0) return true;
+    error_ = errno ? errno : EIO;
+    return false;
+}
 
 ListingEngine::ListingEngine(FileSystem& fileSystem, RunHost& host)
     : fileSystem_(fileSystem), host_(host), settings_(nullptr) {}
@@ -116,38 +177,62 @@ ListingEngine::ListingEngine(FileSystem& fileSystem, RunHost& host)
 ListingEngine::ListingEngine(FileSystem& fileSystem, RunHost& host, const SettingsStore& settings)
     : fileSystem_(fileSystem), host_(host), settings_(&settings) {}
 
+RunOutcome ListingEngine::Run(const std::string& folder, ListingWriter& writer) {
+    stopRequested_ = false;
+    totals_ = RunTotals{};
+    rootFolder_ = folder;
+    ListingSettings settings = ReadListingSettings(settings_ ? *settings_ : ProcessSettings(), LocalNow());
+    if (!writer.Opening(settings, folder)) return RunOutcome::WriteFailed;
+    Walk walk(fileSystem_, host_, settings, rootFolder_, stopRequested_, totals_, writer);
+    bool walked = walk.Run();
+    host_.SetStatusText("");
+    if (!walked) return RunOutcome::WriteFailed;
+    if (stopRequested_) return RunOutcome::Stopped;
+    bool closed = writer.Closing(totals_);
+    host_.LetEventsRun();
+    return closed ? RunOutcome::Finished : RunOutcome::WriteFailed;
+}
+
+namespace {
+
+// Marks the engine busy for one run.
+struct RunGuard {
+    bool& running;
+    RunHost& host;
+    RunGuard(bool& r, RunHost& h) : running(r), host(h) {
+        running = true;
+        host.SetBusy(true);
+    }
+    ~RunGuard() {
+        host.SetBusy(false);
+        running = false;
+    }
+};
+
+}  // namespace
+
+RunOutcome ListingEngine::WriteListing(const std::string& folder, ListingWriter& writer) {
+    if (running_) return RunOutcome::Refused;
+    RunGuard guard(running_, host_);
+    try {
+        return Run(folder, writer);
+    } catch (const std::exception&) {
+        return RunOutcome::WriteFailed;
+    }
+}
+
 RunOutcome ListingEngine::BuildListing(const std::string& folder, std::int16_t mode) {
     if (running_) return RunOutcome::Refused;
-    struct RunGuard {
-        ListingEngine& engine;
-        explicit RunGuard(ListingEngine& e) : engine(e) {
-            engine.running_ = true;
-            engine.host_.SetBusy(true);
-        }
-        ~RunGuard() {
-            engine.host_.SetBusy(false);
-            engine.running_ = false;
-        }
-    } guard(*this);
-
+    RunGuard guard(running_, host_);
     try {
-        stopRequested_ = false;
-        totals_ = RunTotals{};
         std::string tempPath = host_.TemporaryFilePath();
         DeleteFileAt(tempPath);
-        rootFolder_ = folder;
-        ListingSettings settings = ReadListingSettings(settings_ ? *settings_ : ProcessSettings(), LocalNow());
-
-        Walk walk(fileSystem_, host_, settings, rootFolder_, tempPath, stopRequested_, totals_);
-        walk.ListFolder(folder);
-        bool sectionsWritten = walk.Finish();
-        host_.SetStatusText("");
-        if (stopRequested_) return RunOutcome::Stopped;
-
-        bool written = AssembleDocument(tempPath, DocumentOpening(settings, folder),
-                                        DocumentClosing(totals_.files, totals_.folders, totals_.bytes));
-        host_.LetEventsRun();
-        if (!written || !sectionsWritten) return RunOutcome::WriteFailed;
+        RunOutcome outcome;
+        {
+            TemporaryFileWriter writer(tempPath);
+            outcome = Run(folder, writer);
+        }
+        if (outcome != RunOutcome::Finished) return outcome;
 
         if (mode == kOutputShow) {
             host_.ShowDocument(tempPath);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "file_system.h"
+#include "listing_writer.h"
 #include "run_host.h"
 #include "settings/settings_store.h"
 
@@ -20,16 +21,9 @@ enum class RunOutcome {
     WriteFailed,    // the temporary listing file could not be written (or saving failed)
 };
 
-// Totals of the current or last run.
-struct RunTotals {
-    std::int64_t folders = 0;
-    std::int64_t files = 0;
-    std::uint64_t bytes = 0;
-};
-
-// One listing run at a time: walks the folder, writes the listing document to the host's
-// temporary listing file and shows or saves it. The settings are read once at the start of a
-// run, so a change saved between runs takes effect at the next run.
+// One listing run at a time: walks the folder and hands every listed folder to a writer. The
+// settings are read once at the start of a run, so a change saved between runs takes effect at
+// the next run.
 class ListingEngine {
 public:
     // Reads the process's store (ProcessSettings) as it is when each run starts.
@@ -37,8 +31,14 @@ public:
     // Reads the given store, which must outlive the engine.
     ListingEngine(FileSystem& fileSystem, RunHost& host, const SettingsStore& settings);
 
-    // folder is UTF-8, as the user gave it; it appears unchanged in the heading.
+    // The listing document in the host's temporary listing file: each folder's section is appended
+    // there during the walk, and the finished document is written over it after the walk. Then it
+    // is shown or saved as the mode says. folder is UTF-8, as the user gave it; it appears
+    // unchanged in the heading.
     RunOutcome BuildListing(const std::string& folder, std::int16_t mode);
+    // Walks folder and streams the listing to writer: Finished, Stopped (Closing not called),
+    // Refused or WriteFailed (a writer call returned false; the walk ended there).
+    RunOutcome WriteListing(const std::string& folder, ListingWriter& writer);
     // The Stop command: the walk ends at the next folder and the run yields no document.
     void RequestStop() { stopRequested_ = true; }
     bool StopRequested() const { return stopRequested_; }
@@ -47,6 +47,8 @@ public:
     const std::string& RootFolder() const { return rootFolder_; }
 
 private:
+    RunOutcome Run(const std::string& folder, ListingWriter& writer);
+
     FileSystem& fileSystem_;
     RunHost& host_;
     const SettingsStore* settings_;  // nullptr: the process's store

@@ -49,17 +49,24 @@ TEST(CliOptionsTest, ArgumentTable) {
 class CliRunTest : public ::testing::Test {
 protected:
     CliRunTest() {
+        if (const char* tmp = std::getenv("TMPDIR")) oldTmp_ = tmp;
         setenv("XDG_CONFIG_HOME", home.Path().c_str(), 1);
-        setenv("XDG_CACHE_HOME", (home.Path() / "cache").c_str(), 1);
+        std::filesystem::create_directories(home.Path() / "tmp");
+        setenv("TMPDIR", (home.Path() / "tmp").c_str(), 1);
         std::filesystem::create_directories(tree.Path() / "sub");
         std::ofstream(tree.File("a.txt")) << "hello";
         std::ofstream((tree.Path() / "sub" / "b.txt").string()) << "abc";
+    }
+    ~CliRunTest() override {
+        if (oldTmp_) setenv("TMPDIR", oldTmp_->c_str(), 1);
+        else unsetenv("TMPDIR");
     }
     int Run(std::vector<std::string> args) {
         out.str("");
         err.str("");
         return RunCli(args, out, err, false);
     }
+    std::optional<std::string> oldTmp_;
     ScratchFolder home, tree;
     std::ostringstream out, err;
 };
@@ -76,15 +83,49 @@ TEST_F(CliRunTest, WritesToStandardOutputWithStoredSettingsAndOverrides) {
     std::ifstream ini(home.File("Ombrel.ini"));
     std::string stored((std::istreambuf_iterator<char>(ini)), std::istreambuf_iterator<char>());
     EXPECT_EQ(stored.find("Recurse"), std::string::npos);  // overrides are never stored
-    EXPECT_TRUE(std::filesystem::is_empty(home.Path() / "cache" / "tessory"));
+    EXPECT_TRUE(std::filesystem::is_empty(home.Path() / "tmp"));  // the unnamed file is gone
 }
 
-TEST_F(CliRunTest, WritesTheOutputFileAndReportsFailures) {
-    std::string output = home.File("listing.htm");
-    ASSERT_EQ(Run({"-o", output, tree.Path().string()}), kExitOk);
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST_F(CliRunTest, OutputFileIsReplacedWholeOrLeftAsItWas) {
+    ScratchFolder target;
+    std::string output = target.File("listing.htm");
+    std::ofstream(output) << "previous";
+    gInterrupted = 1;
+    int code = Run({"-o", output, tree.Path().string()});
+    gInterrupted = 0;
+    EXPECT_EQ(code, kExitStopped);
+    EXPECT_EQ(ReadFile(output), "previous");
+
+    ASSERT_EQ(Run({tree.Path().string()}), kExitOk);
+    std::string listing = out.str();
+    ASSERT_EQ(Run({"-o", output, tree.Path().string()}), kExitOk) << err.str();
     EXPECT_TRUE(out.str().empty());
-    EXPECT_GT(std::filesystem::file_size(output), 500u);
-    EXPECT_EQ(Run({"-o", home.File("missing/x.htm"), tree.Path().string()}), kExitWriteFailed);
+    EXPECT_EQ(ReadFile(output), listing);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(target.Path()), {}), 1);  // nothing left beside it
+
+    // A link at the output's name is replaced, never written through.
+    std::string victim = target.File("victim");
+    std::ofstream(victim) << "keep";
+    std::filesystem::remove(output);
+    std::filesystem::create_symlink(victim, output);
+    ASSERT_EQ(Run({"-o", output, tree.Path().string()}), kExitOk);
+    EXPECT_EQ(ReadFile(victim), "keep");
+    EXPECT_FALSE(std::filesystem::is_symlink(output));
+    EXPECT_EQ(ReadFile(output), listing);
+}
+
+TEST_F(CliRunTest, FailuresNameTheFileAndTheReason) {
+    std::string missing = home.File("missing");
+    EXPECT_EQ(Run({"-o", missing + "/x.htm", tree.Path().string()}), kExitWriteFailed);
+    EXPECT_EQ(err.str(), "tessory: cannot create a file in " + missing + ": No such file or directory\n");
+    std::filesystem::create_directories(home.Path() / "taken");
+    EXPECT_EQ(Run({"-o", home.File("taken"), tree.Path().string()}), kExitWriteFailed);
+    EXPECT_EQ(err.str(), "tessory: cannot replace " + home.File("taken") + ": Is a directory\n");
     EXPECT_EQ(Run({tree.File("a.txt")}), kExitNoFolder);
     EXPECT_EQ(Run({"--bogus"}), kExitUsage);
     EXPECT_NE(err.str().find("Usage: tessory"), std::string::npos);

@@ -286,6 +286,80 @@ TEST_F(EngineTest, StyleSheetUsesStoredColoursFontsAndRoundedSizes) {
     EXPECT_NE(head.find("body{font-family:Verdana; background:#FFFFFF;}"), std::string::npos);
 }
 
+// Logs what a writer is handed; fails from the given Folder call on.
+class RecordingWriter : public ListingWriter {
+public:
+    explicit RecordingWriter(FakeFileSystem& fs, int failAt = -1) : fs_(fs), failAt_(failAt) {}
+    bool Opening(const ListingSettings&, const std::string& startFolder) override {
+        log.push_back("open " + startFolder);
+        return true;
+    }
+    bool Folder(const ListedFolder& folder) override {
+        // Which folders had been read when this one arrived shows whether it came before its subfolders.
+        std::string entry = "folder " + folder.path + " after " + std::to_string(fs_.reads.size()) + " reads:";
+        for (const ListedFile& f : folder.files) entry += " " + f.name + "|" + f.extension + "|" + f.type;
+        entry += " (" + std::to_string(folder.fileCount) + ", " + std::to_string(folder.byteCount) + ")";
+        log.push_back(entry);
+        listed.push_back(folder);
+        return static_cast<int>(log.size()) - 1 != failAt_;
+    }
+    bool Closing(const RunTotals& totals) override {
+        log.push_back("close " + std::to_string(totals.folders) + " " + std::to_string(totals.files) + " " +
+                      std::to_string(totals.bytes));
+        return true;
+    }
+    std::vector<std::string> log;
+    std::vector<ListedFolder> listed;
+
+private:
+    FakeFileSystem& fs_;
+    int failAt_;
+};
+
+TEST_F(EngineTest, WriterGetsEachFolderInPreOrderBeforeItsSubfoldersAreRead) {
+    fs.Add("C:\\Data").files = {FakeFileSystem::File("b.txt", 3), FakeFileSystem::File("skip.tmp", 4),
+                                FakeFileSystem::File("A.DOC", 5, {2004, 2, 3, 10, 0, 0}, kAttrHidden)};
+    fs.Add("C:\\Data\\Zeta").files = {FakeFileSystem::File("z")};
+    fs.Add("C:\\Data\\Zeta\\Deep");
+    fs.Add("C:\\Data\\Alpha");
+    fs.Add("C:\\Data\\Mid");
+    Set(key::kFileExclude, "*.tmp");
+    Set(key::kNoOrder, "0");  // by name
+    RecordingWriter writer(fs);
+    EXPECT_EQ(engine.WriteListing("C:\\Data", writer), RunOutcome::Finished);
+    EXPECT_EQ(writer.log, (std::vector<std::string>{
+                              "open C:\\Data",
+                              "folder C:\\Data after 1 reads: A.DOC|DOC|Type DOC b.txt|txt|Type txt (3, 12)",
+                              "folder C:\\Data\\Zeta after 2 reads: z||File (1, 10)",
+                              "folder C:\\Data\\Zeta\\Deep after 3 reads: (0, 0)",
+                              "folder C:\\Data\\Alpha after 4 reads: (0, 0)",
+                              "folder C:\\Data\\Mid after 5 reads: (0, 0)",
+                              "close 5 4 22",
+                          }));
+    const ListedFile& a = writer.listed[0].files[0];
+    EXPECT_EQ(a.length, 5u);
+    EXPECT_EQ(a.attributes, static_cast<std::uint32_t>(kAttrHidden));
+    EXPECT_TRUE(a.modified && a.modified->day == 3 && a.modified->hour == 10);
+    EXPECT_FALSE(engine.Running());
+}
+
+TEST_F(EngineTest, WriterFailureEndsTheWalkWithoutClosing) {
+    fs.Add("C:\\Data");
+    fs.Add("C:\\Data\\One");
+    fs.Add("C:\\Data\\Two");
+    fs.Add("C:\\Data\\Locked").readable = false;
+    RecordingWriter writer(fs, 2);  // the second folder fails
+    EXPECT_EQ(engine.WriteListing("C:\\Data", writer), RunOutcome::WriteFailed);
+    EXPECT_EQ(writer.log.size(), 3u);
+    EXPECT_EQ(fs.reads, (std::vector<std::string>{"C:\\Data", "C:\\Data\\One"}));
+
+    RecordingWriter all(fs);
+    EXPECT_EQ(engine.WriteListing("C:\\Data", all), RunOutcome::Finished);
+    ASSERT_EQ(all.listed.size(), 4u);
+    EXPECT_TRUE(all.listed[2].readable);
+    EXPECT_FALSE(all.listed[3].readable);
+}
+
 TEST(EngineStoreTest, WithoutAStoreEachRunReadsTheStoreInstalledThen) {
     ScratchFolder scratch;
     FakeFileSystem fs;

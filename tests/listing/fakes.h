@@ -37,6 +37,7 @@ public:
 
     bool ReadFolder(const std::string& folder, const std::function<void(const FileInfo&)>& onFile,
                     std::vector<std::string>& subfolders) override {
+        reads.push_back(folder);
         auto it = folders.find(folder);
         if (it == folders.end() || !it->second.readable) return false;
         for (const FileInfo& f : it->second.files) onFile(f);
@@ -52,6 +53,7 @@ public:
     }
 
     std::map<std::string, Folder> folders;
+    std::vector<std::string> reads;  // every folder asked for, in order
 };
 
 // Records what the run asked of its host; hooks let a test act while the run is in progress.
