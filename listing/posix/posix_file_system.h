@@ -1,9 +1,16 @@
 #pragma once
+#include <string>
+#include <string_view>
+
 #include "listing/file_system.h"
 
 namespace tessory {
 
-// The walk on a POSIX file system: dot-files are hidden, files the owner cannot write are
+// The key that orders a folder's entries: the name upper-cased and in UTF-16 code units, so that
+// ordinal comparison gives the order of a case-insensitive Windows volume.
+std::u16string WalkOrderKey(std::string_view name);
+
+// The walk on a POSIX file system: entries in WalkOrderKey order, dot-files are hidden, files the owner cannot write are
 // read-only, nothing is archived or system. Symbolic links to folders are not followed, so a
 // link cannot make the walk loop.
 class PosixFileSystem : public FileSystem {

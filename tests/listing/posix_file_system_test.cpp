@@ -52,6 +52,22 @@ TEST_F(PosixFileSystemTest, LinkedFoldersAreNotWalkedAndDanglingLinksAreSkipped)
     EXPECT_EQ(files["link.txt"].length, 3u);
 }
 
+// The order of a case-insensitive Windows volume: upper-cased names compared by UTF-16 code
+// units ("_" after letters, U+00FF as U+0178, a supplementary character before U+FF22), and
+// names that differ only in case by their bytes.
+TEST_F(PosixFileSystemTest, EntriesComeInOrdinalOrderOfTheUpperCasedNames) {
+    for (const char* name : {"b", "A_", "ab", "a", "A", "\xC3\xBF", "\xC4\x80", "\xF0\x9F\x98\x80", "\xEF\xBD\x82", "\xFF"}) {
+        Write(name, "");
+    }
+    std::filesystem::create_directory(scratch.Path() / "sub_b");
+    std::filesystem::create_directory(scratch.Path() / "Sub_A");
+    std::vector<std::string> names, subfolders;
+    ASSERT_TRUE(fs.ReadFolder(scratch.Path().string(), [&](const FileInfo& f) { names.push_back(f.name); }, subfolders));
+    EXPECT_EQ(names, (std::vector<std::string>{"A", "a", "ab", "A_", "b", "\xC4\x80", "\xC3\xBF", "\xF0\x9F\x98\x80",
+                                               "\xFF", "\xEF\xBD\x82"}));
+    EXPECT_EQ(subfolders, (std::vector<std::string>{scratch.File("Sub_A"), scratch.File("sub_b")}));
+}
+
 TEST_F(PosixFileSystemTest, MissingFolderFailsAndPathsJoinOnce) {
     std::vector<std::string> subfolders;
     EXPECT_FALSE(fs.ReadFolder(scratch.File("nope"), [](const FileInfo&) {}, subfolders));
