@@ -131,6 +131,32 @@ TEST_F(CliRunTest, FailuresNameTheFileAndTheReason) {
     EXPECT_NE(err.str().find("Usage: tessory"), std::string::npos);
 }
 
+TEST_F(CliRunTest, HostileNamesStayTextInAValidUtf8Document) {
+    std::filesystem::create_directories(tree.Path() / "<b>bold");
+    std::ofstream(tree.File("a.<svg onload=&#97;&#108;&#101;&#114;&#116;(1)>")) << "x";
+    std::ofstream(tree.File("bad\xFF\xC3.txt")) << "y";
+    ASSERT_EQ(Run({tree.Path().string()}), kExitOk) << err.str();
+    const std::string& document = out.str();
+    std::string lower = document;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_EQ(lower.find("<svg"), std::string::npos);
+    EXPECT_EQ(lower.find("<b>bold"), std::string::npos);
+    EXPECT_NE(document.find(">a.&lt;svg onload=&#97;&#108;&#101;&#114;&#116;(1)&gt;</td>"
+                            "<td width=\"20%\">&lt;SVG ONLOAD=&#97;&#108;&#101;&#114;&#116;(1)&gt; File</td>"),
+              std::string::npos);
+    EXPECT_NE(document.find("/&lt;b&gt;bold</td>"), std::string::npos);
+    EXPECT_EQ(document.rfind("<html><head><meta charset=\"utf-8\"><style>\r\n", 0), 0u);
+    EXPECT_NE(document.find(">bad\xEF\xBF\xBD\xEF\xBF\xBD.txt</td>"), std::string::npos);
+    EXPECT_EQ(document.find_first_of("\xFF\xC3"), std::string::npos);
+}
+
+TEST(TerminalTextTest, ControlCharactersAndStrayBytesAreShownEscaped) {
+    EXPECT_EQ(TerminalText("/srv/caf\xC3\xA9"), "/srv/caf\xC3\xA9");
+    EXPECT_EQ(TerminalText("a\tb\x1B]0;owned\x07\x7F"), "a\\x09b\\x1b]0;owned\\x07\\x7f");
+    EXPECT_EQ(TerminalText("\xC2\x9B" "31m\xC2\xA0"), "\\u009b31m\xC2\xA0");
+    EXPECT_EQ(TerminalText("x\x9By\xE2\x82"), "x\\x9by\\xe2\\x82");
+}
+
 TEST_F(CliRunTest, InterruptStopsWithoutADocument) {
     gInterrupted = 1;
     int code = Run({tree.Path().string()});

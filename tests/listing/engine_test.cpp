@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "fakes.h"
+#include "listing/column_values.h"
 #include "listing/document.h"
 #include "listing/folder_level.h"
 #include "listing/listing_engine.h"
@@ -372,6 +373,18 @@ TEST(EngineStoreTest, WithoutAStoreEachRunReadsTheStoreInstalledThen) {
     engine.BuildListing("C:\\Data", 2);
     InstallSettingsStore(nullptr);
     EXPECT_NE(ReadAll(host.TemporaryFilePath()).find("<b>Installed later</b>"), std::string::npos);
+}
+
+TEST(ValidUtf8Test, EachMaximalIllFormedPartBecomesOneReplacementCharacter) {
+    const std::string r = "\xEF\xBF\xBD";
+    EXPECT_EQ(ValidUtf8("plain \xC3\xA9\xF0\x9F\x98\x80"), "plain \xC3\xA9\xF0\x9F\x98\x80");
+    EXPECT_EQ(ValidUtf8("a\xFF" "b"), "a" + r + "b");
+    EXPECT_EQ(ValidUtf8("\xC0\xAF"), r + r);                  // overlong "/"
+    EXPECT_EQ(ValidUtf8("\xE0\x80\xAF"), r + r + r);          // overlong, three bytes
+    EXPECT_EQ(ValidUtf8("\xED\xA0\x80"), r + r + r);          // surrogate
+    EXPECT_EQ(ValidUtf8("\xF4\x90\x80\x80"), r + r + r + r);  // above U+10FFFF
+    EXPECT_EQ(ValidUtf8("\xE2\x82" "A\xE2\x82"), r + "A" + r);  // cut short, in the middle and at the end
+    EXPECT_EQ(ValidUtf8("\xF0\x9F\x98"), r);
 }
 
 TEST(FolderLevelTest, CountsStepsBelowTheStartFolder) {
