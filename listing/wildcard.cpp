@@ -1,22 +1,9 @@
 #include "wildcard.h"
 
+#include "case_mapping.h"
+
 namespace tessory {
 namespace {
-
-char32_t LowerChar(char32_t c) {
-    if (c >= U'A' && c <= U'Z') return c + 32;
-    if (c < 0xC0) return c;
-    if (c <= 0xDE && c != 0xD7) return c + 32;
-    if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x138 && c != 0x149 && c != 0x17F) {
-        bool oddLower = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
-        if (oddLower) return (c % 2 == 1) ? c + 1 : c;
-        return (c % 2 == 0) ? c + 1 : c;
-    }
-    if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 32;
-    if (c >= 0x410 && c <= 0x42F) return c + 32;
-    if (c >= 0x400 && c <= 0x40F) return c + 80;
-    return c;
-}
 
 // Decodes one UTF-8 sequence; a malformed byte stands for itself.
 char32_t NextCodePoint(std::string_view text, size_t& pos) {
@@ -32,6 +19,8 @@ char32_t NextCodePoint(std::string_view text, size_t& pos) {
         if ((next & 0xC0) != 0x80) return lead;
         value = (value << 6) | (next & 0x3F);
     }
+    static constexpr char32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    if (value < kSmallest[extra] || value > 0x10FFFF) return lead;  // overlong or out of range
     pos += static_cast<size_t>(extra);
     return value;
 }
@@ -41,7 +30,8 @@ char32_t NextCodePoint(std::string_view text, size_t& pos) {
 std::u32string LowerText(std::string_view utf8) {
     std::u32string out;
     out.reserve(utf8.size());
-    for (size_t pos = 0; pos < utf8.size();) out.push_back(LowerChar(NextCodePoint(utf8, pos)));
+    for (size_t pos = 0; pos < utf8.size();) out.push_back(NextCodePoint(utf8, pos));
+    LowerCodePoints(out);
     return out;
 }
 

@@ -5,7 +5,8 @@
 
 namespace tessory {
 
-// Text as code points, lower-cased (ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic letters).
+// Text as code points, lower-cased by LowerCodePoints; a byte that starts no valid UTF-8
+// sequence stands for itself.
 std::u32string LowerText(std::string_view utf8);
 
 // One wildcard pattern: "?" any character, "*" any run, "#" a digit, "[abc]", "[!abc]", "[a-f]".

@@ -79,6 +79,8 @@ TEST(WildcardTest, PatternTable) {
         {"*\\temp", "c:\\data\\temp", R::Match},   {"temp", "c:\\data\\temp", R::NoMatch},
         {"[abc", "a", R::Malformed},               {"x;[z-a]", "y", R::Malformed},
         {"y;[z-a]", "y", R::Match},
+        {"ÿ", "Ÿ", R::Match},                      {"ź", "Ÿ", R::NoMatch},
+        {"ά*", "ΆΛΦΑ", R::Match},                  {"ϊϋ", "ΪΫ", R::Match},
     };
     for (const MatchCase& c : cases) {
         EXPECT_EQ(PatternList(c.patterns).FirstMatch(LowerText(c.text)), c.result) << c.patterns << " / " << c.text;
