@@ -51,6 +51,8 @@ std::wstring ExtendedSearchPath(const std::wstring& pattern) {
 
 }  // namespace
 
+bool WalksIntoReparsePoint(std::uint32_t tag) { return tag != 0 && !IsReparseTagNameSurrogate(tag); }
+
 bool Win32FileSystem::ReadFolder(const std::string& folder, const std::function<void(const FileInfo&)>& onFile,
                                  std::vector<std::string>& subfolders) {
     std::wstring pattern = ExtendedSearchPath(Widen(JoinPath(folder, "*")));
@@ -64,7 +66,9 @@ bool Win32FileSystem::ReadFolder(const std::string& folder, const std::function<
         if (wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0) continue;
         DWORD native = data.dwFileAttributes;
         if (native & FILE_ATTRIBUTE_DIRECTORY) {
-            if (!(native & FILE_ATTRIBUTE_REPARSE_POINT)) subfolders.push_back(JoinPath(folder, Narrow(name)));
+            // A directory search reports the reparse tag in dwReserved0.
+            if (!(native & FILE_ATTRIBUTE_REPARSE_POINT) || WalksIntoReparsePoint(data.dwReserved0))
+                subfolders.push_back(JoinPath(folder, Narrow(name)));
             continue;
         }
         if (native & FILE_ATTRIBUTE_SYSTEM) continue;

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <map>
 #include <string>
 
@@ -8,7 +9,9 @@ namespace tessory {
 
 // The walk on Windows: wide-character enumeration (one pass gives length, time and attributes,
 // so a name the ANSI code page cannot hold keeps its true values) and the shell's type names.
-// Folder links (reparse points) are not walked, so a junction cannot make the walk loop.
+// Folders that stand for another place (junctions, mount points, symbolic links) are not
+// walked, so none can make the walk loop; other reparse points (cloud-synchronised or
+// deduplicated folders) are ordinary folders to the walk.
 class Win32FileSystem : public FileSystem {
 public:
     bool ReadFolder(const std::string& folder, const std::function<void(const FileInfo&)>& onFile,
@@ -20,5 +23,9 @@ public:
 private:
     std::map<std::wstring, std::string> typeNames_;
 };
+
+// True for a reparse tag whose folder the walk enters: any tag that is not a name surrogate.
+// No tag at all (0, as Wine reports a Unix link to a folder) is taken as a link.
+bool WalksIntoReparsePoint(std::uint32_t tag);
 
 }  // namespace tessory

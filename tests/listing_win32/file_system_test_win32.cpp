@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <sstream>
 
 #include "../listing/fakes.h"
 #include "listing/listing_engine.h"
+#include "listing/wildcard.h"
 #include "listing/win32/win32_file_system.h"
 #include "platform/file_io.h"
 #include "platform/win32/wide_text_win32.h"
@@ -90,6 +92,76 @@ TEST_F(Win32FileSystemTest, FoldersDeeperThanMaxPathAreRead) {
     // The scratch folder's own clean-up cannot reach this deep.
     DeleteFileW((L"\\\\?\\" + Widen(deep) + L"\\f.txt").c_str());
     for (; deep.size() > folder.size(); deep.resize(deep.rfind('\\'))) RemoveDirectoryW((L"\\\\?\\" + Widen(deep)).c_str());
+}
+
+// A junction back to the folder itself must be neither listed as a subfolder nor walked. This
+// Wine cannot make junctions; its nearest, a Unix link to a folder that it shows as a reparse
+// point, is made by the test's set-up and named in TESSORY_LINK_FOLDER.
+TEST_F(Win32FileSystemTest, FolderLinksAreNotWalked) {
+    std::wstring target = L"\\??\\" + Widen(folder), print = Widen(folder);
+    std::wstring link = Widen(folder) + L"\\Loop";
+    ASSERT_TRUE(CreateDirectoryW(link.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((Widen(folder) + L"\\Sub").c_str(), nullptr));
+    struct {
+        DWORD tag;
+        WORD dataLength, reserved, substituteOffset, substituteLength, printOffset, printLength;
+        WCHAR names[600];
+    } buffer = {};
+    buffer.tag = IO_REPARSE_TAG_MOUNT_POINT;
+    buffer.substituteLength = static_cast<WORD>(target.size() * 2);
+    buffer.printOffset = static_cast<WORD>(buffer.substituteLength + 2);
+    buffer.printLength = static_cast<WORD>(print.size() * 2);
+    target.copy(buffer.names, target.size());
+    print.copy(buffer.names + target.size() + 1, print.size());
+    buffer.dataLength = static_cast<WORD>(8 + buffer.printOffset + buffer.printLength + 2);
+    HANDLE h = CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD returned = 0;
+    BOOL made = DeviceIoControl(h, FSCTL_SET_REPARSE_POINT, &buffer, 8u + buffer.dataLength, nullptr, 0, &returned, nullptr);
+    DWORD error = GetLastError();
+    CloseHandle(h);
+    if (!made) {
+        ASSERT_EQ(error, static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+        RemoveDirectoryW(link.c_str());
+        const char* prepared = std::getenv("TESSORY_LINK_FOLDER");
+        ASSERT_NE(prepared, nullptr);
+        folder = prepared;
+        link = Widen(folder) + L"\\Loop";
+    }
+    ASSERT_NE(GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
+    std::vector<std::string> subfolders;
+    Read(subfolders);
+    EXPECT_EQ(subfolders, std::vector<std::string>{folder + "\\Sub"});
+    if (made) RemoveDirectoryW(link.c_str());
+}
+
+// Tag values as the platform documents them.
+TEST(ReparseTagTest, OnlyNameSurrogatesAreSkipped) {
+    EXPECT_FALSE(WalksIntoReparsePoint(0xA0000003));  // mount point, junction
+    EXPECT_FALSE(WalksIntoReparsePoint(0xA000000C));  // symbolic link
+    EXPECT_FALSE(WalksIntoReparsePoint(0xA0000019));  // WSL symbolic link
+    EXPECT_TRUE(WalksIntoReparsePoint(0x9000001A));   // cloud files
+    EXPECT_TRUE(WalksIntoReparsePoint(0x9000601A));   // cloud files, sub-type 6
+    EXPECT_TRUE(WalksIntoReparsePoint(0x80000013));   // deduplication
+    EXPECT_TRUE(WalksIntoReparsePoint(0x80000017));   // WOF compression
+    EXPECT_FALSE(WalksIntoReparsePoint(0));           // no tag to be had
+}
+
+// Matching lower-cases with the system's mapping, for every BMP code point on its way through UTF-8.
+TEST(CaseMappingWin32Test, LowerTextAgreesWithCharLowerBuffW) {
+    int mismatches = 0;
+    for (unsigned code = 1; code <= 0xFFFF && mismatches < 10; ++code) {
+        if (code >= 0xD800 && code <= 0xDFFF) continue;
+        wchar_t expected = static_cast<wchar_t>(code);
+        CharLowerBuffW(&expected, 1);
+        std::u32string lowered = LowerText(Narrow(std::wstring(1, static_cast<wchar_t>(code))));
+        if (lowered != std::u32string(1, static_cast<char32_t>(expected))) {
+            ++mismatches;
+            ADD_FAILURE() << std::hex << "U+" << code;
+        }
+    }
+    EXPECT_EQ(LowerText("\xF0\x9F\x98\x80Z"), U"\U0001F600z");  // a surrogate pair keeps its place
 }
 
 TEST_F(Win32FileSystemTest, TypeNamesComeFromTheShell) {
