@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Regenerates docs/shots/uninstaller-*.png: CorvelUninstaller with the default progress-window
 # template, mid-run (restore question up), at the end, with the mouse on its link, and its
-# Details dialog. Taken under Xvfb
-# in a Wine virtual desktop (which draws the window frames).
+# Details dialog; then the finished window alone at 96, 120 and 144 dots per inch
+# (uninstaller-dpi-*.png). Taken under Xvfb in a Wine virtual desktop (which draws the frames).
 # Usage: scripts/shots/uninstaller.sh   (BUILD_DIR and DISPLAY_NUM as for scripts/test.sh)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -26,11 +26,14 @@ stop_all() { wineserver -k 2>/dev/null || true; sleep 1; wineserver -p; }
 
 # A small installed program: a file, a backup, and a folder holding the user's own file.
 app="$WINEPREFIX/drive_c/SampleTool"
-rm -rf "$app"
-mkdir -p "$app/backup" "$app/Projects"
-printf 'x' >"$app/SampleTool.exe"
-printf 'old' >"$app/backup/helper.dll"
-printf 'my work' >"$app/Projects/plan.txt"
+install_app() {
+  rm -rf "$app"
+  mkdir -p "$app/backup" "$app/Projects"
+  printf 'x' >"$app/SampleTool.exe"
+  printf 'old' >"$app/backup/helper.dll"
+  printf 'my work' >"$app/Projects/plan.txt"
+  cp "$work/unins.exe" "$app/unins.exe"
+}
 
 work=$(mktemp -d)
 "$BUILD_DIR/tools/bin/templatec" uninstaller/template/default/progress.tpl.txt "$work/progress.tpl"
@@ -45,15 +48,14 @@ string 7 "Registry keys not removed:"
 template $work/progress.tpl
 image 1 $root/uninstaller/template/default/banner.bmp
 image 2 $root/uninstaller/template/default/tick.bmp
-image 3 $root/uninstaller/template/default/close-strip.bmp
 product Sample Tool
 backup C:\\SampleTool\\backup\\helper.dll|C:\\SampleTool\\helper.dll|0|0|0|0
 file C:\\SampleTool\\SampleTool.exe
 directory C:\\SampleTool\\Projects
 directory C:\\SampleTool\\backup
 RECORD
-"$BUILD_DIR/tools/bin/corvel-recordwriter" "$work/record.txt" "$BUILD_DIR/win64/bin/CorvelUninstaller.exe" "$app/unins.exe"
-rm -rf "$work"
+"$BUILD_DIR/tools/bin/corvel-recordwriter" "$work/record.txt" "$BUILD_DIR/win64/bin/CorvelUninstaller.exe" "$work/unins.exe"
+install_app
 
 stop_all
 wine explorer "/desktop=Uninstall,${desktop_w}x${desktop_h}" 'C:\SampleTool\unins.exe' /NOREMOVE >/dev/null 2>&1 &
@@ -73,4 +75,27 @@ sleep 1
 xdotool key Return          # Close
 sleep 1
 stop_all
+
+# The finished window at each display scale. Wine reads the user's LogPixels value when a
+# process starts; the window is cut out of a desktop large enough for the 150 % size.
+dpi_w=800 dpi_h=640
+for dpi in 96 120 144; do
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+  stop_all
+  install_app
+  wine explorer "/desktop=Uninstall,${dpi_w}x${dpi_h}" 'C:\SampleTool\unins.exe' /NOREMOVE >/dev/null 2>&1 &
+  sleep 5
+  xdotool key Return        # confirmation: Yes
+  sleep 2
+  xdotool key Tab Return    # restore question: No; the focus is then on Close
+  sleep 2
+  import -window root -display ":$DISPLAY_NUM" -crop "${dpi_w}x${dpi_h}+0+0" +repage "$work/desk.png"
+  # Trim the desktop background around the centred window.
+  convert "$work/desk.png" -trim +repage "$out/uninstaller-dpi-$dpi.png"
+  xdotool key Return        # Close
+  sleep 1
+done
+wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true
+stop_all
+rm -rf "$work"
 echo "screenshots written to docs/shots"

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdint>
+#include <functional>
+
 #include "Bmp.h"
+#include "Layout.h"
 #include "TemplateReader.h"
 #include "TemplateWriter.h"
 
@@ -80,6 +85,95 @@ TEST_P(EveryVersion, ReadsBackWhatWasWritten) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, EveryVersion, ::testing::Values(1, 2, 3, 4, 5));
+
+// Templates written byte by byte from the documented layout, independently of the writer.
+// Filler, reserved and extension bytes hold values that would show up in the fields if the
+// reader took a wrong offset.
+#define BE(v) uint8_t(uint32_t(v) >> 24), uint8_t(uint32_t(v) >> 16), uint8_t(uint32_t(v) >> 8), uint8_t(v)
+
+TEST(TemplateLayout, HandWrittenTemplateOfEveryVersion) {
+  const std::vector<uint8_t> window = {
+      BE(0x10CA0000), BE(0x100), BE(0x5A5A5A5A), BE(0x6B6B6B6B),  // style, extended, reserved x2
+      BE(8), BE(-10), BE(-20), BE(400), BE(218),                  // placement, offsets, size
+      0, 9, 0, 1,                                                 // 9 points, bold
+      BE(2), 'A', 'r', BE(3), 'B', 'y', 'e', BE(1)};              // face, title, one control
+  const std::vector<uint8_t> head = {BE(0x50000000), BE(0x20), BE(kTypeListBox), BE(0)};
+  const std::vector<uint8_t> filler = {BE(0x7E7E7E7E)};
+  const std::vector<uint8_t> middle = {BE(55), BE(11), BE(22), BE(33), BE(44), BE(0xFF), BE(0xFF00)};
+  const std::vector<uint8_t> reserved = {BE(0x3C3C3C3C)};
+  const std::vector<uint8_t> tail = {BE(2), 'G', 'o', BE(7)};
+  const std::vector<uint8_t> oneBlock = {BE(1), BE(3), BE(0x4D4D4D4D), 'x', 'y', 'z'};
+  const std::vector<uint8_t> noBlock = {BE(0)};
+  auto join = [](std::initializer_list<const std::vector<uint8_t>*> parts, int32_t version) {
+    std::vector<uint8_t> out = {'R', 'T', 'T', BE(version)};
+    for (const auto* p : parts) out.insert(out.end(), p->begin(), p->end());
+    return out;
+  };
+  const std::vector<uint8_t> versions[5] = {
+      join({&window, &head, &filler, &middle, &tail}, 1),
+      join({&window, &head, &middle, &tail}, 2),
+      join({&oneBlock, &window, &head, &middle, &tail}, 3),
+      join({&noBlock, &window, &head, &middle, &tail}, 4),
+      join({&noBlock, &window, &head, &middle, &reserved, &tail}, 5),
+  };
+  for (int32_t v = 1; v <= 5; ++v) {
+    const std::vector<uint8_t>& bytes = versions[v - 1];
+    WindowDesc w;
+    ASSERT_EQ(kReadOk, ReadTemplate(bytes.data(), bytes.size(), 1, 1000, kColours, w)) << v;
+    EXPECT_EQ(v, w.version);
+    EXPECT_EQ(0x10CA0000u, w.style) << v;
+    EXPECT_EQ(0x5A5A5A5Au, w.reserved1) << v;
+    EXPECT_EQ(-20, w.yOffset) << v;
+    EXPECT_EQ(218, w.height) << v;
+    EXPECT_EQ(1, w.fontFlags) << v;
+    EXPECT_EQ("Ar", w.face) << v;
+    EXPECT_EQ("Bye", w.title) << v;
+    ASSERT_EQ(1u, w.controls.size()) << v;
+    const ControlDesc& c = w.controls[0];
+    EXPECT_EQ(0x20u, c.exStyle) << v;
+    EXPECT_EQ(55, c.id) << v;
+    EXPECT_EQ(11, c.x) << v;
+    EXPECT_EQ(44, c.height) << v;
+    // List boxes take the system colours before version 4.
+    EXPECT_EQ(v < 4 ? 0x111111u : 0xFFu, c.colour) << v;
+    EXPECT_EQ(v < 4 ? 0x222222u : 0xFF00u, c.colour2) << v;
+    EXPECT_EQ("Go", c.text) << v;
+    EXPECT_EQ(7, c.imageKey) << v;
+  }
+}
+
+TEST(TemplateLayout, GeometryExtremesAreClampedBeforeAnySum) {
+  TemplateSource s = Sample(5);
+  s.window.xOffset = INT32_MIN;
+  s.window.yOffset = INT32_MAX;
+  s.window.width = INT32_MAX;
+  s.window.height = INT32_MIN;
+  s.window.controls[0].x = INT32_MAX;
+  s.window.controls[0].width = INT32_MAX;
+  s.window.controls[0].y = INT32_MIN;
+  s.window.controls[0].height = -5;
+  for (int32_t scale : {1000, 1500}) {
+    WindowDesc w;
+    ASSERT_EQ(kReadOk, Read(Bytes(s), w, 1, scale));
+    EXPECT_EQ(-32768, w.xOffset);
+    EXPECT_EQ(32767, w.yOffset);
+    EXPECT_EQ(32767, w.width);
+    EXPECT_EQ(0, w.height);
+    const ControlDesc& c = w.controls[0];
+    EXPECT_EQ(32767, c.x);
+    EXPECT_EQ(32767, c.width);
+    EXPECT_EQ(-32768, c.y);
+    EXPECT_EQ(0, c.height);
+    // The sums the builder makes; UBSan stops the test on an overflow.
+    EXPECT_EQ(65534, c.x + c.width);
+    Size framed = AdjustForFrame(Size{w.width, w.height}, FrameMetrics{2, 1, 2, 1, 40});
+    EXPECT_EQ(32769, framed.width);
+    EXPECT_EQ(24, framed.height);
+  }
+  Size huge = AdjustForFrame(Size{INT32_MAX, INT32_MAX}, FrameMetrics{INT32_MAX, INT32_MAX, 5, 5, INT32_MAX});
+  EXPECT_EQ(INT32_MAX, huge.width);
+  EXPECT_EQ(INT32_MAX, huge.height);
+}
 
 TEST(TemplateLayout, RefusesWithoutMagic) {
   WindowDesc w;
@@ -189,6 +283,11 @@ TEST(TemplateControls, LinksAndBoldLabels) {
       {"HYPERLINK: text=\"Site\" link=\"http://x.test/\"", 0, "Site", "http://x.test/", false},
       {"hyperlink:LINK=\"a\" Text=\"b\" link=\"c\"", 0, "b", "c", false},
       {"hyperlink: text=\"Site\"", 0, "hyperlink: text=\"Site\"", "", false},
+      // The link part is there but empty: the text part shows, and without a target it is no link.
+      {"hyperlink: text=\"Shown\" link=\"\"", 0, "Shown", "", false},
+      // Bold and a link at once: both apply.
+      {"hyperlink: text=\"Help\" link=\"h\"", kBoldLabelBit, "Help", "h", true},
+      {"Pellmoor", kBoldLabelBit, "Pellmoor", kMakerAddress, true},
       {"hyperlink: link=\"u\" text=\"Site\"", 0, "hyperlink: link=\"u\" text=\"Site\"", "", false},
       {"hyperlink: text=\"unclosed", 0, "hyperlink: text=\"unclosed", "", false},
       {"pellMOOR", 0, "pellMOOR", kMakerAddress, false},
@@ -211,21 +310,24 @@ TEST(TemplateControls, LinksAndBoldLabels) {
 
 namespace {
 
-std::vector<uint8_t> Bmp(int32_t width, int32_t height, uint16_t bits, uint32_t used, size_t pixelBytes) {
-  std::vector<uint8_t> b(14 + 40, 0);
+// `extra` bytes follow the header and come before the pixels (a colour table, or masks).
+std::vector<uint8_t> Bmp(int32_t width, int32_t height, uint16_t bits, uint32_t used, size_t pixelBytes,
+                         uint32_t headerBytes = 40, uint32_t compression = 0, size_t extra = SIZE_MAX) {
+  std::vector<uint8_t> b(14 + headerBytes, 0);
   b[0] = 'B';
   b[1] = 'M';
   auto put32 = [&b](size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
   };
-  put32(14, 40);
+  put32(14, headerBytes);
   put32(18, static_cast<uint32_t>(width));
   put32(22, static_cast<uint32_t>(height));
   b[26] = 1;
   b[28] = static_cast<uint8_t>(bits);
+  put32(30, compression);
   put32(46, used);
   size_t table = bits <= 8 ? (used ? used : (1u << bits)) * 4 : 0;
-  b.resize(b.size() + table + pixelBytes, 0x5A);
+  b.resize(b.size() + (extra == SIZE_MAX ? table : extra) + pixelBytes, 0x5A);
   return b;
 }
 
@@ -246,6 +348,19 @@ TEST(BmpLoader, AcceptsWhatFitsAndRefusesWhatRunsPast) {
       {Bmp(33, 1, 1, 0, 8), true, 48},
       {Bmp(0, 1, 24, 0, 4), false, 0},
       {Bmp(2, 2, 7, 0, 64), false, 0},
+      // Bit fields: the masks after a 40-byte header, or inside a longer one.
+      {Bmp(2, 1, 16, 0, 4, 40, 3, 12), true, 52},
+      {Bmp(2, 1, 16, 0, 4, 40, 3, 11), false, 0},
+      {Bmp(1, 1, 32, 0, 4, 108, 3, 0), true, 52},
+      {Bmp(2, 1, 24, 0, 8, 40, 3, 12), false, 0},
+      // A 124-byte header: the colour table follows the whole header.
+      {Bmp(8, 1, 8, 2, 8, 124), true, 40 + 2 * 4},
+      {Bmp(3, 2, 24, 0, 24, 124), true, 40},
+      // Compressed pixels are refused: run lengths, JPEG and PNG.
+      {Bmp(8, 1, 8, 0, 8, 40, 1), false, 0},
+      {Bmp(8, 2, 4, 0, 8, 40, 2), false, 0},
+      {Bmp(8, 1, 24, 0, 64, 40, 4), false, 0},
+      {Bmp(8, 1, 24, 0, 64, 40, 5), false, 0},
   };
   for (auto& c : cases) {
     BmpImage image;
@@ -260,4 +375,104 @@ TEST(BmpLoader, AcceptsWhatFitsAndRefusesWhatRunsPast) {
   BmpImage image;
   EXPECT_FALSE(ParseBmp(notBmp.data(), notBmp.size(), image));
   EXPECT_FALSE(ParseBmp(notBmp.data(), 13, image));
+  // A table that would run past the data behind a 124-byte header.
+  std::vector<uint8_t> longHeader = Bmp(8, 1, 8, 2, 8, 124);
+  longHeader.resize(14 + 124 + 4);
+  EXPECT_FALSE(ParseBmp(longHeader.data(), longHeader.size(), image));
+}
+
+TEST(BmpLoader, CheckedInfoHeaderKeepsTheBytesThatMatter) {
+  // The table of a 124-byte header is taken from behind the whole header, not from byte 40.
+  std::vector<uint8_t> b = Bmp(8, 1, 8, 2, 8, 124);
+  for (size_t i = 0; i < 8; ++i) b[14 + 124 + i] = static_cast<uint8_t>(0xC0 + i);
+  BmpImage image;
+  ASSERT_TRUE(ParseBmp(b.data(), b.size(), image));
+  EXPECT_EQ(40u, image.info[0]);
+  EXPECT_EQ(0xC0, image.info[40]);
+  EXPECT_EQ(0xC7, image.info[47]);
+  EXPECT_EQ(b.data() + 14 + 124 + 8, image.pixels);
+  EXPECT_EQ(8u, image.pixelBytes);
+}
+
+TEST(BmpLoader, StretchTargetIsBounded) {
+  const struct {
+    int32_t width, height, imageWidth, imageHeight;
+    bool stretch;
+  } cases[] = {
+      {20, 10, 10, 10, true},       {10, 10, 10, 10, false},       {0, 10, 1, 1, false},
+      {10, -1, 1, 1, false},        {30000, 30000, 1, 1, false},   {16385, 1, 1, 1, false},
+      {16384, 4096, 1, 1, true},    {16384, 4097, 1, 1, false},    {16384, 16384, 1, 1, false},
+  };
+  for (auto c : cases)
+    EXPECT_EQ(c.stretch, StretchWanted(c.width, c.height, c.imageWidth, c.imageHeight)) << c.width << "x" << c.height;
+}
+
+namespace {
+
+// An ICO file: a directory of `count` entries followed by one 16 x 16 32-bit DIB image that every
+// entry points at.
+std::vector<uint8_t> Ico(uint16_t count = 1) {
+  size_t image = 40 + 16 * 16 * 4 + 16 * 4;
+  size_t offset = 6 + 16u * count;
+  std::vector<uint8_t> b(offset + image, 0);
+  auto put32 = [&b](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  b[2] = 1;
+  b[4] = static_cast<uint8_t>(count);
+  for (size_t i = 0; i < count; ++i) {
+    size_t e = 6 + 16 * i;
+    b[e] = b[e + 1] = 16;
+    b[e + 4] = 1;
+    b[e + 6] = 32;
+    put32(e + 8, static_cast<uint32_t>(image));
+    put32(e + 12, static_cast<uint32_t>(offset));
+  }
+  put32(offset, 40);
+  put32(offset + 4, 16);
+  put32(offset + 8, 32);
+  b[offset + 12] = 1;
+  b[offset + 14] = 32;
+  return b;
+}
+
+}  // namespace
+
+TEST(IcoCheck, DirectoryAndImagesMustLieWithinTheData) {
+  auto with = [](std::function<void(std::vector<uint8_t>&)> change) {
+    std::vector<uint8_t> b = Ico();
+    change(b);
+    return b;
+  };
+  const struct {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    bool sound;
+  } cases[] = {
+      {"one image", Ico(), true},
+      {"two entries, one image", Ico(2), true},
+      {"no entries", with([](auto& b) { b[4] = 0; }), false},
+      {"cursor type", with([](auto& b) { b[2] = 2; }), false},
+      {"reserved set", with([](auto& b) { b[0] = 1; }), false},
+      {"directory cut", with([](auto& b) { b.resize(20); }), false},
+      {"image cut by one byte", with([](auto& b) { b.pop_back(); }), false},
+      {"entry of no bytes", with([](auto& b) { b[14] = b[15] = 0; }), false},
+      {"offset past the end", with([](auto& b) { b[21] = 0x7F; }), false},
+      {"header of 12 bytes", with([](auto& b) { b[22] = 12; }), false},
+      {"odd doubled height", with([](auto& b) { b[30] = 31; }), false},
+      {"compressed", with([](auto& b) { b[38] = 1; }), false},
+      {"PNG image", with([](auto& b) {
+         const uint8_t png[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+         std::copy(png, png + 8, b.begin() + 22);
+       }), true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.sound, IcoLooksSound(c.bytes.data(), c.bytes.size())) << c.what;
+  std::vector<IcoEntry> entries;
+  std::vector<uint8_t> two = Ico(2);
+  ASSERT_TRUE(IcoLooksSound(two.data(), two.size(), &entries));
+  ASSERT_EQ(2u, entries.size());
+  EXPECT_EQ(38u, entries[1].offset);
+  EXPECT_EQ(40u + 1024 + 64, entries[1].bytes);
+  EXPECT_EQ(32, entries[1].bitCount);
+  EXPECT_FALSE(IcoLooksSound(nullptr, 0));
 }
