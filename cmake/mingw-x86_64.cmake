@@ -4,4 +4,5 @@
 set(MINGW_TRIPLE x86_64-w64-mingw32)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# The 64-bit loader by name: with the 32-bit loader installed, the wine launcher would pick that.
+set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)

@@ -6,6 +6,19 @@ export WINEPREFIX="$(realpath -m "$BUILD_DIR")/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree="
 export WINEARCH=win64
+# 64-bit programs go through Wine's 64-bit loader by name: once the 32-bit loader is installed, the
+# plain wine launcher (and wineboot, which goes through it) picks that one instead. A folder of the
+# build's own, first on PATH, makes every "wine" and "wineboot" here mean the 64-bit loader.
+export WINELOADER=/usr/lib/wine/wine64
+wine64_bin="$(realpath -m "$BUILD_DIR")/wine64-bin"
+if [ ! -x "$wine64_bin/wineboot" ]; then
+  mkdir -p "$wine64_bin"
+  # Scripts, not links: the loader started under another name fails to start its children.
+  printf '#!/bin/sh\nexec %s "$@"\n' "$WINELOADER" >"$wine64_bin/wine"
+  printf '#!/bin/sh\nexec %s wineboot.exe "$@"\n' "$WINELOADER" >"$wine64_bin/wineboot"
+  chmod +x "$wine64_bin/wine" "$wine64_bin/wineboot"
+fi
+case ":$PATH:" in *":$wine64_bin:"*) ;; *) export PATH="$wine64_bin:$PATH" ;; esac
 
 # The display first: Wine's desktop process, started by the first wine command, keeps the
 # display it was started with.
