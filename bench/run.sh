@@ -3,6 +3,7 @@
 # memory), and times the Windows engine on the same tree under Wine.
 # Usage: bench/run.sh [--million] [--files N] [--no-wine] [--keep]
 #   default 100,000 files in 1,000 folders; --million: 1,000,000 files in 10,000 folders.
+#   Each tool runs BENCH_RUNS times (default 3); the table gives the median wall time.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 files=100000
@@ -54,33 +55,40 @@ fi
 
 find "$tree_dir" -printf '%s\n' >/dev/null  # warm the cache for every contender
 
-measure() {  # name, command...: prints "name seconds kilobytes"
+runs="${BENCH_RUNS:-3}"
+
+# measure NAME COMMAND...: runs the command $runs times and records the median wall time and the
+# largest peak memory in the results table.
+declare -A wall_of kb_of
+names=()
+measure() {
   local name="$1"; shift
-  local log="$work/$name.time"
-  /usr/bin/time -v "$@" 2>"$log" >/dev/null
-  local wall kb
-  wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {n=split($2,p,":"); s=0; for(i=1;i<=n;i++) s=s*60+p[i]; print s}' "$log")
-  kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$log")
-  echo "$name $wall $kb"
+  local log="$work/$name.time" walls=() kb=0 i w k
+  for ((i = 0; i < runs; i++)); do
+    /usr/bin/time -v "$@" 2>"$log" >/dev/null
+    w=$(awk -F': ' '/Elapsed \(wall clock\)/ {n=split($2,p,":"); s=0; for(i=1;i<=n;i++) s=s*60+p[i]; print s}' "$log")
+    k=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$log")
+    walls+=("$w")
+    [ "$k" -gt "$kb" ] && kb=$k
+  done
+  wall_of[$name]=$(printf '%s\n' "${walls[@]}" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
+  kb_of[$name]=$kb
+  names+=("$name")
 }
 
-results=()
-results+=("$(measure tessory "$BUILD_DIR/release/bin/tessory" -q -o "$work/tessory.htm" "$tree_dir")")
-results+=("$(measure find find "$tree_dir" -printf '%s %T@ %p\n')")
-results+=("$(measure tree tree -H . -o "$work/tree.htm" "$tree_dir")")
+measure tessory "$BUILD_DIR/release/bin/tessory" -q -o "$work/tessory.htm" "$tree_dir"
+measure find find "$tree_dir" -printf '%s %T@ %p\n'
+measure tree tree -H . -o "$work/tree.htm" "$tree_dir"
 
+echo "$files files in $folders folders, median of $runs runs each"
 printf '%-10s %10s %12s\n' tool "wall (s)" "peak (MB)"
-for r in "${results[@]}"; do
-  read -r name wall kb <<<"$r"
-  printf '%-10s %10.2f %12.1f\n' "$name" "$wall" "$(awk -v k="$kb" 'BEGIN{print k/1024}')"
+for name in "${names[@]}"; do
+  printf '%-10s %10.2f %12.1f\n' "$name" "${wall_of[$name]}" "$(awk -v k="${kb_of[$name]}" 'BEGIN{print k/1024}')"
 done
-read -r _ t_wall t_kb <<<"${results[0]}"
-read -r _ f_wall _ <<<"${results[1]}"
-read -r _ h_wall _ <<<"${results[2]}"
-ratio() { python3 -c "import sys; a,b=float(sys.argv[1]),float(sys.argv[2]); print('%.2f' % (a/b if b>0 else float('inf')))" "$1" "$2"; }
-echo "tessory / find    = $(ratio "$t_wall" "$f_wall")  (target: at most 2)"
-echo "tessory / tree -H = $(ratio "$t_wall" "$h_wall")  (target: below 1)"
-echo "tessory peak memory = $(( t_kb / 1024 )) MB  (target: below 32 MB at 1,000,000 files)"
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "inf" }'; }
+echo "tessory / find    = $(ratio "${wall_of[tessory]}" "${wall_of[find]}")  (target: at most 1.0)"
+echo "tessory / tree -H = $(ratio "${wall_of[tessory]}" "${wall_of[tree]}")  (target: below 1)"
+echo "tessory peak memory = $(( kb_of[tessory] / 1024 )) MB  (target: below 32 MB at 1,000,000 files)"
 echo "document: $(stat -c %s "$work/tessory.htm") bytes"
 
 if [ "$wine_run" = 1 ]; then
