@@ -257,6 +257,65 @@ TEST_F(EngineTest, SortOrderFollowsTheFirstFlagThatReadsOne) {
     EXPECT_TRUE(v[0] < v[1] && v[1] < v[2]);
 }
 
+TEST_F(EngineTest, SortByExtAndByTypeIgnoresLetterCase) {
+    fs.Add("C:\\Data").files = {FakeFileSystem::File("b.zip"), FakeFileSystem::File("a.TXT"),
+                                FakeFileSystem::File("c.doc"), FakeFileSystem::File("d")};
+    fs.types = {{"b.zip", "archive"}, {"a.TXT", "Text"}, {"c.doc", "Document"}, {"d", "File"}};
+    auto order = [&] {
+        std::string d = Run();
+        std::vector<std::pair<size_t, std::string>> at;
+        for (const char* name : {"b.zip", "a.TXT", "c.doc", "d"}) at.emplace_back(d.find(std::string(">") + name + "<"), name);
+        std::sort(at.begin(), at.end());
+        std::string names;
+        for (const auto& a : at) names += a.second + " ";
+        return names;
+    };
+    Set(key::kNoOrder, "0");
+    Set(key::kExtOrder, "1");
+    EXPECT_EQ(order(), "d c.doc a.TXT b.zip ");
+    Set(key::kExtOrder, "0");
+    Set(key::kTypeOrder, "1");
+    EXPECT_EQ(order(), "b.zip c.doc d a.TXT ");
+}
+
+TEST_F(EngineTest, SizeUnitWordsMatchExactlyAndAnyOtherIsDynamic) {
+    fs.Add("C:\\Data").files = {FakeFileSystem::File("big", 3145728), FakeFileSystem::File("small", 512)};
+    const std::pair<const char*, const char*> cases[] = {
+        {"Bytes", "3145728 Bytes|512 Bytes"}, {"Kb", "3072.0 KB|0.5 KB"}, {"Mb", "3.0 MB|0.0 MB"},
+        {"KB", "3.0 MB|512 Bytes"},           {"bytes", "3.0 MB|512 Bytes"}, {"Dynamic", "3.0 MB|512 Bytes"},
+    };
+    for (const auto& [word, sizes] : cases) {
+        Set(key::kDisplayFileSize, word);
+        std::string d = Run();
+        std::string cells;
+        for (size_t pos = d.find("<td width=\"10%\">"); pos != std::string::npos; pos = d.find("<td width=\"10%\">", pos + 1)) {
+            size_t start = pos + 16;
+            if (d.compare(start, 3, "<b>") == 0) continue;  // the heading
+            cells += (cells.empty() ? "" : "|") + d.substr(start, d.find('<', start) - start);
+        }
+        EXPECT_EQ(cells, sizes) << word;
+    }
+}
+
+TEST_F(EngineTest, EachColourKeyLandsInItsOwnPlaceInTheStyleSheet) {
+    fs.Add("C:\\Data");
+    // 0x00BBGGRR: each key its own colour, written out as #RRGGBB below.
+    Set(key::kBodyBack, "66051");        // 0x010203
+    Set(key::kFolBack, "263430");        // 0x040506
+    Set(key::kFolFontColor, "460809");   // 0x070809
+    Set(key::kFileBack, "658188");       // 0x0A0B0C
+    Set(key::kFileBackOdd, "855567");    // 0x0D0E0F
+    Set(key::kFileFontColor, "1052946"); // 0x101112
+    std::string d = Run();
+    for (const char* rule : {".dir{font-family:Tahoma; font-weight:bold; font-size:10pt; color:#090807; background:#060504;}",
+                             ".file{font-family:Tahoma; font-size:10pt; color:#121110; background:#0C0B0A;}",
+                             ".fileodd{font-family:Tahoma; font-size:10pt; color:#121110; background:#0F0E0D;}",
+                             ".summary{font-family:Tahoma; font-size:10pt; color:#121110; background:#0C0B0A;}",
+                             "body{font-family:Tahoma; background:#030201;}"}) {
+        EXPECT_NE(d.find(rule), std::string::npos) << rule;
+    }
+}
+
 TEST_F(EngineTest, ColumnsAndHeadingsFollowTheDisplayFlags) {
     fs.Add("C:\\Data").files = {FakeFileSystem::File("r.txt", 5, {2004, 2, 3, 0, 0, 0}, kAttrArchive | kAttrReadOnly)};
     for (const SettingKey* k : {&key::kName, &key::kType, &key::kSize, &key::kDateTime}) Set(*k, "0");

@@ -45,6 +45,7 @@ public:
         return true;
     }
     std::string TypeName(const std::string& fileName) override {
+        if (auto it = types.find(fileName); it != types.end()) return it->second;
         size_t dot = fileName.rfind('.');
         return dot == std::string::npos ? "File" : "Type " + fileName.substr(dot + 1);
     }
@@ -54,6 +55,7 @@ public:
 
     std::map<std::string, Folder> folders;
     std::vector<std::string> reads;  // every folder asked for, in order
+    std::map<std::string, std::string> types;  // type texts by file name, instead of "Type <ext>"
 };
 
 // Records what the run asked of its host; hooks let a test act while the run is in progress.
