@@ -49,11 +49,13 @@ TEST(ColumnValuesTest, ColoursExtensionsAttributesAndDates) {
     EXPECT_EQ(EscapeMarkup("a<b>&c"), "a&lt;b&gt;&c");
 }
 
-TEST(TypeNamesTest, KnownUnknownAndMissingExtensions) {
-    EXPECT_EQ(TypeNameFromExtension("a.TXT"), "Text Document");
-    EXPECT_EQ(TypeNameFromExtension("x.7z"), "7-Zip Archive");
-    EXPECT_EQ(TypeNameFromExtension("x.zip"), "Compressed (zipped) Folder");
+// The last extension decides, whatever its letter case; an unknown one is named in capitals.
+TEST(TypeNamesTest, LookupByTheLastExtensionIgnoringCase) {
+    EXPECT_EQ(TypeNameFromExtension("NOTES.TxT"), "Text Document");
+    EXPECT_EQ(TypeNameFromExtension("backup.tar.GZ"), "GZ Archive");
     EXPECT_EQ(TypeNameFromExtension("a.b.Qux"), "QUX File");
+    EXPECT_EQ(TypeNameFromExtension(".profile"), "PROFILE File");
+    EXPECT_EQ(TypeNameFromExtension("trailing."), "File");
     EXPECT_EQ(TypeNameFromExtension("Makefile"), "File");
 }
 
