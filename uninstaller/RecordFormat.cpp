@@ -1,6 +1,7 @@
 #include "RecordFormat.h"
 
 #include <cstring>
+#include <new>
 
 namespace corvel {
 
@@ -199,6 +200,34 @@ bool TreeReader::readName(std::string& name) {
     name.assign(tree_.data() + pos_, static_cast<size_t>(nul - pos_));
     pos_ = nul + 1;
     return true;
+}
+
+uint64_t hashBytes(const std::string& bytes) {
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (unsigned char c : bytes) {
+        hash ^= c;
+        hash *= 0x100000001b3ull;
+    }
+    return hash;
+}
+
+RecordRead decodeStoredRecord(const TextBuffer& stored, DecodedRecord& out) noexcept {
+    // The containers report exhaustion by throwing; this is the one place that turns it into
+    // a result, so the reading never ends the process.
+    try {
+        TextBuffer inner, plain;
+        if (!unwrapLayer(stored, inner) || !unwrapLayer(inner, plain) || plain.length() < 2) return RecordRead::kCorrupt;
+        inner = TextBuffer();
+        parsePlainRecord(plain, out.record);
+        out.hash = hashBytes(plain.str());
+        plain = TextBuffer();
+        out.product = readProductLine(out.record.body);
+        out.sections = splitSections(out.record.body);
+        return RecordRead::kOk;
+    } catch (const std::bad_alloc&) {
+        out = DecodedRecord();
+        return RecordRead::kNoMemory;
+    }
 }
 
 TextBuffer limitCaption(const TextBuffer& text, int maxBytes) {

@@ -148,6 +148,20 @@ private:
     bool ended_ = false;
 };
 
+// 64-bit FNV-1a.
+uint64_t hashBytes(const std::string& bytes);
+
+enum class RecordRead { kOk, kNoMemory, kCorrupt };
+struct DecodedRecord {
+    PlainRecord record;
+    ProductLine product;
+    Sections sections;
+    uint64_t hash = 0;  // of the plain record
+};
+// Removes both layers and takes the record apart. Running out of memory anywhere in it gives
+// kNoMemory, never an exception; a failing layer or a plain record under two bytes kCorrupt.
+RecordRead decodeStoredRecord(const TextBuffer& stored, DecodedRecord& out) noexcept;
+
 // Copies `text` into a caption of at most `maxBytes` bytes, cutting at a UTF-8 character boundary.
 TextBuffer limitCaption(const TextBuffer& text, int maxBytes = 511);
 

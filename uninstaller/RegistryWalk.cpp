@@ -44,9 +44,10 @@ private:
             int32_t flags = 0;
             std::string name;
             if (!reader_.readNumber(flags) || !reader_.readName(name)) return ok;
-            // After a failure the rest of this level is only parsed, so that the position
-            // still ends after the whole tree.
-            if (!key || !ok) {
+            // After a failure in check mode the rest of this level is only parsed, so that the
+            // position still ends after the whole tree. Deleting goes on with the siblings: one
+            // denied key must not leave the others behind unreported.
+            if (!key || (!ok && mode_ == WalkMode::kCheck)) {
                 walkNode(nullptr);
                 continue;
             }
@@ -64,6 +65,7 @@ private:
         case RegistryAccess::Open::kDenied: {
             const int32_t listedValues = peekNumber();
             if (listedValues > 0 || reg_.openReadOnly(parent, name, key) != RegistryAccess::Open::kOk) {
+                if (mode_ == WalkMode::kDelete) report();
                 path_.pop_back();
                 walkNode(nullptr);
                 return false;
@@ -145,15 +147,24 @@ bool walkRegistryTree(RegistryAccess& registry, const TextBuffer& tree, WalkMode
     return true;
 }
 
-void deleteKeyTree(RegistryAccess& registry, RegistryAccess::Key key) {
+namespace {
+
+// Registry links are opened as links and so have no subkeys; the depth cap still stops a
+// registry that claims more levels than Windows allows.
+void deleteKeyTreeAt(RegistryAccess& registry, RegistryAccess::Key key, int depth) {
+    if (depth >= kMaxDepth) return;
     for (const std::string& name : registry.subkeyNames(key)) {
         RegistryAccess::Key child = nullptr;
         if (registry.openForChange(key, name, child) != RegistryAccess::Open::kOk) continue;
-        deleteKeyTree(registry, child);
+        deleteKeyTreeAt(registry, child, depth + 1);
         registry.close(child);
         registry.deleteKey(key, name);
     }
 }
+
+}  // namespace
+
+void deleteKeyTree(RegistryAccess& registry, RegistryAccess::Key key) { deleteKeyTreeAt(registry, key, 0); }
 
 void appendUniqueLine(TextBuffer& log, const TextBuffer& line) {
     int pos = 0;

@@ -1,6 +1,10 @@
 #include "Removal.h"
 
 #include "RecordFormat.h"
+#include "RegistryWalk.h"
+#include "RunRules.h"
+
+#include <cstdio>
 
 #include <vector>
 
@@ -30,6 +34,14 @@ void recordAnswer(TextBuffer& answers, const std::string& path, char answer) {
     answers.append(path.c_str(), static_cast<int>(path.size())).append(answer);
 }
 
+void appendLine(TextBuffer& log, const std::string& line) {
+    log.append(line.c_str(), static_cast<int>(line.size())).append("\r\n");
+}
+
+bool inUseError(uint32_t error) {
+    return error == syserr::kAccessDenied || error == syserr::kSharingViolation || error == syserr::kLockViolation;
+}
+
 template <typename Fn>
 void forEachLongLine(const TextBuffer& section, Fn fn) {
     int pos = 0;
@@ -41,15 +53,66 @@ void forEachLongLine(const TextBuffer& section, Fn fn) {
 
 }  // namespace
 
+void ProgressJournal::markShared(uint32_t index) {
+    if (index < state_.sharedDone) return;
+    state_.sharedDone = index + 1;
+    store_.save(state_);
+}
+
+void ProgressJournal::markStage(uint32_t stage) {
+    if (stageDone(stage)) return;
+    state_.stages |= stage;
+    store_.save(state_);
+}
+
+std::string journalName(uint64_t recordHash, uint32_t volumeSerial, uint64_t fileIndex) {
+    char name[64];
+    std::snprintf(name, sizeof name, "%016llX-%08lX-%016llX", static_cast<unsigned long long>(recordHash),
+                  static_cast<unsigned long>(volumeSerial), static_cast<unsigned long long>(fileIndex));
+    return name;
+}
+
+bool trustedOwner(const std::string& sid) {
+    return sid == "S-1-5-32-544" || sid == "S-1-5-18" ||
+           sid == "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+}
+
+bool safeToActOn(const std::string& path, FileSystemSeam& fs) {
+    auto separator = [](char c) { return c == '\\' || c == '/'; };
+    size_t start = 0;
+    if (path.compare(0, 4, "\\\\?\\") == 0) start = 4;
+    if (path.size() >= start + 3 && path[start + 1] == ':' && separator(path[start + 2])) {
+        start += 3;
+    } else if (start == 0 && path.size() >= 2 && separator(path[0]) && separator(path[1])) {
+        // \\server\share\ is the root of a network path.
+        int slashes = 0;
+        for (start = 2; start < path.size() && slashes < 2; ++start) {
+            if (separator(path[start])) ++slashes;
+        }
+    }
+    for (size_t i = start; i < path.size(); ++i) {
+        if (!separator(path[i]) || i == 0 || separator(path[i - 1])) continue;
+        if (fs.folderLink(path.substr(0, i)) == FolderLink::kUntrusted) return false;
+    }
+    return true;
+}
+
 void removeSharedFiles(const TextBuffer& section, SharedCounts* counts, FileSystemSeam& fs,
-                       SharedFileQuestion* question, bool silent) {
+                       SharedFileQuestion* question, bool silent, RemovalLogs& logs, ProgressJournal* journal) {
     if (section.empty() || !counts) return;
+    if (journal && journal->stageDone(journal::kShared)) return;
     bool yesToAll = silent || !question;
     bool noToAll = false;
     TextBuffer answers;
     int pos = 0;
-    while (section.validPosition(pos)) {
+    for (uint32_t index = 0; section.validPosition(pos); ++index) {
         std::string path = section.readLine(&pos, false).str();
+        if (journal) {
+            if (journal->sharedDone(index)) continue;
+            // Recorded before the count changes: a run cut off here leaves a count one too
+            // high (the file stays), never one lowered twice.
+            journal->markShared(index);
+        }
         bool control = false;
         const size_t bar = path.find('|');
         if (bar != std::string::npos) {
@@ -104,10 +167,15 @@ void removeSharedFiles(const TextBuffer& section, SharedCounts* counts, FileSyst
             continue;
         }
         counts->remove(path);
+        if (!safeToActOn(path, fs)) {
+            appendLine(logs.files, path);
+            continue;
+        }
         if (fs.exists(path)) fs.clearReadOnly(path);
         if (control) fs.unregisterComServer(path);
         fs.deleteFile(path);
     }
+    if (journal) journal->markStage(journal::kShared);
 }
 
 uint32_t parseWrappedDecimal(const std::string& text) {
@@ -143,11 +211,44 @@ bool parseBackupLine(const TextBuffer& line, BackupLine& out) {
     return !out.backup.empty();
 }
 
-void processBackups(const TextBuffer& section, FileSystemSeam& fs, bool restore) {
+namespace {
+
+// Copies the backup beside the target and renames the copy over it, so that the target is
+// either whole old or whole new. The backup goes only once nothing can lose it.
+void restoreBackup(const BackupLine& line, FileSystemSeam& fs, RemovalLogs& logs) {
+    std::string folder = folderOf(TextBuffer(line.target)).str();
+    if (folder.size() == 2 && folder[1] == ':') folder += '\\';  // "C:" alone is a current directory
+    const std::string copy = fs.copyInto(line.backup, folder);
+    if (copy.empty()) {
+        appendLine(logs.files, line.target);
+        return;
+    }
+    const uint32_t error = fs.replace(copy, line.target);
+    if (error == 0) {
+        fs.deleteFile(line.backup);
+        return;
+    }
+    if (inUseError(error) && fs.moveAtRestart(copy, line.target)) {
+        // Pending moves run in the order they were asked for: the target first, then the backup.
+        fs.moveAtRestart(line.backup, std::string());
+        logs.replacementScheduled = true;
+        return;
+    }
+    fs.deleteFile(copy);
+    appendLine(logs.files, line.target);
+}
+
+}  // namespace
+
+void processBackups(const TextBuffer& section, FileSystemSeam& fs, bool restore, RemovalLogs& logs) {
     if (section.length() <= 2) return;
     forEachLongLine(section, [&](const TextBuffer& text) {
         BackupLine line;
         if (!parseBackupLine(text, line)) return;
+        if (!safeToActOn(line.backup, fs) || (restore && !line.target.empty() && !safeToActOn(line.target, fs))) {
+            appendLine(logs.files, restore && !line.target.empty() ? line.target : line.backup);
+            return;
+        }
         if (restore && !line.target.empty()) {
             uint32_t high = 0, low = 0;
             bool put = true;
@@ -158,7 +259,10 @@ void processBackups(const TextBuffer& section, FileSystemSeam& fs, bool restore)
                 if (!fs.fileVersion(line.target, ms, ls)) ms = ls = 0;
                 put = high == line.timeHigh && low == line.timeLow && ms == line.versionMs && ls == line.versionLs;
             }
-            if (put) fs.copyOver(line.backup, line.target);
+            if (put) {
+                restoreBackup(line, fs, logs);
+                return;
+            }
         }
         fs.deleteFile(line.backup);
     });
@@ -166,6 +270,10 @@ void processBackups(const TextBuffer& section, FileSystemSeam& fs, bool restore)
 
 void removeFiles(const TextBuffer& section, FileSystemSeam& fs, RemovalLogs& logs) {
     forEachLongLine(section, [&](const TextBuffer& line) {
+        if (!safeToActOn(line.str(), fs)) {
+            logs.files.append(line).append("\r\n");
+            return;
+        }
         if (fs.exists(line.str())) fs.clearReadOnly(line.str());
         const uint32_t error = fs.deleteFile(line.str());
         if (error == 0 || error == syserr::kFileNotFound || error == syserr::kPathNotFound) return;
@@ -176,11 +284,31 @@ void removeFiles(const TextBuffer& section, FileSystemSeam& fs, RemovalLogs& log
 
 void removeDirectories(const TextBuffer& section, FileSystemSeam& fs, RemovalLogs& logs) {
     forEachLongLine(section, [&](const TextBuffer& line) {
+        if (!safeToActOn(line.str(), fs)) {
+            logs.directories.append(line).append("\r\n");
+            return;
+        }
         if (fs.exists(line.str())) fs.clearReadOnly(line.str());
         const uint32_t error = fs.removeDirectory(line.str());
         if (error == 0 || error == syserr::kFileNotFound || error == syserr::kPathNotFound) return;
         logs.directories.append(line).append("\r\n");
     });
+}
+
+bool scheduleInUse(RemovalLogs& logs, RestartScheduler& scheduler) {
+    bool scheduled = false;
+    int pos = 0;
+    const TextBuffer inUse = logs.inUse;
+    while (inUse.validPosition(pos)) {
+        const TextBuffer line = inUse.readLine(&pos, false);
+        if (line.length() <= 3) continue;
+        if (scheduler.deleteAtRestart(line.str())) {
+            scheduled = true;
+        } else {
+            appendUniqueLine(logs.files, line);
+        }
+    }
+    return scheduled;
 }
 
 }  // namespace corvel

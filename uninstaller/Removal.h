@@ -14,6 +14,8 @@ struct RemovalLogs {
     TextBuffer directories;
     TextBuffer keys;
     TextBuffer inUse;
+    // A restored file waits for the next restart to replace its target.
+    bool replacementScheduled = false;
     bool anyNotRemoved() const { return !files.empty() || !directories.empty() || !keys.empty(); }
 };
 
@@ -22,7 +24,15 @@ constexpr uint32_t kFileNotFound = 2;
 constexpr uint32_t kPathNotFound = 3;
 constexpr uint32_t kAccessDenied = 5;
 constexpr uint32_t kSharingViolation = 32;
+constexpr uint32_t kLockViolation = 33;
 }  // namespace syserr
+
+// What a folder part of a path is, as far as deleting through it is concerned.
+enum class FolderLink {
+    kPlain,      // no reparse point
+    kTrusted,    // a reparse point owned by Administrators, SYSTEM or TrustedInstaller
+    kUntrusted,  // any other reparse point, or one whose owner cannot be read
+};
 
 class FileSystemSeam {
 public:
@@ -32,7 +42,14 @@ public:
     // 0 on success, otherwise the system error code.
     virtual uint32_t deleteFile(const std::string& path) = 0;
     virtual uint32_t removeDirectory(const std::string& path) = 0;
-    virtual bool copyOver(const std::string& from, const std::string& to) = 0;
+    // Copies `from` to a new file in `folder`; the new file's path, or empty when it cannot.
+    virtual std::string copyInto(const std::string& from, const std::string& folder) = 0;
+    // Puts `from` in place of `to` in one rename (to may be missing); 0 or the system error code.
+    virtual uint32_t replace(const std::string& from, const std::string& to) = 0;
+    // Delayed until the next restart: `from` moved over `to`, or deleted when `to` is empty.
+    // False when the system refuses the request.
+    virtual bool moveAtRestart(const std::string& from, const std::string& to) = 0;
+    virtual FolderLink folderLink(const std::string& folder) = 0;
     // False when the file cannot be opened for reading.
     virtual bool lastWriteTime(const std::string& path, uint32_t& high, uint32_t& low) = 0;
     // False when the file has no readable version resource.
@@ -64,10 +81,61 @@ public:
     virtual int ask(const std::string& path) = 0;
 };
 
+// Which shared entries this record has already lowered, and which stages are complete, so
+// that a run stopped part-way (or repeated after "/NOREMOVE") never lowers a count twice.
+struct JournalState {
+    uint32_t sharedDone = 0;  // entries 0 .. sharedDone - 1 of the Shared section are done
+    uint32_t stages = 0;      // journal:: stage bits
+};
+namespace journal {
+constexpr uint32_t kShared = 0x1;
+constexpr uint32_t kBackups = 0x2;
+constexpr uint32_t kFiles = 0x4;
+constexpr uint32_t kDirectories = 0x8;
+constexpr uint32_t kRegistry = 0x10;
+constexpr uint32_t kComplete = 0x80;
+}  // namespace journal
+
+class JournalStore {
+public:
+    virtual ~JournalStore() = default;
+    // Saves and returns only once the state is on disk; false when it cannot.
+    virtual bool save(const JournalState& state) = 0;
+};
+
+class ProgressJournal {
+public:
+    ProgressJournal(JournalStore& store, const JournalState& loaded) : store_(store), state_(loaded) {}
+    bool sharedDone(uint32_t index) const { return index < state_.sharedDone || stageDone(journal::kShared); }
+    void markShared(uint32_t index);
+    bool stageDone(uint32_t stage) const { return (state_.stages & stage) != 0; }
+    void markStage(uint32_t stage);
+    const JournalState& state() const { return state_; }
+
+private:
+    JournalStore& store_;
+    JournalState state_;
+};
+
+// The journal's name for one record in one uninstaller file: the record's hash and the file's
+// volume serial number and file index, as hexadecimal digits.
+std::string journalName(uint64_t recordHash, uint32_t volumeSerial, uint64_t fileIndex);
+
+// Administrators, SYSTEM and TrustedInstaller, by their SID strings: reparse points they own
+// (such as the system's compatibility junctions) may be acted through.
+bool trustedOwner(const std::string& sid);
+
+// False when a folder part of `path` (the drive or share root excluded, the last part too) is
+// a reparse point that someone other than the system's own accounts could have made: acting
+// through it could delete or overwrite files elsewhere.
+bool safeToActOn(const std::string& path, FileSystemSeam& fs);
+
 // `counts` null means the shared-DLL key could not be opened: the stage does nothing.
 // `question` null counts as silent (everything whose count runs out is removed).
+// `journal` (may be null) skips the entries already done and records each one before it acts.
 void removeSharedFiles(const TextBuffer& section, SharedCounts* counts, FileSystemSeam& fs,
-                       SharedFileQuestion* question, bool silent);
+                       SharedFileQuestion* question, bool silent, RemovalLogs& logs,
+                       ProgressJournal* journal = nullptr);
 
 struct BackupLine {
     std::string backup;
@@ -79,8 +147,20 @@ bool parseBackupLine(const TextBuffer& line, BackupLine& out);
 // Decimal with 32-bit wrap-around, signed or unsigned; stops at the first non-digit.
 uint32_t parseWrappedDecimal(const std::string& text);
 
-void processBackups(const TextBuffer& section, FileSystemSeam& fs, bool restore);
+// Restoring never loses a backup: it is deleted only once its target holds its content (or the
+// replacement is scheduled for the next restart); otherwise it stays and the target is logged.
+void processBackups(const TextBuffer& section, FileSystemSeam& fs, bool restore, RemovalLogs& logs);
 void removeFiles(const TextBuffer& section, FileSystemSeam& fs, RemovalLogs& logs);
 void removeDirectories(const TextBuffer& section, FileSystemSeam& fs, RemovalLogs& logs);
+
+class RestartScheduler {
+public:
+    virtual ~RestartScheduler() = default;
+    // False when the deletion could not be arranged.
+    virtual bool deleteAtRestart(const std::string& path) = 0;
+};
+// Schedules every in-use entry longer than 3 bytes. A refused entry goes into the
+// files-not-removed log. True when anything was scheduled (a restart is then needed).
+bool scheduleInUse(RemovalLogs& logs, RestartScheduler& scheduler);
 
 }  // namespace corvel

@@ -1,5 +1,9 @@
 #include "RunRules.h"
 
+#include <cstdio>
+
+#include "RecordFormat.h"
+
 namespace corvel {
 
 Switches parseSwitches(const TextBuffer& commandLine) {
@@ -32,7 +36,8 @@ TextBuffer buildDetailsText(const TextBuffer headings[3], const TextBuffer logs[
         if (logs[i].empty()) continue;
         text.append(headings[i]).append("\r\n").append(logs[i]).append("\r\n");
     }
-    if (text.length() >= 2) text.remove(text.length() - 2, 2);
+    // Each log line brings its own CR LF; the text ends without one.
+    while (text.length() >= 2 && text.str().compare(text.length() - 2, 2, "\r\n") == 0) text.remove(text.length() - 2, 2);
     return text;
 }
 
@@ -41,6 +46,23 @@ TextBuffer stripCaptionMarks(const TextBuffer& caption) {
     out.removeAll("&", 0, 0, false);
     out.removeAll("...", 0, 0, false);
     return out;
+}
+
+bool isConsent(int messageBoxResult) { return messageBoxResult == 6; }
+
+TextBuffer mutexName(const TextBuffer& product) {
+    std::string name = product.str();
+    for (char& c : name) {
+        if (c == '\\') c = '_';
+    }
+    const std::string prefix = "cvun_", suffix = "_mutex";
+    if (prefix.size() + name.size() + suffix.size() > static_cast<size_t>(kMaxMutexName)) {
+        char hash[20];
+        std::snprintf(hash, sizeof hash, "~%016llX", static_cast<unsigned long long>(hashBytes(product.str())));
+        name.resize(kMaxMutexName - prefix.size() - suffix.size() - 17);
+        name += hash;
+    }
+    return TextBuffer(prefix + name + suffix);
 }
 
 TextBuffer folderOf(const TextBuffer& path) {

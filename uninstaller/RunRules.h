@@ -28,6 +28,15 @@ TextBuffer buildDetailsText(const TextBuffer headings[3], const TextBuffer logs[
 // A button caption as a dialog title: every "&" and "..." removed.
 TextBuffer stripCaptionMarks(const TextBuffer& caption);
 
+// Only a Yes (IDYES, 6) to the confirmation goes on; a message box that failed (0) is no consent.
+bool isConsent(int messageBoxResult);
+
+// The single-instance mutex name "cvun_" + product + "_mutex", made valid for any product:
+// a backslash (which would name a namespace) becomes "_", and a name past the system's limit
+// of 259 characters keeps its start and gets a hash of the whole product name instead of its end.
+constexpr int kMaxMutexName = 259;
+TextBuffer mutexName(const TextBuffer& product);
+
 // The folder part of a path (up to, not including, its last backslash).
 TextBuffer folderOf(const TextBuffer& path);
 

@@ -1,5 +1,8 @@
 #include "Wininit.h"
 
+#include <cstdio>
+#include <string>
+
 namespace corvel {
 
 namespace {
@@ -34,7 +37,7 @@ bool addRenameEntry(TextBuffer& ini, const TextBuffer& shortPath) {
     return true;
 }
 
-bool scheduleInWininit(const char* iniPath, bool iniExists, const TextBuffer& shortPath) {
+bool scheduleInWininit(const char* iniPath, bool iniExists, const TextBuffer& shortPath, ReplaceFileFn replace) {
     TextBuffer ini;
     int loaded = iniExists ? ini.loadFile(iniPath) : -3;
     if (iniExists && loaded != 1 && loaded != -2) return false;
@@ -43,7 +46,10 @@ bool scheduleInWininit(const char* iniPath, bool iniExists, const TextBuffer& sh
     } else if (!addRenameEntry(ini, shortPath)) {
         return true;
     }
-    return ini.saveFile(iniPath) == 1;
+    const std::string fresh = std::string(iniPath) + ".new";
+    if (ini.saveFile(fresh.c_str()) == 1 && replace(fresh.c_str(), iniPath)) return true;
+    std::remove(fresh.c_str());
+    return false;
 }
 
 }  // namespace corvel

@@ -88,7 +88,7 @@ TEST(DetailsDialog, ShowsNonEmptyLogsUnderHeadings) {
     });
     showDetails(GetModuleHandleA(nullptr), nullptr, content);
     presser.join();
-    EXPECT_EQ(text, "Files:\r\nC:\\app\\locked.dll\r\n\r\nKeys:\r\nHKEY_CURRENT_USER\\Software\\App\r\n");
+    EXPECT_EQ(text, "Files:\r\nC:\\app\\locked.dll\r\n\r\nKeys:\r\nHKEY_CURRENT_USER\\Software\\App");
     EXPECT_EQ(title, "Details");
     EXPECT_EQ(button, "&Close");
     EXPECT_TRUE(stillOpenAfterEscape);

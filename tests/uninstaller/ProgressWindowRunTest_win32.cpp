@@ -62,7 +62,7 @@ TEST(ProgressWindowRun, MarksDetailsAndClose) {
     press(window, 54);
     HWND details = findDialog(process.id(), "Details");
     ASSERT_NE(details, nullptr);
-    EXPECT_EQ(itemText(details, 1009), "Folders not removed:\r\n" + root + "\\app\\keep\r\n");
+    EXPECT_EQ(itemText(details, 1009), "Folders not removed:\r\n" + root + "\\app\\keep");
     EXPECT_EQ(itemText(details, IDOK), "Close");
     press(details, IDOK);
     for (int i = 0; i < 100 && IsWindow(details); ++i) Sleep(50);

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <new>
+
 #include "RecordFormat.h"
+#include "RecordWriter.h"
 
 using namespace corvel;
 
@@ -10,12 +14,15 @@ std::string be32(uint32_t v) {
     return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
 }
 
-TEST(RecordLayer, WrapUnwrapRoundTripForAllSteps) {
-    const TextBuffer payload(std::string("\\\x00payload with \x00 bytes", 22));
+// The writer's layers (its own code) come off in the reader, outer first, for steps that wrap.
+TEST(RecordLayer, WriterLayersUnwrapForAllSteps) {
+    const std::string payload("\\\x00payload with \x00 bytes", 22);
     for (int step : {0, 1, 7, 255}) {
-        TextBuffer back;
-        ASSERT_TRUE(unwrapLayer(wrapLayer(payload, static_cast<uint8_t>(step), 200), back));
-        EXPECT_EQ(back, payload);
+        const std::string stored = writer::wrapRecord(payload, {static_cast<uint8_t>(step), 200}, {3, static_cast<uint8_t>(step)});
+        TextBuffer inner, back;
+        ASSERT_TRUE(unwrapLayer(TextBuffer(stored), inner));
+        ASSERT_TRUE(unwrapLayer(inner, back));
+        EXPECT_EQ(back.str(), payload);
     }
 }
 
@@ -116,6 +123,54 @@ TEST(CaptionTest, CutsAtCharacterBoundary) {
     text += "\xc3\xa4\xc3\xa4";
     EXPECT_EQ(limitCaption(TextBuffer(text)).length(), 510);
     EXPECT_EQ(limitCaption(TextBuffer("short")).str(), "short");
+}
+
+}  // namespace
+
+// Allocation limit for the test below: operator new fails once the budget is spent.
+namespace {
+thread_local long g_allocationBudget = -1;  // -1: no limit
+}
+
+void* operator new(std::size_t size) {
+    if (g_allocationBudget == 0) throw std::bad_alloc();
+    if (g_allocationBudget > 0) --g_allocationBudget;
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+TEST(RecordReading, OutOfMemoryAnywhereIsReportedNotThrown) {
+    writer::RecordDescription d;
+    std::string error;
+    ASSERT_TRUE(writer::parseDescription("string 0 \"%s Uninstall\"\nstring 1 Remove?\nproduct P\nshared C:\\s.dll\n"
+                                         "file C:\\a\\b.txt\ndirectory C:\\a\nkey 1 HKCU\\Software\\P\n",
+                                         "", d, error));
+    const TextBuffer stored(writer::wrapRecord(writer::buildPlainRecord(d), {5, 6}, {7, 8}));
+    int failures = 0;
+    bool read = false;
+    for (long budget = 0; budget < 100000 && !read; ++budget) {
+        DecodedRecord out;
+        g_allocationBudget = budget;
+        const RecordRead result = decodeStoredRecord(stored, out);
+        g_allocationBudget = -1;
+        if (result == RecordRead::kOk) {
+            read = true;
+            EXPECT_EQ(out.product.name.str(), "P");
+            EXPECT_EQ(out.sections.files.str(), "C:\\a\\b.txt\r\n");
+        } else {
+            ASSERT_EQ(result, RecordRead::kNoMemory) << "budget " << budget;
+            ++failures;
+        }
+    }
+    EXPECT_TRUE(read);
+    EXPECT_GE(failures, 5) << "each allocation on the way is a place where memory can run out";
 }
 
 }  // namespace

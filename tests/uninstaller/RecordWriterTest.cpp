@@ -65,14 +65,27 @@ TEST(RecordWriterRoundTrip, DescriptionComesBackSectionBySection) {
 }
 
 TEST(RecordWriterDescription, ErrorsNameTheLine) {
-    const char* bad[] = {"language x\n", "key 1 HKXX\\Software\n", "backup a|b|c\n", "frobnicate 1\n",
-                         "template /no/such/file\n"};
-    for (const char* text : bad) {
+    // The last ones are accepted by the syntax but would be misread by the uninstaller.
+    const std::string bad[] = {"language x\n", "key 1 HKXX\\Software\n", "backup a|b|c\n", "frobnicate 1\n",
+                               "template /no/such/file\n", "backup C:\\b|C:\\t|0x10|0|0|0\n",
+                               "backup C:\\b|C:\\t|1|2|3|4 5\n", "value 1 Orphan\n", "file C:\\My Files:\n",
+                               "command check.exe Registry:\n", std::string("file C:\\a\0b\n", 11), "directory C:\n",
+                               "product A\\B\n", "product " + std::string(249, 'p') + "\n"};
+    for (const std::string& text : bad) {
         writer::RecordDescription d;
         std::string error;
-        EXPECT_FALSE(writer::parseDescription(std::string("# first\n") + text, "", d, error)) << text;
+        EXPECT_FALSE(writer::parseDescription("# first\n" + text, "", d, error)) << text;
         EXPECT_EQ(error.rfind("line 2:", 0), 0u) << error;
     }
+}
+
+TEST(RecordWriterDescription, AcceptsWhatTheReaderReadsBack) {
+    writer::RecordDescription d;
+    std::string error;
+    EXPECT_TRUE(writer::parseDescription("product " + std::string(248, 'p') + "\nfile C:\\Files\\a\n"
+                                         "backup C:\\b|C:\\t|-1|+2|3|4294967295\nkey 1 HKCU\\S\nvalue 1 v\n",
+                                         "", d, error))
+        << error;
 }
 
 TEST(RecordWriterDescription, HeaderlessRecordStartsWithTheProduct) {

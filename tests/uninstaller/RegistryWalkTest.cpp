@@ -163,9 +163,30 @@ TEST_F(RegistryWalkTest, DeniedLevelStillLeavesPositionAfterWholeTree) {
     tree.key(kApp + "\\Locked", record::kDeleteKey).value("v", 1);
     tree.key(kApp + "\\Sibling", record::kDeleteKey);
     tree.key("HKEY_USERS\\Later", record::kDeleteKey);
-    ASSERT_TRUE(run(WalkMode::kDelete));
+    run(WalkMode::kDelete);
     EXPECT_TRUE(reg.has(kApp + "\\Locked"));
+    EXPECT_FALSE(reg.has(kApp + "\\Sibling")) << "siblings after a denied key are still removed";
     EXPECT_FALSE(reg.has("HKEY_USERS\\Later"));
+    EXPECT_EQ(log.str(), "HKEY_LOCAL_MACHINE\\Software\\App\\Locked\r\n");
+}
+
+TEST_F(RegistryWalkTest, TreeAssembledByHandFromTheLayout) {
+    // HKCU: key S (flags 0) lists value v (action 1) and subkey T (flags 0x5: delete with
+    // everything below); the other three roots are empty nodes.
+    const std::string z4("\0\0\0\0", 4), one("\0\0\0\1", 4), five("\0\0\0\5", 4);
+    const std::string bytes = z4 + z4 +                                    // HKEY_CLASSES_ROOT
+                              z4 + one + z4 + std::string("S\0", 2) +       // HKEY_CURRENT_USER, subkey S
+                              one + std::string("v\0", 2) + one +           //   value v, delete
+                              one + five + std::string("T\0", 2) + z4 + z4 +  //   subkey T, flags 0x5
+                              z4 + z4 + z4 + z4;                           // HKEY_LOCAL_MACHINE, HKEY_USERS
+    reg.add("HKEY_CURRENT_USER\\S", {"v", "w"});
+    reg.add("HKEY_CURRENT_USER\\S\\T\\U", {"x"});
+    reg.add("HKEY_USERS\\Other");
+    EXPECT_TRUE(walkRegistryTree(reg, TextBuffer(bytes), WalkMode::kDelete, &log));
+    EXPECT_EQ(reg.keys["HKEY_CURRENT_USER\\S"], (std::set<std::string>{"w"}));
+    EXPECT_FALSE(reg.has("HKEY_CURRENT_USER\\S\\T") || reg.has("HKEY_CURRENT_USER\\S\\T\\U"));
+    EXPECT_TRUE(reg.has("HKEY_USERS\\Other"));
+    EXPECT_TRUE(log.empty());
 }
 
 TEST_F(RegistryWalkTest, TreeEndingEarlyStopsCleanly) {
@@ -186,15 +207,40 @@ TEST_F(RegistryWalkTest, TreeEndingEarlyStopsCleanly) {
 
 namespace {
 
-TEST(RegistryWalkDepth, AbsurdlyDeepTreeStopsWithoutTouchingAnything) {
-    std::string tree;
-    const int depth = 100000;
-    for (int i = 0; i < depth; ++i) tree += std::string("\0\0\0\0\0\0\0\1\0\0\0\1k\0", 14);
-    FakeRegistry reg;
-    reg.add("HKEY_CLASSES_ROOT\\k");
-    TextBuffer log;
-    walkRegistryTree(reg, TextBuffer(tree), WalkMode::kDelete, &log);
-    EXPECT_TRUE(reg.has("HKEY_CLASSES_ROOT\\k"));
+// Windows keeps keys at most 512 levels deep, the root included: a deeper tree stops the walk,
+// and nothing after it (here a key in a later root) is changed either.
+TEST(RegistryWalkDepth, DeeperThanWindowsAllowsStopsTheWalk) {
+    for (int levels : {512, 513}) {
+        std::string tree("\0\0\0\0\0\0\0\1\0\0\0\1k\0", 14);  // HKCR: subkey k, flags 0x1
+        for (int i = 2; i < levels; ++i) tree += std::string("\0\0\0\0\0\0\0\1\0\0\0\0k\0", 14);
+        tree += std::string(8, '\0');                               // the innermost node
+        tree += std::string(16, '\0');                              // HKCU, HKLM
+        tree += std::string("\0\0\0\0\0\0\0\1\0\0\0\1Later\0", 18) + std::string(8, '\0');  // HKU: Later, 0x1
+        FakeRegistry reg;
+        reg.add("HKEY_CLASSES_ROOT\\k");
+        reg.add("HKEY_USERS\\Later");
+        TextBuffer log;
+        walkRegistryTree(reg, TextBuffer(tree), WalkMode::kDelete, &log);
+        EXPECT_EQ(reg.has("HKEY_CLASSES_ROOT\\k"), levels > 512) << levels;
+        EXPECT_EQ(reg.has("HKEY_USERS\\Later"), levels > 512) << levels;
+    }
+}
+
+// A link to an ancestor looks like an endless tree when followed; deletion stops at the cap.
+TEST(RegistryWalkDepth, TreeDeletionOfAnEndlessTreeEnds) {
+    class Endless : public FakeRegistry {
+    public:
+        int opens = 0;
+        std::vector<std::string> subkeyNames(Key) override { return {"loop"}; }
+        Open openForChange(Key parent, const std::string&, Key& out) override {
+            ++opens;
+            out = parent;
+            return Open::kOk;
+        }
+    } reg;
+    deleteKeyTree(reg, reg.root(0));
+    EXPECT_GT(reg.opens, 0);
+    EXPECT_LE(reg.opens, 512);
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <set>
 
+#include "RecordFormat.h"
 #include "Removal.h"
 
 using namespace corvel;
@@ -15,15 +17,37 @@ public:
     std::set<std::string> readOnly;
     std::map<std::string, uint32_t> failures;  // path -> error code of delete/remove
     std::map<std::string, std::pair<uint32_t, uint32_t>> times, versions;
-    std::vector<std::string> copies, unregistered;
+    std::vector<std::string> copies, unregistered, restartMoves;
+    std::set<std::string> untrustedLinks, trustedLinks;
+    std::map<std::string, uint32_t> replaceErrors;  // target -> error of putting a copy in its place
+    bool refuseRestartMoves = false;
 
     bool exists(const std::string& p) override { return files.count(p) != 0; }
     void clearReadOnly(const std::string& p) override { readOnly.erase(p); }
     uint32_t deleteFile(const std::string& p) override { return erase(p); }
     uint32_t removeDirectory(const std::string& p) override { return erase(p); }
-    bool copyOver(const std::string& from, const std::string& to) override {
+    std::string copyInto(const std::string& from, const std::string& folder) override {
+        if (!files.count(from)) return {};
+        const std::string copy = folder + (folder.back() == '\\' ? "~" : "\\~") + from;
+        files.insert(copy);
+        return copy;
+    }
+    uint32_t replace(const std::string& from, const std::string& to) override {
+        if (replaceErrors.count(to)) return replaceErrors[to];
+        files.erase(from);
+        files.insert(to);
         copies.push_back(from + ">" + to);
+        return 0;
+    }
+    bool moveAtRestart(const std::string& from, const std::string& to) override {
+        if (refuseRestartMoves) return false;
+        restartMoves.push_back(from + ">" + to);
         return true;
+    }
+    FolderLink folderLink(const std::string& folder) override {
+        return untrustedLinks.count(folder) ? FolderLink::kUntrusted
+               : trustedLinks.count(folder) ? FolderLink::kTrusted
+                                            : FolderLink::kPlain;
     }
     bool lastWriteTime(const std::string& p, uint32_t& h, uint32_t& l) override {
         if (!times.count(p)) return false;
@@ -78,8 +102,9 @@ protected:
     void SetUp() override {
         for (const char* f : {"a.dll", "b.dll", "c.dll", "d.ocx"}) fs.files.insert(f);
     }
-    void run(const char* section, bool silent = false) {
-        removeSharedFiles(TextBuffer(section), &counts, fs, &question, silent);
+    RemovalLogs logs;
+    void run(const char* section, bool silent = false, ProgressJournal* journal = nullptr) {
+        removeSharedFiles(TextBuffer(section), &counts, fs, &question, silent, logs, journal);
     }
 };
 
@@ -134,8 +159,70 @@ TEST_F(SharedStage, SilentRemovesAndDialogFailureMeansYes) {
 }
 
 TEST_F(SharedStage, NoKeyMeansNothingHappens) {
-    removeSharedFiles(TextBuffer("a.dll\r\n"), nullptr, fs, &question, true);
+    removeSharedFiles(TextBuffer("a.dll\r\n"), nullptr, fs, &question, true, logs);
     EXPECT_TRUE(fs.files.count("a.dll"));
+}
+
+class RecordingStore : public JournalStore {
+public:
+    std::vector<JournalState> saved;
+    std::function<void(const JournalState&)> onSave;
+    bool save(const JournalState& state) override {
+        if (onSave) onSave(state);
+        saved.push_back(state);
+        return true;
+    }
+};
+
+TEST_F(SharedStage, JournalLowersEachCountOnceAcrossRuns) {
+    counts.values = {{"a.dll", 5}, {"b.dll", 5}, {"c.dll", 5}};
+    RecordingStore store;
+    // A run that was cut off after its first entry: only the other two are lowered now.
+    ProgressJournal resumed(store, JournalState{1, 0});
+    store.onSave = [&](const JournalState& state) {
+        if (state.sharedDone == 3 && !state.stages) EXPECT_EQ(counts.values["c.dll"], 5u) << "recorded before the count changes";
+    };
+    run("a.dll\r\nb.dll\r\nc.dll\r\n", true, &resumed);
+    store.onSave = nullptr;
+    EXPECT_EQ(counts.values, (std::map<std::string, uint32_t>{{"a.dll", 5}, {"b.dll", 4}, {"c.dll", 4}}));
+    ASSERT_FALSE(store.saved.empty());
+    EXPECT_EQ(store.saved.back().sharedDone, 3u);
+    EXPECT_TRUE(store.saved.back().stages & journal::kShared);
+
+    // A repeat of the finished stage (for instance after "/NOREMOVE") lowers nothing.
+    ProgressJournal repeat(store, store.saved.back());
+    run("a.dll\r\nb.dll\r\nc.dll\r\n", true, &repeat);
+    EXPECT_EQ(counts.values["b.dll"], 4u);
+    EXPECT_EQ(counts.values["c.dll"], 4u);
+}
+
+TEST(JournalNameTest, RecordHashAndFileIdentity) {
+    // FNV-1a 64 of "a" is af63dc4c8601ec8c (the published test vector).
+    EXPECT_EQ(journalName(hashBytes("a"), 0x1234ABCD, 0x0001000000000042ull),
+              "AF63DC4C8601EC8C-1234ABCD-0001000000000042");
+}
+
+TEST(LinkCheck, UntrustedReparsePointInAFolderPartStopsTheAction) {
+    FakeFs fs;
+    fs.files = {"C:\\App\\Data\\a.txt", "C:\\App\\Data", "C:\\Docs\\b.txt", "\\\\srv\\share\\c.txt"};
+    fs.untrustedLinks = {"C:\\App", "\\\\srv\\share", "\\\\?\\C:\\Long"};
+    fs.trustedLinks = {"C:\\Docs"};
+    EXPECT_FALSE(safeToActOn("C:\\App\\Data\\a.txt", fs));
+    EXPECT_TRUE(safeToActOn("C:\\App", fs)) << "a link itself is removed as a link";
+    EXPECT_TRUE(safeToActOn("C:\\Docs\\b.txt", fs));
+    EXPECT_TRUE(safeToActOn("\\\\srv\\share\\c.txt", fs)) << "a share's root is not a folder part";
+    EXPECT_FALSE(safeToActOn("\\\\?\\C:\\Long\\x", fs));
+
+    RemovalLogs logs;
+    removeFiles(TextBuffer("C:\\App\\Data\\a.txt\r\nC:\\Docs\\b.txt\r\n"), fs, logs);
+    removeDirectories(TextBuffer("C:\\App\\Data\r\n"), fs, logs);
+    EXPECT_TRUE(fs.files.count("C:\\App\\Data\\a.txt") && fs.files.count("C:\\App\\Data"));
+    EXPECT_FALSE(fs.files.count("C:\\Docs\\b.txt"));
+    EXPECT_EQ(logs.files.str(), "C:\\App\\Data\\a.txt\r\n");
+    EXPECT_EQ(logs.directories.str(), "C:\\App\\Data\r\n");
+
+    EXPECT_TRUE(trustedOwner("S-1-5-32-544") && trustedOwner("S-1-5-18"));
+    EXPECT_FALSE(trustedOwner("S-1-5-32-545") || trustedOwner(""));
 }
 
 TEST(BackupLineTest, FieldsWrapAround) {
@@ -151,18 +238,46 @@ TEST(BackupLineTest, FieldsWrapAround) {
 TEST(BackupStage, RestoresOnlyUnchangedOrMissingTargets) {
     FakeFs fs;
     fs.files = {"b1", "b2", "b3", "b4"};
-    fs.times = {{"t1", {1, 2}}, {"t2", {1, 3}}, {"t4", {1, 2}}};
-    fs.versions = {{"t1", {5, 6}}, {"t2", {5, 6}}, {"t4", {5, 7}}};
-    processBackups(TextBuffer("b1\tt1\t5\t6\t1\t2\r\nb2\tt2\t5\t6\t1\t2\r\nb3\tt3\t0\t0\t0\t0\r\nb4\tt4\t5\t6\t1\t2\r\nx\r\n"), fs,
-                   true);
-    EXPECT_EQ(fs.copies, (std::vector<std::string>{"b1>t1", "b3>t3"}));
-    EXPECT_TRUE(fs.files.empty());
+    fs.times = {{"C:\\t1", {1, 2}}, {"t2", {1, 3}}, {"t4", {1, 2}}};
+    fs.versions = {{"C:\\t1", {5, 6}}, {"t2", {5, 6}}, {"t4", {5, 7}}};
+    RemovalLogs logs;
+    processBackups(TextBuffer("b1\tC:\\t1\t5\t6\t1\t2\r\nb2\tt2\t5\t6\t1\t2\r\nb3\tC:\\d\\t3\t0\t0\t0\t0\r\n"
+                              "b4\tt4\t5\t6\t1\t2\r\nx\r\n"),
+                   fs, true, logs);
+    EXPECT_EQ(fs.copies, (std::vector<std::string>{"C:\\~b1>C:\\t1", "C:\\d\\~b3>C:\\d\\t3"}));
+    EXPECT_EQ(fs.files, (std::set<std::string>{"C:\\t1", "C:\\d\\t3"}));
+    EXPECT_TRUE(logs.files.empty());
+}
+
+TEST(BackupStage, LockedTargetNeverLosesItsBackup) {
+    FakeFs fs;
+    fs.files = {"b1", "b2"};
+    fs.replaceErrors = {{"C:\\t1", syserr::kSharingViolation}, {"C:\\t2", 1392}};
+    RemovalLogs logs;
+    processBackups(TextBuffer("b1\tC:\\t1\t0\t0\t0\t0\r\nb2\tC:\\t2\t0\t0\t0\t0\r\n"), fs, true, logs);
+    // In use: the copy goes over the target at the next restart, then the backup goes.
+    EXPECT_EQ(fs.restartMoves, (std::vector<std::string>{"C:\\~b1>C:\\t1", "b1>"}));
+    EXPECT_TRUE(logs.replacementScheduled);
+    // Cannot be replaced at all: the backup stays, the copy goes, the target is reported.
+    EXPECT_EQ(fs.files, (std::set<std::string>{"b1", "C:\\~b1", "b2"}));
+    EXPECT_EQ(logs.files.str(), "C:\\t2\r\n");
+
+    FakeFs refused;
+    refused.files = {"b1"};
+    refused.replaceErrors = {{"C:\\t1", syserr::kSharingViolation}};
+    refused.refuseRestartMoves = true;
+    RemovalLogs refusedLogs;
+    processBackups(TextBuffer("b1\tC:\\t1\t0\t0\t0\t0\r\n"), refused, true, refusedLogs);
+    EXPECT_EQ(refused.files, (std::set<std::string>{"b1"}));
+    EXPECT_EQ(refusedLogs.files.str(), "C:\\t1\r\n");
+    EXPECT_FALSE(refusedLogs.replacementScheduled);
 }
 
 TEST(BackupStage, DeleteModeNeverCopies) {
     FakeFs fs;
     fs.files = {"b1"};
-    processBackups(TextBuffer("b1\tt1\t0\t0\t0\t0\r\n"), fs, false);
+    RemovalLogs logs;
+    processBackups(TextBuffer("b1\tt1\t0\t0\t0\t0\r\n"), fs, false, logs);
     EXPECT_TRUE(fs.copies.empty());
     EXPECT_TRUE(fs.files.empty());
 }
@@ -188,6 +303,30 @@ TEST(DirectoryStage, LogsFoldersThatStay) {
     removeDirectories(TextBuffer("C:\\app\\sub\r\nC:\\app\r\nC:\\none\r\n"), fs, logs);
     EXPECT_EQ(logs.directories.str(), "C:\\app\r\n");
     EXPECT_FALSE(fs.files.count("C:\\app\\sub"));
+}
+
+class Scheduler : public RestartScheduler {
+public:
+    std::set<std::string> refused;
+    std::vector<std::string> scheduled;
+    bool deleteAtRestart(const std::string& path) override {
+        if (refused.count(path)) return false;
+        scheduled.push_back(path);
+        return true;
+    }
+};
+
+TEST(RestartScheduling, RefusedDeletionIsLoggedAndOffersNoRestart) {
+    RemovalLogs logs;
+    logs.inUse.assign("C:\\a.dll\r\nC:\\b.dll\r\nC:\r\n");
+    logs.files.assign("C:\\a.dll\r\n");
+    Scheduler scheduler;
+    scheduler.refused = {"C:\\a.dll", "C:\\b.dll"};
+    EXPECT_FALSE(scheduleInUse(logs, scheduler));
+    EXPECT_EQ(logs.files.str(), "C:\\a.dll\r\nC:\\b.dll\r\n");
+    scheduler.refused.clear();
+    EXPECT_TRUE(scheduleInUse(logs, scheduler));
+    EXPECT_EQ(scheduler.scheduled, (std::vector<std::string>{"C:\\a.dll", "C:\\b.dll"}));
 }
 
 }  // namespace

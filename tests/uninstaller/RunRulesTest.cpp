@@ -11,6 +11,8 @@ using namespace corvel;
 
 namespace {
 
+bool renameFile(const char* from, const char* to) { return std::rename(from, to) == 0; }
+
 TEST(SwitchesTest, SubstringsOfUpperCasedCommandLine) {
     Switches s = parseSwitches(TextBuffer("\"C:\\x\\unins.exe\" /silently /noquery"));
     EXPECT_TRUE(s.silent);
@@ -49,8 +51,8 @@ TEST(PreRemovalTest, RunCodesThatSkipTheCommand) {
 
 TEST(DetailsTextTest, OnlyNonEmptyLogsWithoutFinalBreak) {
     const TextBuffer headings[3] = {"Files:", "Folders:", "Keys:"};
-    const TextBuffer logs[3] = {"a\r\n", "", "K\r\n"};
-    EXPECT_EQ(buildDetailsText(headings, logs).str(), "Files:\r\na\r\n\r\nKeys:\r\nK\r\n");
+    const TextBuffer logs[3] = {"a\r\n", "", "K\r\nL\r\n"};
+    EXPECT_EQ(buildDetailsText(headings, logs).str(), "Files:\r\na\r\n\r\nKeys:\r\nK\r\nL");
     EXPECT_EQ(stripCaptionMarks("&Details...").str(), "Details");
 }
 
@@ -75,11 +77,11 @@ TEST(WininitTest, AppendsSectionWhenMissingOrHeaderIsLastLine) {
 TEST(WininitTest, FileMissingEmptyOrUnreadable) {
     const std::string path = testing::TempDir() + "corvel_wininit.ini";
     std::remove(path.c_str());
-    ASSERT_TRUE(scheduleInWininit(path.c_str(), false, "C:\\A.DLL"));
+    ASSERT_TRUE(scheduleInWininit(path.c_str(), false, "C:\\A.DLL", &renameFile));
     TextBuffer back;
     back.loadFile(path.c_str());
     EXPECT_EQ(back.str(), "[Rename]\r\nNUL=C:\\A.DLL");
-    ASSERT_TRUE(scheduleInWininit(path.c_str(), true, "C:\\B.DLL"));
+    ASSERT_TRUE(scheduleInWininit(path.c_str(), true, "C:\\B.DLL", &renameFile));
     back.loadFile(path.c_str());
     EXPECT_EQ(back.str(), "[Rename]\r\nNUL=C:\\B.DLL\r\nNUL=C:\\A.DLL");
     std::remove(path.c_str());
@@ -87,11 +89,52 @@ TEST(WininitTest, FileMissingEmptyOrUnreadable) {
     // A wininit.ini that exists but cannot be read whole (here a folder) is left alone.
     const std::string folder = testing::TempDir() + "corvel_wininit_dir.ini";
     ::mkdir(folder.c_str(), 0700);
-    EXPECT_FALSE(scheduleInWininit(folder.c_str(), true, "C:\\A.DLL"));
+    EXPECT_FALSE(scheduleInWininit(folder.c_str(), true, "C:\\A.DLL", &renameFile));
     struct stat info {};
     EXPECT_EQ(::stat(folder.c_str(), &info), 0);
     EXPECT_TRUE(S_ISDIR(info.st_mode));
     ::rmdir(folder.c_str());
+}
+
+std::string g_iniAtReplace;
+bool failingReplace(const char* from, const char* to) {
+    TextBuffer old;
+    old.loadFile(to);
+    g_iniAtReplace = old.str();
+    (void)from;
+    return false;
+}
+
+TEST(WininitTest, NewTextReplacesTheFileInOneStepOrNotAtAll) {
+    const std::string path = testing::TempDir() + "corvel_wininit_atomic.ini";
+    const std::string other = "[Rename]\r\nNUL=C:\\OTHER.DLL\r\n";
+    ASSERT_EQ(TextBuffer(other.c_str()).saveFile(path.c_str()), 1);
+    // Until the replacement the old file is untouched; when it fails, it stays as it was.
+    EXPECT_FALSE(scheduleInWininit(path.c_str(), true, "C:\\A.DLL", &failingReplace));
+    EXPECT_EQ(g_iniAtReplace, other);
+    TextBuffer back;
+    back.loadFile(path.c_str());
+    EXPECT_EQ(back.str(), other);
+    struct stat info {};
+    EXPECT_NE(::stat((path + ".new").c_str(), &info), 0) << "the new file is cleaned up";
+    std::remove(path.c_str());
+}
+
+TEST(RunRulesTest, OnlyYesIsConsent) {
+    EXPECT_TRUE(isConsent(6));
+    for (int failedOrOther : {0, 1, 2, 7}) EXPECT_FALSE(isConsent(failedOrOther)) << failedOrOther;
+}
+
+TEST(RunRulesTest, MutexNameIsValidForAnyProduct) {
+    EXPECT_EQ(mutexName("Tessory").str(), "cvun_Tessory_mutex");
+    EXPECT_EQ(mutexName("A\\B").str(), "cvun_A_B_mutex");
+    const std::string longA(300, 'x'), longB = std::string(299, 'x') + "y";
+    const std::string a = mutexName(TextBuffer(longA.c_str())).str(), b = mutexName(TextBuffer(longB.c_str())).str();
+    EXPECT_EQ(a.size(), 259u);
+    EXPECT_EQ(a.compare(0, 5, "cvun_"), 0);
+    EXPECT_EQ(a.substr(a.size() - 6), "_mutex");
+    EXPECT_NE(a, b) << "products that differ only past the limit still get their own mutex";
+    EXPECT_EQ(a, mutexName(TextBuffer(longA.c_str())).str());
 }
 
 }  // namespace

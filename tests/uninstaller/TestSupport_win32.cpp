@@ -27,9 +27,9 @@ bool makeFolders(const std::string& path) {
     return fileExists(path);
 }
 
-bool writeUninstaller(const std::string& path, const writer::RecordDescription& record) {
+bool writeUninstaller(const std::string& path, const writer::RecordDescription& record, const char* program) {
     std::string exe;
-    if (!writer::readFile(binFolder() + "CorvelUninstaller.exe", exe)) return false;
+    if (!writer::readFile(binFolder() + program, exe)) return false;
     const std::string stored = writer::wrapRecord(writer::buildPlainRecord(record), {7, 99}, {201, 3});
     return writer::writeFile(path, writer::appendRecord(exe, stored));
 }

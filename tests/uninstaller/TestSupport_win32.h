@@ -16,8 +16,9 @@ std::string readText(const std::string& path);
 bool fileExists(const std::string& path);
 bool makeFolders(const std::string& path);
 
-// Writes a copy of CorvelUninstaller.exe with the record appended.
-bool writeUninstaller(const std::string& path, const writer::RecordDescription& record);
+// Writes a copy of CorvelUninstaller.exe (or another build of it in the same folder) with the record appended.
+bool writeUninstaller(const std::string& path, const writer::RecordDescription& record,
+                      const char* program = "CorvelUninstaller.exe");
 
 class Process {
 public:

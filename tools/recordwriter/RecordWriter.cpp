@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 
 namespace corvel::writer {
@@ -234,6 +235,29 @@ std::pair<std::string, std::string> head(const std::string& s) {
     return {s.substr(0, sp), trim(s.substr(sp))};
 }
 
+bool decimal(const std::string& text) {
+    size_t i = text.empty() || (text[0] != '-' && text[0] != '+') ? 0 : 1;
+    if (i == text.size()) return false;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+    }
+    return true;
+}
+
+const char* const kMarkers[] = {"Shared:\r\n", "Backups:\r\n", "Files:\r\n", "Directories:\r\n", "Registry:\r\n"};
+
+// Why the uninstaller would misread `text` written as a body line (followed by CR LF), or
+// empty when it reads it back as written.
+std::string misreadAsLine(const std::string& text) {
+    if (text.find('\0') != std::string::npos) return "contains a NUL byte";
+    const std::string line = text + "\r\n";
+    for (const char* marker : kMarkers) {
+        if (line.find(marker) != std::string::npos)
+            return "would end its section: contains the marker " + std::string(marker, std::strlen(marker) - 2);
+    }
+    return {};
+}
+
 std::string joinPath(const std::string& dir, const std::string& file) {
     if (file.empty() || file[0] == '/' || dir.empty()) return file;
     return dir + "/" + file;
@@ -248,6 +272,14 @@ bool parseDescription(const std::string& text, const std::string& baseDir, Recor
     auto fail = [&](const std::string& why) {
         error = "line " + std::to_string(lineNo) + ": " + why;
         return false;
+    };
+    bool haveKey = false;
+    // A body line the reader would cut short, split or skip.
+    auto badLine = [&](const std::string& what, const std::string& text, size_t shortest) {
+        std::string why = misreadAsLine(text);
+        if (why.empty() && text.size() < shortest) why = "is " + std::to_string(text.size()) + " bytes; the uninstaller skips lines of two bytes or fewer";
+        if (!why.empty()) fail(what + " " + why);
+        return !why.empty();
     };
     while (std::getline(in, raw)) {
         ++lineNo;
@@ -280,12 +312,21 @@ bool parseDescription(const std::string& text, const std::string& baseDir, Recor
             }
         } else if (word == "product") {
             out.product = unquote(rest);
+            if (out.product.find('\0') != std::string::npos) return fail("product contains a NUL byte");
+            if (out.product.find('\\') != std::string::npos)
+                return fail("product contains \"\\\", which the single-instance mutex name cannot carry");
+            if (out.product.size() > kMaxProductName)
+                return fail("product is longer than " + std::to_string(kMaxProductName) +
+                            " bytes, too long for the single-instance mutex name");
         } else if (word == "runcode") {
             out.runCode = unquote(rest);
+            if (out.runCode.find('\0') != std::string::npos) return fail("runcode contains a NUL byte");
         } else if (word == "command") {
             out.command = unquote(rest);
+            if (badLine("command", out.command, 0)) return false;
         } else if (word == "shared") {
             out.shared.push_back(unquote(rest));
+            if (badLine("shared", out.shared.back(), 0)) return false;
         } else if (word == "backup") {
             std::vector<std::string> fields;
             std::string field;
@@ -298,21 +339,33 @@ bool parseDescription(const std::string& text, const std::string& baseDir, Recor
                 }
             }
             if (fields.size() != 6) return fail("backup needs six fields separated by |");
+            for (size_t i = 0; i < fields.size(); ++i) {
+                if (fields[i].find('\t') != std::string::npos) return fail("backup field " + std::to_string(i + 1) + " contains a TAB");
+                if (i >= 2 && !decimal(unquote(fields[i])))
+                    return fail("backup field " + std::to_string(i + 1) + " (" + fields[i] + ") is not a decimal number");
+            }
             std::string joined;
             for (size_t i = 0; i < fields.size(); ++i) joined += (i ? "\t" : "") + unquote(fields[i]);
+            if (badLine("backup", joined, 3)) return false;
             out.backups.push_back(joined);
         } else if (word == "file") {
             out.files.push_back(unquote(rest));
+            if (badLine("file", out.files.back(), 3)) return false;
         } else if (word == "directory") {
             out.directories.push_back(unquote(rest));
+            if (badLine("directory", out.directories.back(), 3)) return false;
         } else if (word == "key") {
             auto [flags, path] = head(rest);
             if (!number(flags, n) || rootIndex(splitPath(unquote(path)).empty() ? "" : splitPath(unquote(path))[0]) < 0)
                 return fail("key needs flags and a path that starts with a root");
+            if (path.find('\0') != std::string::npos) return fail("key contains a NUL byte");
             out.registry.key(unquote(path), static_cast<uint32_t>(n));
+            haveKey = true;
         } else if (word == "value") {
             auto [action, name] = head(rest);
             if (!number(action, n)) return fail("value needs an action number");
+            if (!haveKey) return fail("value before any key: name its key first");
+            if (name.find('\0') != std::string::npos) return fail("value contains a NUL byte");
             out.registry.value(unquote(name), static_cast<int32_t>(n));
         } else {
             return fail("unknown word " + word);

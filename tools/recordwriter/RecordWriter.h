@@ -43,6 +43,9 @@ struct RecordDescription {
     RegistryTree registry;
 };
 
+// The longest product name: "cvun_" + name + "_mutex" must fit the system's 259 characters.
+constexpr size_t kMaxProductName = 248;
+
 struct LayerKey {
     uint8_t step = 0;
     uint8_t base = 0;
@@ -56,7 +59,8 @@ std::string wrapRecord(const std::string& plain, LayerKey inner, LayerKey outer)
 std::string appendRecord(const std::string& executable, const std::string& stored);
 
 // Reads the readable description (see docs/record-format.md). File names in it are taken
-// relative to `baseDir`. False with a message naming the line on error.
+// relative to `baseDir`. False with a message naming the line on error, also for anything the
+// uninstaller would misread (see docs/record-format.md, "What the writer refuses").
 bool parseDescription(const std::string& text, const std::string& baseDir, RecordDescription& out,
                       std::string& error);
 

@@ -45,8 +45,7 @@ void unregisterServerProgram(const std::string& path) {
 void unregisterInProcessServer(const std::string& path) {
     const HRESULT ole = OleInitialize(nullptr);
     const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
-    // The library's own folder may hold what it depends on; nothing else but the system folder is searched.
-    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    HMODULE module = loadServerLibrary(path, &LoadLibraryExA, searchFlagsSupported());
     SetErrorMode(oldMode);
     if (module) {
         using Unregister = HRESULT(STDAPICALLTYPE*)();
@@ -58,6 +57,21 @@ void unregisterInProcessServer(const std::string& path) {
 }
 
 }  // namespace
+
+bool searchFlagsSupported() {
+    return GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories") != nullptr;
+}
+
+HMODULE loadServerLibrary(const std::string& path, LoadLibraryExFunction load, bool searchFlags) {
+    // The library's own folder may hold what it depends on; nothing else but the system folder is searched.
+    if (searchFlags) return load(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Without those flags (Vista, Windows 7 before its update) the altered search order takes the
+    // library's folder first; it needs the full path.
+    char full[MAX_PATH + 1] = {};
+    const DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    const std::string absolute = n > 0 && n <= MAX_PATH ? std::string(full, n) : path;
+    return load(absolute.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
 
 void unregisterComServer(const std::string& path) {
     char previous[MAX_PATH + 1] = {};

@@ -1,5 +1,7 @@
 #pragma once
 // The removal stages' file operations on the real file system.
+#include <windows.h>
+
 #include <string>
 
 #include "Removal.h"
@@ -12,11 +14,24 @@ public:
     void clearReadOnly(const std::string& path) override;
     uint32_t deleteFile(const std::string& path) override;
     uint32_t removeDirectory(const std::string& path) override;
-    bool copyOver(const std::string& from, const std::string& to) override;
+    std::string copyInto(const std::string& from, const std::string& folder) override;
+    uint32_t replace(const std::string& from, const std::string& to) override;
+    bool moveAtRestart(const std::string& from, const std::string& to) override;
+    FolderLink folderLink(const std::string& folder) override;
     bool lastWriteTime(const std::string& path, uint32_t& high, uint32_t& low) override;
     bool fileVersion(const std::string& path, uint32_t& ms, uint32_t& ls) override;
     void unregisterComServer(const std::string& path) override;
 };
+
+// The owner of a reparse point as a SID string ("S-1-5-32-544"); empty when it cannot be read.
+std::string reparsePointOwner(const std::string& path);
+
+// Loads an in-process server for its unregistration: with the safe search flags where the
+// system knows them (SetDefaultDllDirectories is present), by full path with the altered
+// search order otherwise. `load` is LoadLibraryExA; tests put a recording one in.
+using LoadLibraryExFunction = HMODULE(WINAPI*)(LPCSTR, HANDLE, DWORD);
+bool searchFlagsSupported();
+HMODULE loadServerLibrary(const std::string& path, LoadLibraryExFunction load, bool searchFlags);
 
 // Removes a file's COM registrations: a type library, a server (.exe) or an in-process server.
 void unregisterComServer(const std::string& path);

@@ -1,5 +1,7 @@
 #include "Registry_win32.h"
 
+#include "Text_win32.h"
+
 namespace corvel {
 
 namespace {
@@ -8,10 +10,14 @@ constexpr DWORD kMaxKeyName = 261;
 
 HKEY hkey(RegistryAccess::Key key) { return static_cast<HKEY>(key); }
 
+// A registry link is opened as the link itself, never as its target: the walk must not empty
+// another tree, nor follow a link back to an ancestor. The 9x family has no links.
+DWORD openOptions() { return ntFamily() ? REG_OPTION_OPEN_LINK : 0; }
+
 RegistryAccess::Open openKey(RegistryAccess::Key parent, const std::string& name, REGSAM access,
                              RegistryAccess::Key& out) {
     HKEY key = nullptr;
-    const LONG rc = RegOpenKeyExA(hkey(parent), name.c_str(), 0, access, &key);
+    const LONG rc = RegOpenKeyExA(hkey(parent), name.c_str(), openOptions(), access, &key);
     if (rc == ERROR_SUCCESS) {
         out = key;
         return RegistryAccess::Open::kOk;
@@ -67,7 +73,16 @@ std::vector<std::string> Win32Registry::subkeyNames(Key key) {
 }
 
 bool Win32Registry::deleteKey(Key parent, const std::string& name) {
-    return RegDeleteKeyA(hkey(parent), name.c_str()) == ERROR_SUCCESS;
+    // RegDeleteKey would open a link's target and delete that; NtDeleteKey on a handle opened
+    // as a link deletes the link alone (and, like RegDeleteKey, refuses a key with subkeys).
+    using NtDeleteKeyFn = LONG(NTAPI*)(HANDLE);
+    static const auto ntDeleteKey = reinterpret_cast<NtDeleteKeyFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteKey")));
+    if (!ntFamily() || !ntDeleteKey) return RegDeleteKeyA(hkey(parent), name.c_str()) == ERROR_SUCCESS;
+    UniqueHKey key;
+    if (RegOpenKeyExA(hkey(parent), name.c_str(), REG_OPTION_OPEN_LINK, DELETE | KEY_QUERY_VALUE, key.out()) != ERROR_SUCCESS)
+        return false;
+    return ntDeleteKey(key.get()) >= 0;
 }
 
 bool Win32SharedCounts::open() {

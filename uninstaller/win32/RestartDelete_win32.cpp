@@ -1,13 +1,36 @@
 #include "RestartDelete_win32.h"
 
-#include <windows.h>
-
+#include "Text_win32.h"
 #include "Wininit.h"
 
 namespace corvel {
 
+namespace {
+DelayedMoveFunction g_delayedMove = &MoveFileExA;
+}
+
+void setDelayedMoveFunction(DelayedMoveFunction fn) { g_delayedMove = fn ? fn : &MoveFileExA; }
+DelayedMoveFunction delayedMoveFunction() { return g_delayedMove; }
+
+bool replaceFileAtOnce(const char* from, const char* to) {
+    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
+    // The 9x family has no replacing rename: the old file steps aside first and comes back
+    // when the new one cannot take its place, so one whole file is always there.
+    const std::string aside = std::string(to) + ".old";
+    DeleteFileA(aside.c_str());
+    const bool hadOld = MoveFileA(to, aside.c_str()) != 0;
+    if (MoveFileA(from, to)) {
+        if (hadOld) DeleteFileA(aside.c_str());
+        return true;
+    }
+    if (hadOld) MoveFileA(aside.c_str(), to);
+    return false;
+}
+
 bool deleteAtRestart(const std::string& path) {
-    if (MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return true;
+    if (g_delayedMove(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return true;
+    if (ntFamily()) return false;
     char windows[MAX_PATH + 16] = {};
     const UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return false;
@@ -18,7 +41,7 @@ bool deleteAtRestart(const std::string& path) {
     const DWORD s = GetShortPathNameA(path.c_str(), shortPath, MAX_PATH);
     const std::string entry = s > 0 && s <= MAX_PATH ? std::string(shortPath) : path;
     const bool exists = GetFileAttributesA(ini.c_str()) != INVALID_FILE_ATTRIBUTES;
-    return scheduleInWininit(ini.c_str(), exists, TextBuffer(entry));
+    return scheduleInWininit(ini.c_str(), exists, TextBuffer(entry), &replaceFileAtOnce);
 }
 
 }  // namespace corvel

@@ -1,11 +1,30 @@
 #pragma once
+#include <windows.h>
+
 #include <string>
+
+#include "Removal.h"
 
 namespace corvel {
 
 // Deletes the file when the computer next starts: a delayed move on the NT family, otherwise
-// a "NUL=" line in wininit.ini. False when neither could be arranged (for instance a
-// wininit.ini that exists but cannot be read in full, which is then left untouched).
+// a "NUL=" line in wininit.ini. NT never reads wininit.ini, so there a refused delayed move
+// is simply a failure. False when the deletion could not be arranged (also for a wininit.ini
+// that exists but cannot be read in full, which is then left untouched).
 bool deleteAtRestart(const std::string& path);
+
+// Moves `from` over `to` in one step (MoveFileEx where the system has it). Also used to put a
+// rewritten wininit.ini in place.
+bool replaceFileAtOnce(const char* from, const char* to);
+
+// The delayed-move request (MoveFileExA); tests put a refusing one in. Null restores it.
+using DelayedMoveFunction = BOOL(WINAPI*)(LPCSTR from, LPCSTR to, DWORD flags);
+void setDelayedMoveFunction(DelayedMoveFunction fn);
+DelayedMoveFunction delayedMoveFunction();
+
+class Win32RestartScheduler : public RestartScheduler {
+public:
+    bool deleteAtRestart(const std::string& path) override { return corvel::deleteAtRestart(path); }
+};
 
 }  // namespace corvel

@@ -7,6 +7,7 @@
 #include "Closing_win32.h"
 #include "Dialogs_win32.h"
 #include "FileSystem_win32.h"
+#include "Journal_win32.h"
 #include "Handles_win32.h"
 #include "ProgressWindow.h"
 #include "RecordFormat.h"
@@ -28,8 +29,8 @@ std::string modulePath() {
     return std::string(path, n <= MAX_PATH ? n : 0);
 }
 
-// Reads and unwraps the stored record at the end of `path`.
-ReadResult readRecord(const std::string& path, TextBuffer& plain) {
+// Reads the stored record at the end of `path`.
+ReadResult readRecord(const std::string& path, TextBuffer& storedRecord) {
     UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file.valid()) return ReadResult::kCannotOpen;
     LARGE_INTEGER size = {};
@@ -52,9 +53,7 @@ ReadResult readRecord(const std::string& path, TextBuffer& plain) {
     SetFilePointer(file.get(), static_cast<LONG>(start), nullptr, FILE_BEGIN);
     if (length > 0 && (!ReadFile(file.get(), &stored[0], length, &got, nullptr) || got != length)) return ReadResult::kCorrupt;
     file.reset();
-    TextBuffer inner;
-    if (!unwrapLayer(TextBuffer(std::move(stored)), inner) || !unwrapLayer(inner, plain) || plain.length() < 2)
-        return ReadResult::kCorrupt;
+    storedRecord = TextBuffer(std::move(stored));
     return ReadResult::kOk;
 }
 
@@ -132,6 +131,8 @@ private:
     void moveOutOfFolder();
     void scheduleOwnDeletion();
     void scheduleRestartDelete(const std::string& path);
+    void openJournal(uint64_t recordHash);
+    void stageDone(uint32_t stage, const char* name);
     int finish();
 
     HINSTANCE instance_;
@@ -143,6 +144,8 @@ private:
     RemovalLogs logs_;
     bool restartNeeded_ = false;
     std::string ownPath_;
+    Win32JournalStore journalStore_;
+    std::unique_ptr<ProgressJournal> journal_;
     UniqueHandle mutex_;
     std::unique_ptr<ProgressWindow> window_;
 };
@@ -205,7 +208,10 @@ void Run::moveOutOfFolder() {
     const DWORD n = GetTempPathA(MAX_PATH, temp);
     if (n == 0 || n > MAX_PATH || !GetTempFileNameA(temp, "uni", 0, name)) return;
     DeleteFileA(name);
-    if (MoveFileA(ownPath_.c_str(), name)) ownPath_ = name;
+    if (MoveFileA(ownPath_.c_str(), name)) {
+        ownPath_ = name;
+        journalStore_.setPath(ownPath_);
+    }
 }
 
 void Run::scheduleRestartDelete(const std::string& path) {
@@ -217,16 +223,55 @@ void Run::scheduleOwnDeletion() {
     const std::string bak = ownPath_ + ".bak";
     SetFileAttributesA(bak.c_str(), FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(bak.c_str());
-    if (MoveFileA(ownPath_.c_str(), bak.c_str())) ownPath_ = bak;
+    if (MoveFileA(ownPath_.c_str(), bak.c_str())) {
+        ownPath_ = bak;
+        journalStore_.setPath(ownPath_);
+    }
     scheduleRestartDelete(ownPath_);
+}
+
+void Run::openJournal(uint64_t recordHash) {
+    pruneJournal();
+    const FileIdentity id = fileIdentity(ownPath_);
+    JournalState loaded;
+    // Without an identity or a writable key the run goes on as it always did, unguarded.
+    if (!id.known || !journalStore_.open(journalName(recordHash, id.volumeSerial, id.fileIndex), loaded)) return;
+    journalStore_.setPath(ownPath_);
+    journal_ = std::make_unique<ProgressJournal>(journalStore_, loaded);
+}
+
+void Run::stageDone(uint32_t stage, const char* name) {
+    if (journal_) journal_->markStage(stage);
+#ifdef CORVEL_STOP_SEAM
+    // Test builds only: ends the process as a crash would, right after the named stage.
+    char stopAfter[32] = {};
+    const DWORD n = GetEnvironmentVariableA("CORVEL_STOP_AFTER", stopAfter, sizeof stopAfter);
+    if (n > 0 && n < sizeof stopAfter && lstrcmpiA(stopAfter, name) == 0) ExitProcess(3);
+#else
+    (void)name;
+#endif
 }
 
 int Run::execute() {
     initCommonControls();
     ntFamily();
     ownPath_ = modulePath();
-    TextBuffer plain;
-    switch (readRecord(ownPath_, plain)) {
+    TextBuffer stored;
+    ReadResult read = readRecord(ownPath_, stored);
+    uint64_t recordHash = 0;
+    if (read == ReadResult::kOk) {
+        DecodedRecord decoded;
+        const RecordRead result = decodeStoredRecord(stored, decoded);
+        stored = TextBuffer();
+        read = result == RecordRead::kNoMemory ? ReadResult::kNoMemory
+               : result == RecordRead::kCorrupt ? ReadResult::kCorrupt
+                                                : ReadResult::kOk;
+        record_ = std::move(decoded.record);
+        product_ = std::move(decoded.product);
+        sections_ = std::move(decoded.sections);
+        recordHash = decoded.hash;
+    }
+    switch (read) {
     case ReadResult::kCannotOpen:
         message(kCannotRead, MB_OK | MB_ICONERROR);
         return 0;
@@ -239,24 +284,19 @@ int Run::execute() {
     case ReadResult::kOk:
         break;
     }
-    parsePlainRecord(plain, record_);
-    plain = TextBuffer();
     if (!record_.hasHeader) switches_.silent = true;
-    product_ = readProductLine(record_.body);
-    sections_ = splitSections(record_.body);
 
     TextBuffer caption = record_.strings.lookup(record::kWindowTitle);
     substituteFirst(caption, product_.name);
     caption_ = limitCaption(caption);
 
-    const std::string mutexName = "cvun_" + std::string(product_.name.c_str()) + "_mutex";
-    mutex_.reset(CreateMutexA(nullptr, TRUE, mutexName.c_str()));
+    mutex_.reset(CreateMutexA(nullptr, TRUE, mutexName(TextBuffer(product_.name.c_str())).c_str()));
     if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;
 
     if (!switches_.silent && !switches_.noQuery) {
         TextBuffer question = record_.strings.lookup(record::kConfirm);
         substituteFirst(question, product_.name);
-        if (messageBoxUtf8(nullptr, question.str(), caption_.str(), MB_YESNO | MB_ICONQUESTION) == IDNO) return 0;
+        if (!isConsent(messageBoxUtf8(nullptr, question.str(), caption_.str(), MB_YESNO | MB_ICONQUESTION))) return 0;
     }
     if (preRemovalVetoes()) return 0;
     if (!switches_.silent) buildWindow();
@@ -268,6 +308,7 @@ int Run::execute() {
         return 0;
     }
     showMark(61);
+    openJournal(recordHash);
 
     Win32FileSystem fs;
     {
@@ -275,35 +316,39 @@ int Run::execute() {
         const bool opened = counts.open();
         SharedFileDialog dialog(instance_, owner(), record_.strings);
         removeSharedFiles(sections_.shared, opened ? &counts : nullptr, fs, switches_.silent ? nullptr : &dialog,
-                          switches_.silent);
+                          switches_.silent, logs_, journal_.get());
     }
+    stageDone(journal::kShared, "shared");
     showMark(62);
 
-    if (sections_.backups.length() > 2) {
+    // A repeated run finds its backups already restored or deleted: it neither asks again nor
+    // reports their targets.
+    if (sections_.backups.length() > 2 && !(journal_ && journal_->stageDone(journal::kBackups))) {
         const bool restore = !switches_.silent &&
                              messageBoxUtf8(owner(), text(record::kRestoreQuestion), caption_.str(), MB_YESNO) == IDYES;
-        processBackups(sections_.backups, fs, restore);
+        processBackups(sections_.backups, fs, restore, logs_);
     }
+    stageDone(journal::kBackups, "backups");
     showMark(63);
 
     removeFiles(sections_.files, fs, logs_);
+    stageDone(journal::kFiles, "files");
     showMark(64);
 
     if (!switches_.noRemove) moveOutOfFolder();
     SetCurrentDirectoryA("c:\\");
     removeDirectories(sections_.directories, fs, logs_);
+    stageDone(journal::kDirectories, "directories");
     showMark(65);
 
     if (!sections_.registry.empty()) walkRegistryTree(registry, sections_.registry, WalkMode::kDelete, &logs_.keys);
+    stageDone(journal::kRegistry, "registry");
     if (!switches_.noRemove) scheduleOwnDeletion();
 
-    int pos = 0;
-    const TextBuffer inUse = logs_.inUse;
-    while (inUse.validPosition(pos)) {
-        const TextBuffer line = inUse.readLine(&pos, false);
-        if (line.length() > 3) scheduleRestartDelete(line.str());
-    }
-    restartNeeded_ = !logs_.inUse.empty();
+    Win32RestartScheduler scheduler;
+    // A restart is offered only for what is really waiting for it.
+    restartNeeded_ = scheduleInUse(logs_, scheduler) || logs_.replacementScheduled;
+    stageDone(journal::kComplete, "complete");
     return finish();
 }
 
@@ -335,8 +380,14 @@ int Run::finish() {
 
 int runUninstaller(HINSTANCE instance, const char* commandLine) {
     restrictLibrarySearch();
-    Run run(instance, commandLine);
-    return run.execute();
+    // The containers throw when memory runs out; the run ends as an early stop, never by
+    // terminating. Reading the record reports it with its own message before this.
+    try {
+        Run run(instance, commandLine);
+        return run.execute();
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
 }
 
 }  // namespace corvel

@@ -1,0 +1,371 @@
+// Runs that must not lose data or hide a failure: repeated runs, locked restore targets,
+// refused restart deletions, links, COM unregistration, and the program's own start.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <aclapi.h>
+#include <oleauto.h>
+#include <sddl.h>
+#include <winioctl.h>
+
+#include <vector>
+
+#include "FileSystem_win32.h"
+#include "Registry_win32.h"
+#include "RestartDelete_win32.h"
+#include "TestSupport_win32.h"
+
+using namespace corvel;
+using namespace corvel::test;
+
+namespace {
+
+const char kSharedKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+class SafeRun : public testing::Test {
+protected:
+    std::string root, exe;
+    writer::RecordDescription record;
+
+    void SetUp() override {
+        root = std::string("C:\\corvel_safe\\") + testing::UnitTest::GetInstance()->current_test_info()->name();
+        removeTree(root);
+        ASSERT_TRUE(makeFolders(root + "\\app"));
+        exe = root + "\\app\\unins.exe";
+        record.product = "Safe";
+        record.strings = {{0, "%s Uninstall"}, {1, "Remove %s?"}, {2, "Registry check failed."},
+                          {3, "Restore?"},     {5, "Files:"},     {8, "Restart?"}};
+    }
+    std::string file(const std::string& relative, const std::string& text = "data") {
+        const std::string path = root + "\\" + relative;
+        makeFolders(path.substr(0, path.rfind('\\')));
+        writeText(path, text);
+        return path;
+    }
+    int run(const std::string& arguments) {
+        Process process;
+        if (!process.start(exe, arguments)) return -2;
+        return process.wait();
+    }
+};
+
+TEST_F(SafeRun, StoppedAfterSharedStageThenRepeatedLowersEachCountOnce) {
+    const std::string two = file("shared\\two.dll"), five = file("shared\\five.dll");
+    setDword(HKEY_LOCAL_MACHINE, kSharedKey, two, 2);
+    setDword(HKEY_LOCAL_MACHINE, kSharedKey, five, 5);
+    record.shared = {two, five, five};
+    const std::string f = file("app\\a.txt"), backup = file("backup\\b.bak"), target = file("app\\t.dll", "new");
+    record.files = {f};
+    record.backups = {backup + "\t" + target + "\t0\t0\t0\t0"};
+    ASSERT_TRUE(writeUninstaller(exe, record, "CorvelUninstallerStoppable.exe"));
+
+    SetEnvironmentVariableA("CORVEL_STOP_AFTER", "shared");
+    EXPECT_EQ(run("/SILENT /NOREMOVE"), 3) << "the test build ends after the shared stage";
+    SetEnvironmentVariableA("CORVEL_STOP_AFTER", nullptr);
+    EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, kSharedKey, two), 1);
+    EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, kSharedKey, five), 3);
+    EXPECT_TRUE(fileExists(f)) << "stopped before the files";
+
+    EXPECT_EQ(run("/SILENT /NOREMOVE"), 1);
+    EXPECT_EQ(run("/SILENT /NOREMOVE"), 1);
+    EXPECT_TRUE(fileExists(two)) << "its count must not reach zero a second time";
+    EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, kSharedKey, two), 1);
+    EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, kSharedKey, five), 3);
+    EXPECT_FALSE(fileExists(f));
+    EXPECT_FALSE(fileExists(backup));
+
+    // The same record appended to a new copy is a new installation: its counts go down again.
+    const std::string copy = root + "\\app\\unins2.exe";
+    ASSERT_TRUE(writeUninstaller(copy, record));
+    exe = copy;
+    EXPECT_EQ(run("/SILENT /NOREMOVE"), 1);
+    EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, kSharedKey, five), 1);
+}
+
+TEST_F(SafeRun, RegistryCheckFailureSaysString2AndChangesNothing) {
+    const std::string f = file("app\\a.txt");
+    record.files = {f};
+    const std::string key = "Software\\CorvelSafe\\Denied";
+    setString(HKEY_CURRENT_USER, key, "v", "1");
+    // Reading only: opening it for change is refused, and a value of it is listed.
+    HKEY k = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, WRITE_DAC, &k), ERROR_SUCCESS);
+    EXPLICIT_ACCESS_A access = {};
+    BuildExplicitAccessWithNameA(&access, const_cast<char*>("EVERYONE"), KEY_READ, SET_ACCESS, NO_INHERITANCE);
+    PACL acl = nullptr;
+    ASSERT_EQ(SetEntriesInAclA(1, &access, nullptr, &acl), ERROR_SUCCESS);
+    SetSecurityInfo(k, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                    acl, nullptr);
+    LocalFree(acl);
+    RegCloseKey(k);
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_SET_VALUE, &k) == ERROR_SUCCESS) {
+        RegCloseKey(k);
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\CorvelSafe");
+        GTEST_SKIP() << "this Wine does not enforce registry permissions";
+    }
+    record.registry.key("HKCU\\" + key, record::kDeleteKey).value("v", 1);
+    ASSERT_TRUE(writeUninstaller(exe, record));
+    Process process;
+    ASSERT_TRUE(process.start(exe, "/NOQUERY"));
+    HWND box = findDialog(process.id(), "Safe Uninstall");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(messageText(box), "Registry check failed.");
+    press(box, IDOK);
+    EXPECT_EQ(process.wait(), 0);
+    EXPECT_TRUE(fileExists(f));
+    EXPECT_TRUE(valueExists(HKEY_CURRENT_USER, key, "v"));
+}
+
+TEST_F(SafeRun, LockedRestoreTargetNeverLosesItsBackup) {
+    const std::string backup = file("backup\\t.bak", "original"), target = file("app\\t.dll", "installed");
+    record.backups = {backup + "\t" + target + "\t0\t0\t0\t0"};
+    HANDLE hold = CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(writeUninstaller(exe, record));
+    Process process;
+    ASSERT_TRUE(process.start(exe, "/NOQUERY /NOREMOVE"));
+    HWND box = findDialog(process.id(), "Safe Uninstall");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(messageText(box), "Restore?");
+    pressAndWait(box, IDYES);
+    // Either the replacement waits for the restart (which is then offered) or it is given up.
+    box = findDialog(process.id(), "Safe Uninstall", 5000);
+    const bool scheduled = box != nullptr;
+    if (box) {
+        EXPECT_EQ(messageText(box), "Restart?");
+        press(box, IDNO);
+    }
+    EXPECT_EQ(process.wait(), 1);
+    CloseHandle(hold);
+    EXPECT_EQ(readText(target), "installed") << "never torn";
+    if (scheduled) {
+        const std::string pending = pendingRenames();
+        EXPECT_NE(pending.find(target.substr(3)), std::string::npos) << pending;
+        EXPECT_NE(pending.find(backup.substr(3) + "|"), std::string::npos) << pending;
+    } else {
+        EXPECT_EQ(readText(backup), "original");
+    }
+}
+
+TEST_F(SafeRun, TrailerOffsetPastTheEndIsACorruptRecord) {
+    std::string bytes;
+    ASSERT_TRUE(writer::readFile(binFolder() + "CorvelUninstaller.exe", bytes));
+    ASSERT_TRUE(writer::writeFile(exe, bytes + std::string("\xF0\xFF\xFF\x7F", 4)));
+    Process process;
+    ASSERT_TRUE(process.start(exe, ""));
+    HWND box = findDialog(process.id(), "Corvel Uninstaller");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(messageText(box), "Uninstallation information corrupt. Aborting.");
+    press(box, IDOK);
+    EXPECT_EQ(process.wait(), 0);
+}
+
+TEST_F(SafeRun, ProductWithBackslashStillHasOneInstanceAtATime) {
+    const std::string f = file("app\\a.txt");
+    record.files = {f};
+    record.product = "Safe\\Slash";
+    record.strings[0].second = "Slash Uninstall";
+    ASSERT_TRUE(writeUninstaller(exe, record));
+    Process first;
+    ASSERT_TRUE(first.start(exe, ""));
+    HWND confirm = findDialog(first.id(), "Slash Uninstall");
+    ASSERT_NE(confirm, nullptr);
+    const std::string copy = root + "\\app\\second.exe";
+    ASSERT_TRUE(CopyFileA(exe.c_str(), copy.c_str(), FALSE));
+    Process second;
+    ASSERT_TRUE(second.start(copy, "/SILENT"));
+    EXPECT_EQ(second.wait(), 0);
+    EXPECT_TRUE(fileExists(f));
+    press(confirm, IDNO);
+    EXPECT_EQ(first.wait(), 0);
+}
+
+TEST(ProgramResources, ManifestAsksForAdministrator) {
+    HMODULE exe = LoadLibraryExA((binFolder() + "CorvelUninstaller.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(exe, nullptr);
+    HRSRC found = FindResourceA(exe, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_NE(found, nullptr);
+    const char* text = static_cast<const char*>(LockResource(LoadResource(exe, found)));
+    const std::string manifest(text, SizeofResource(exe, found));
+    FreeLibrary(exe);
+    EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"requireAdministrator\""), std::string::npos) << manifest;
+}
+
+BOOL WINAPI refuseDelayedMove(LPCSTR, LPCSTR, DWORD) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+TEST(RestartDeletion, RefusedOnNtIsAFailureWithoutWininit) {
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    const std::string ini = std::string(windows) + "\\wininit.ini";
+    DeleteFileA(ini.c_str());
+    setDelayedMoveFunction(&refuseDelayedMove);
+    EXPECT_FALSE(deleteAtRestart("C:\\corvel_safe\\x.dll"));
+    Win32FileSystem fs;
+    EXPECT_FALSE(fs.moveAtRestart("C:\\corvel_safe\\x.tmp", "C:\\corvel_safe\\x.dll"));
+    setDelayedMoveFunction(nullptr);
+    EXPECT_FALSE(fileExists(ini)) << "NT never reads wininit.ini";
+}
+
+std::vector<std::pair<std::string, DWORD>> g_loads;
+HMODULE WINAPI recordLoad(LPCSTR path, HANDLE, DWORD flags) {
+    g_loads.emplace_back(path, flags);
+    return nullptr;
+}
+
+TEST(ComUnregistration, LoadsByFullPathWhereSearchFlagsAreMissing) {
+    char current[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, current);
+    SetCurrentDirectoryA(binFolder().c_str());
+    loadServerLibrary("corvel_versioned.dll", &recordLoad, false);
+    loadServerLibrary("corvel_versioned.dll", &recordLoad, true);
+    HMODULE real = loadServerLibrary("corvel_versioned.dll", &LoadLibraryExA, false);
+    SetCurrentDirectoryA(current);
+    ASSERT_EQ(g_loads.size(), 2u);
+    EXPECT_EQ(g_loads[0].first, binFolder() + "corvel_versioned.dll");
+    EXPECT_EQ(g_loads[0].second, static_cast<DWORD>(LOAD_WITH_ALTERED_SEARCH_PATH));
+    EXPECT_EQ(g_loads[1].second, static_cast<DWORD>(LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
+    EXPECT_NE(real, nullptr);
+    if (real) FreeLibrary(real);
+}
+
+TEST(ComUnregistration, TypeLibraryAndServerProgram) {
+    const std::string folder = "C:\\corvel_safe\\com";
+    removeTree(folder);
+    ASSERT_TRUE(makeFolders(folder));
+    // A type library made here, registered, then unregistered through the uninstaller's path.
+    const std::string tlb = folder + "\\probe.tlb";
+    const GUID guid = {0x5c0e1a2b, 0x1d2e, 0x4f30, {0x81, 0x92, 0xa3, 0xb4, 0xc5, 0xd6, 0xe7, 0xf8}};
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    ICreateTypeLib2* create = nullptr;
+    ASSERT_TRUE(SUCCEEDED(CreateTypeLib2(SYS_WIN64, L"C:\\corvel_safe\\com\\probe.tlb", &create)));
+    create->SetGuid(guid);
+    create->SetVersion(1, 0);
+    create->SetName(const_cast<LPOLESTR>(L"CorvelProbe"));
+    create->SetLcid(0);
+    ASSERT_TRUE(SUCCEEDED(create->SaveAllChanges()));
+    create->Release();
+    ITypeLib* library = nullptr;
+    ASSERT_TRUE(SUCCEEDED(LoadTypeLibEx(L"C:\\corvel_safe\\com\\probe.tlb", REGKIND_REGISTER, &library)));
+    library->Release();
+    CoUninitialize();
+    const std::string key = "TypeLib\\{5C0E1A2B-1D2E-4F30-8192-A3B4C5D6E7F8}";
+    ASSERT_TRUE(keyExists(HKEY_CLASSES_ROOT, key + "\\1.0"));
+    unregisterComServer(tlb);
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, key + "\\1.0"));
+
+    const std::string server = folder + "\\probe server.exe";
+    ASSERT_TRUE(CopyFileA((binFolder() + "corvel_server_probe.exe").c_str(), server.c_str(), FALSE));
+    setString(HKEY_CURRENT_USER, "Software\\CorvelTest", "ServerCommandLine", "");
+    unregisterComServer(server);
+    std::string line;
+    for (int i = 0; i < 200 && line.empty(); ++i, Sleep(50))
+        line = readString(HKEY_CURRENT_USER, "Software\\CorvelTest", "ServerCommandLine");
+    EXPECT_EQ(line, "\"" + server + "\" /unregserver");
+}
+
+TEST(RegistryLinks, TreeDeletionRemovesTheLinkNotItsTarget) {
+    const std::string app = "Software\\CorvelLinks\\App";
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\CorvelLinks");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\CorvelLinkTarget");
+    setString(HKEY_LOCAL_MACHINE, "Software\\CorvelLinkTarget\\Inner", "keep", "1");
+    setString(HKEY_CURRENT_USER, app + "\\Plain", "v", "1");
+    auto link = [&](const std::string& name, const wchar_t* target) {
+        HKEY key = nullptr;
+        const std::wstring wide(name.begin(), name.end());
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, wide.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
+                            KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &key, nullptr) != ERROR_SUCCESS)
+            return false;
+        const bool ok = RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target),
+                                       static_cast<DWORD>(wcslen(target) * sizeof(wchar_t))) == ERROR_SUCCESS;
+        RegCloseKey(key);
+        return ok;
+    };
+    ASSERT_TRUE(link(app + "\\ToOther", L"\\Registry\\Machine\\Software\\CorvelLinkTarget"));
+    ASSERT_TRUE(keyExists(HKEY_CURRENT_USER, app + "\\ToOther\\Inner")) << "the link is followed by ordinary opens";
+    // A link back to an ancestor: followed, the tree would never end.
+    DWORD size = 0;
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    std::vector<BYTE> buffer(512);
+    GetTokenInformation(token, TokenUser, buffer.data(), static_cast<DWORD>(buffer.size()), &size);
+    CloseHandle(token);
+    LPWSTR sid = nullptr;
+    ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &sid);
+    const std::wstring user = L"\\Registry\\User\\" + std::wstring(sid) + L"\\Software\\CorvelLinks";
+    LocalFree(sid);
+    ASSERT_TRUE(link(app + "\\ToAncestor", user.c_str()));
+
+    writer::RegistryTree tree;
+    tree.key("HKCU\\" + app, record::kDeleteKey | record::kDeleteTree);
+    Win32Registry registry;
+    TextBuffer log;
+    walkRegistryTree(registry, TextBuffer(tree.encode()), WalkMode::kDelete, &log);
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, app));
+    EXPECT_TRUE(valueExists(HKEY_LOCAL_MACHINE, "Software\\CorvelLinkTarget\\Inner", "keep"));
+    EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, "Software\\CorvelLinks"));
+    EXPECT_TRUE(log.empty()) << log.str();
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\CorvelLinks");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\CorvelLinkTarget");
+}
+
+// A junction made by hand (FSCTL_SET_REPARSE_POINT with a mount-point buffer).
+bool makeJunction(const std::string& at, const std::string& target) {
+    if (!CreateDirectoryA(at.c_str(), nullptr)) return false;
+    HANDLE dir = CreateFileA(at.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (dir == INVALID_HANDLE_VALUE) return false;
+    const std::wstring substitute = L"\\??\\" + std::wstring(target.begin(), target.end());
+    const std::wstring print(target.begin(), target.end());
+    std::vector<BYTE> data(8 + 8 + (substitute.size() + print.size() + 2) * 2);
+    auto* words = reinterpret_cast<WORD*>(data.data());
+    *reinterpret_cast<DWORD*>(data.data()) = IO_REPARSE_TAG_MOUNT_POINT;
+    words[2] = static_cast<WORD>(data.size() - 8);            // data length
+    words[4] = 0;                                              // substitute offset
+    words[5] = static_cast<WORD>(substitute.size() * 2);       // substitute length
+    words[6] = static_cast<WORD>((substitute.size() + 1) * 2); // print offset
+    words[7] = static_cast<WORD>(print.size() * 2);            // print length
+    memcpy(data.data() + 16, substitute.c_str(), (substitute.size() + 1) * 2);
+    memcpy(data.data() + 16 + (substitute.size() + 1) * 2, print.c_str(), (print.size() + 1) * 2);
+    DWORD returned = 0;
+    const BOOL ok = DeviceIoControl(dir, FSCTL_SET_REPARSE_POINT, data.data(), static_cast<DWORD>(data.size()), nullptr, 0,
+                                    &returned, nullptr);
+    CloseHandle(dir);
+    return ok != 0;
+}
+
+TEST(FileSystemLinks, JunctionInAFolderPartIsNotActedThrough) {
+    const std::string folder = "C:\\corvel_safe\\links";
+    removeTree(folder);
+    ASSERT_TRUE(makeFolders(folder + "\\elsewhere"));
+    const std::string victim = folder + "\\elsewhere\\victim.txt";
+    writeText(victim, "someone else's");
+    if (!makeJunction(folder + "\\app", folder + "\\elsewhere")) {
+        RemoveDirectoryA((folder + "\\app").c_str());
+        CreateSymbolicLinkA((folder + "\\app").c_str(), (folder + "\\elsewhere").c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
+    }
+    const DWORD attributes = GetFileAttributesA((folder + "\\app").c_str());
+    // Wine 8 refuses FSCTL_SET_REPARSE_POINT and reports success for CreateSymbolicLink without
+    // making a link (it does report a Unix symbolic link in the prefix as a reparse point).
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        GTEST_SKIP() << "this system made neither a junction nor a directory symbolic link";
+    Win32FileSystem fs;
+    ASSERT_TRUE(fileExists(folder + "\\app\\victim.txt")) << "the junction leads to the other folder";
+    const std::string owner = reparsePointOwner(folder + "\\app");
+    RecordProperty("junction_owner", owner);
+    if (trustedOwner(owner)) {
+        EXPECT_EQ(fs.folderLink(folder + "\\app"), FolderLink::kTrusted);
+        GTEST_SKIP() << "the junction made here is owned by " << owner << ", which counts as the system's own";
+    }
+    EXPECT_EQ(fs.folderLink(folder + "\\app"), FolderLink::kUntrusted) << owner;
+    RemovalLogs logs;
+    removeFiles(TextBuffer((folder + "\\app\\victim.txt\r\n").c_str()), fs, logs);
+    EXPECT_TRUE(fileExists(victim));
+    EXPECT_EQ(logs.files.str(), folder + "\\app\\victim.txt\r\n");
+    RemoveDirectoryA((folder + "\\app").c_str());
+    removeTree(folder);
+}
+
+}  // namespace
