@@ -76,6 +76,8 @@ int ReadFlag(std::string_view text) {
     return static_cast<int>(value);
 }
 
+bool FlagNotZero(std::string_view text) { return LeadingNumber(text) != 0.0; }
+
 std::string FlagText(bool on) { return on ? "1" : "0"; }
 
 std::optional<double> ParseDecimal(std::string_view text, const UserLocale& locale) {

@@ -14,6 +14,9 @@ namespace tessory {
 double LeadingNumber(std::string_view text, char decimalSeparator = '.');
 // Flags and choice flags: the leading number, truncated to a whole number (clamped to int).
 int ReadFlag(std::string_view text);
+// Option buttons and the "Use internal browser" mark: set when the leading number, fraction
+// included, is not 0 ("0.5" is set).
+bool FlagNotZero(std::string_view text);
 // "1" for true, "0" for anything else.
 std::string FlagText(bool on);
 

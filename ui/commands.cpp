@@ -1,8 +1,5 @@
 #include "commands.h"
 
-#include <cctype>
-#include <climits>
-
 namespace tessory::ui {
 
 MainCommand MainCommandForCaption(const std::string& caption) {
@@ -20,21 +17,6 @@ PreviewCommand PreviewCommandForCaption(const std::string& caption) {
   if (caption == "Close") return PreviewCommand::Close;
   return PreviewCommand::None;
 }
-
-long LeadingNumber(const std::string& text) {
-  std::size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  long value = 0;
-  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-    const int digit = text[i] - '0';
-    value = value > (LONG_MAX - digit) / 10 ? LONG_MAX : value * 10 + digit;
-  }
-  return negative ? -value : value;
-}
-
-bool BrowserFlagFromText(const std::string& text) { return LeadingNumber(text) != 0; }
 
 std::string CommandTail(const std::string& commandLine) {
   std::size_t i = 0;

@@ -12,11 +12,6 @@ MainCommand MainCommandForCaption(const std::string& caption);
 // Tests "Save", "Print", "Close" in that order; anything else is None.
 PreviewCommand PreviewCommandForCaption(const std::string& caption);
 
-// The leading decimal number of a stored text (blanks skipped, optional sign); 0 when none.
-long LeadingNumber(const std::string& text);
-// The "Use internal browser" check mark from the stored "Browser" text: numeric value not 0.
-bool BrowserFlagFromText(const std::string& text);
-
 // Everything after the program's own path on a command line (quoted or not), blanks before it skipped.
 std::string CommandTail(const std::string& commandLine);
 // The folder text of a command-line tail: the whole tail, blanks around it and one pair of

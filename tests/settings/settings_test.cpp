@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <set>
+#include <iterator>
 #include <sstream>
 
 #include "settings/encodings.h"
@@ -13,15 +14,88 @@
 namespace tessory {
 namespace {
 
-TEST(CatalogueTest, EveryKeyOnceWithItsDefault) {
+// Every key of the four sections with its default, in the order of the settings tables; one row a
+// key. nullptr stands for the current date and time.
+struct DefaultRow {
+    const char* section;
+    const char* name;
+    const char* value;
+};
+const DefaultRow kDefaults[] = {
+    {"Filter", "FileInclude", "*"},
+    {"Filter", "FileExclude", ""},
+    {"Filter", "FolInclude", "*"},
+    {"Filter", "FolExclude", ""},
+    {"Filter", "FileTime", "0"},
+    {"Filter", "FileTimeFrom", nullptr},
+    {"Filter", "FileTimeTo", nullptr},
+    {"Filter", "FileSize", "0"},
+    {"Filter", "FileSizeFrom", ""},
+    {"Filter", "FileSizeTo", ""},
+    {"Output", "NoOrder", "1"},
+    {"Output", "NameOrder", "0"},
+    {"Output", "ExtOrder", "0"},
+    {"Output", "SizeOrder", "0"},
+    {"Output", "TypeOrder", "0"},
+    {"Output", "DateOrder", "0"},
+    {"Output", "Recurse", "Infinite"},
+    {"Output", "RecurseDepth", "6"},
+    {"Output", "Browser", "1"},
+    {"Display", "Name", "1"},
+    {"Display", "Ext", "0"},
+    {"Display", "Type", "1"},
+    {"Display", "Size", "1"},
+    {"Display", "DateTime", "1"},
+    {"Display", "Attrib", "0"},
+    {"Display", "NameStr", "Name"},
+    {"Display", "ExtStr", "Ext"},
+    {"Display", "TypeStr", "Type"},
+    {"Display", "SizeStr", "Size"},
+    {"Display", "DateStr", "Date"},
+    {"Display", "AttribStr", "Attrs"},
+    {"Display", "NameWidth", "35"},
+    {"Display", "ExtWidth", "6"},
+    {"Display", "TypeWidth", "20"},
+    {"Display", "SizeWidth", "10"},
+    {"Display", "DateWidth", "12"},
+    {"Display", "AttribWidth", "6"},
+    {"Display", "DisplayFileSize", "Dynamic"},
+    {"HTML", "BodyBack", "16777215"},
+    {"HTML", "FolBack", "0"},
+    {"HTML", "FolFontColor", "16777215"},
+    {"HTML", "FolFont", "Tahoma"},
+    {"HTML", "FolFontSize", "10"},
+    {"HTML", "FileBack", "12566463"},
+    {"HTML", "FileBackOdd", "16777215"},
+    {"HTML", "FileFontColor", "0"},
+    {"HTML", "FileFont", "Tahoma"},
+    {"HTML", "FileFontSize", "10"},
+};
+
+TEST(CatalogueTest, EveryKeyInTableOrderReadsItsDefaultFromAnEmptyStore) {
+    MemoryStore empty;
+    InstallSettingsStore(&empty);
     const auto& keys = SettingCatalogue();
-    EXPECT_EQ(keys.size(), 48u);
-    std::set<std::string> names;
-    for (const SettingKey& k : keys) EXPECT_TRUE(names.insert(std::string(k.section) + "." + k.name).second) << k.name;
-    EXPECT_EQ(FindSettingKey("filter", "FileTimeto"), &SettingCatalogue()[6]);
+    EXPECT_EQ(keys.size(), std::size(kDefaults));
+    for (size_t i = 0; i < std::min(keys.size(), std::size(kDefaults)); ++i) {
+        const DefaultRow& row = kDefaults[i];
+        EXPECT_EQ(std::string(keys[i].section) + "." + keys[i].name, std::string(row.section) + "." + row.name);
+        const SettingKey* key = FindSettingKey(row.section, row.name);
+        ASSERT_NE(key, nullptr) << row.name;
+        DateTime before = LocalNow();
+        std::string value = GetSetting(*key);
+        DateTime after = LocalNow();
+        if (row.value) {
+            EXPECT_EQ(value, row.value) << row.name;
+        } else {
+            auto moment = ParseDateTime(value);
+            ASSERT_TRUE(moment.has_value()) << row.name << ": " << value;
+            EXPECT_FALSE(*moment < before || after < *moment) << row.name << ": " << value;
+        }
+    }
+    InstallSettingsStore(nullptr);
+    EXPECT_EQ(FindSettingKey("filter", "FileTimeto"), &keys[6]);
     EXPECT_EQ(FindSettingKey("Filter", "Nope"), nullptr);
-    EXPECT_EQ(DefaultText(key::kFileBack), "12566463");
-    EXPECT_TRUE(ParseDateTime(DefaultText(key::kFileTimeFrom)).has_value());
 }
 
 TEST(ProcessStoreTest, GetAndSaveGoThroughTheInstalledStore) {
@@ -115,6 +189,16 @@ TEST(EncodingsTest, NumbersFlagsAndColours) {
     EXPECT_EQ(ParseColour("4294967296"), std::nullopt);
     EXPECT_EQ(ParseColour("red"), std::nullopt);
     EXPECT_EQ(ColourText(12566463), "12566463");
+}
+
+// Option buttons and the browser mark: the fraction counts before the test against 0.
+TEST(EncodingsTest, FlagNotZeroReadsTheWholeLeadingNumber) {
+    const std::pair<const char*, bool> cases[] = {
+        {"1", true},    {"0", false},    {"", false},     {"abc", false},   {"2", true},
+        {" 1", true},   {"-1", true},    {"0x1", false},  {"1abc", true},   {"99999999999999999999", true},
+        {"0.5", true},  {".5", true},    {"-0.0", false}, {"0,5", false},
+    };
+    for (const auto& [text, expected] : cases) EXPECT_EQ(FlagNotZero(text), expected) << text;
 }
 
 TEST(EncodingsTest, FontSizesRoundHalfToEven) {

@@ -37,33 +37,6 @@ TEST(FolderVerbTest, CommandLineAndMatch) {
   EXPECT_FALSE(FolderVerbNamesProgram("", "C:\\T\\", "Tessory"));
 }
 
-TEST(FolderVerbTest, TrailingBackslash) {
-  EXPECT_EQ(WithTrailingBackslash("C:\\Tools"), "C:\\Tools\\");
-  EXPECT_EQ(WithTrailingBackslash("C:\\"), "C:\\");
-  EXPECT_EQ(WithTrailingBackslash(""), "\\");
-}
-
-TEST(CaptionTest, ToolbarCaptionsChooseCommands) {
-  EXPECT_EQ(MainCommandForCaption("Options"), MainCommand::Settings);
-  EXPECT_EQ(MainCommandForCaption("Preview"), MainCommand::Preview);
-  EXPECT_EQ(MainCommandForCaption("Save"), MainCommand::Save);
-  EXPECT_EQ(MainCommandForCaption("Stop"), MainCommand::Stop);
-  EXPECT_EQ(MainCommandForCaption("Open"), MainCommand::Open);
-  EXPECT_EQ(MainCommandForCaption("open"), MainCommand::None);
-  EXPECT_EQ(MainCommandForCaption(""), MainCommand::None);
-  EXPECT_EQ(PreviewCommandForCaption("Save"), PreviewCommand::Save);
-  EXPECT_EQ(PreviewCommandForCaption("Print"), PreviewCommand::Print);
-  EXPECT_EQ(PreviewCommandForCaption("Close"), PreviewCommand::Close);
-  EXPECT_EQ(PreviewCommandForCaption("Options"), PreviewCommand::None);
-}
-
-TEST(StoredFlagTest, BrowserFlagReadsTheLeadingNumber) {
-  const std::pair<const char*, bool> cases[] = {{"1", true}, {"0", false}, {"", false},   {"abc", false},
-                                                {"2", true}, {" 1", true}, {"-1", true},  {"0x1", false},
-                                                {"1abc", true}, {"99999999999999999999", true}};
-  for (const auto& [text, expected] : cases) EXPECT_EQ(BrowserFlagFromText(text), expected) << text;
-}
-
 TEST(CommandLineTest, TailAfterTheProgramPath) {
   EXPECT_EQ(CommandTail("\"C:\\Program Files\\T\\Tessory.exe\" C:\\My Folder"), "C:\\My Folder");
   EXPECT_EQ(CommandTail("Tessory.exe   C:\\Data"), "C:\\Data");

@@ -14,12 +14,10 @@
 #include "platform/win32/wide_text_win32.h"
 #include "preview_window_win32.h"
 #include "save_dialog_win32.h"
+#include "settings/dialog/win32/settings_dialog_win32.h"
+#include "settings/encodings.h"
 #include "settings/settings_store.h"
 #include "toolbar_win32.h"
-
-#ifdef TESSORY_HAVE_SETTINGS_DIALOG
-#include "settings/dialog/win32/settings_dialog_win32.h"
-#endif
 
 namespace tessory::ui {
 
@@ -145,7 +143,7 @@ bool MainWindow::Start(const std::wstring& commandLine, int showCommand) {
   if (RefuseSecondInstance()) return false;
 
   CheckMenuItem(GetMenu(window_), ID_MN_USEINTERNALBROWSER,
-                BrowserFlagFromText(GetSetting(kOutputSection, kBrowserKey, "1")) ? MF_CHECKED : MF_UNCHECKED);
+                FlagNotZero(GetSetting(kOutputSection, kBrowserKey, "1")) ? MF_CHECKED : MF_UNCHECKED);
 
   const std::string tail = CommandTail(Narrow(commandLine));
   if (!tail.empty()) {
@@ -343,9 +341,7 @@ void MainWindow::mnOpen_Click() {
 void MainWindow::mnStop_Click() { engine_.RequestStop(); }
 
 void MainWindow::mnSettings_Click() {
-#ifdef TESSORY_HAVE_SETTINGS_DIALOG
   settings::ShowSettingsDialog(window_);
-#endif
 }
 
 void MainWindow::mnUseInternalBrowser_Click() {
