@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "about_box_win32.h"
 #include "classes_root_win32.h"
@@ -71,6 +73,41 @@ TEST_F(FolderVerbTest, TestIgnoresLetterCaseButNotOtherDifferences) {
 TEST_F(FolderVerbTest, CommandLineLongerThanAnyFixedBufferIsReadAndCompared) {
   WriteClassesDefault(kCommandKey, std::wstring(300, L'x'));
   EXPECT_FALSE(IsFolderVerbRegistered());
+}
+
+// Run from the copy's folder: the command line written, read back past 255 characters from a deep
+// folder, and with a single backslash after a drive root.
+TEST_F(FolderVerbTest, CopiesInADeepFolderAndAtADriveRootAddTheirOwnCommandLine) {
+  std::wstring deep = L"C:\\TessoryDeepVerb";
+  std::vector<std::wstring> made;
+  while (deep.size() < 244) {
+    deep += L"\\" + std::wstring(std::min<size_t>(40, 244 - deep.size() - 1), L'v');
+    made.push_back(deep);
+  }
+  ASSERT_TRUE(CreateDirectoryW(L"C:\\TessoryDeepVerb", nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  for (const std::wstring& folder : made) CreateDirectoryW(folder.c_str(), nullptr);
+  const std::wstring writer = Widen(ProgramFolder()) + L"tessory_test_verb_writer.exe";
+  for (const std::wstring& copy : {deep + L"\\verb_copy.exe", std::wstring(L"C:\\verb_copy.exe")}) {
+    ASSERT_TRUE(CopyFileW(writer.c_str(), copy.c_str(), FALSE)) << GetLastError();
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::wstring commandLine = L"\"" + copy + L"\"";
+    ASSERT_TRUE(CreateProcessW(copy.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &process));
+    WaitForSingleObject(process.hProcess, 30000);
+    DWORD exitCode = 99;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(exitCode, 0u) << "the copy tests its own verb as registered";
+    EXPECT_EQ(ClassesDefault(kCommandKey), copy + L" %1");
+    EXPECT_FALSE(IsFolderVerbRegistered()) << "it names the copy, not this program";
+    DeleteFileW(copy.c_str());
+  }
+  EXPECT_GT(deep.size() + std::wstring(L"\\verb_copy.exe %1").size(), 255u);
+  for (auto folder = made.rbegin(); folder != made.rend(); ++folder) RemoveDirectoryW(folder->c_str());
+  RemoveDirectoryW(L"C:\\TessoryDeepVerb");
 }
 
 TEST_F(FolderVerbTest, RemoveDeletesTheWholeVerbIncludingForeignSubkeys) {
