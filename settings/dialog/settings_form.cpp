@@ -102,7 +102,7 @@ void LoadSettings(const SettingsStore& store, SettingsForm& form, const UserLoca
 
   // Selecting an option clears the others, so the last non-zero key in this order wins.
   for (int i = 0; i < kSortOptionCount; ++i) {
-    const bool selected = ReadFlag(ReadSetting(store, *kSortKeys[i])) != 0;
+    const bool selected = FlagNotZero(ReadSetting(store, *kSortKeys[i]));
     if (selected) {
       form.sortOrder = i;
     } else if (form.sortOrder == i) {
