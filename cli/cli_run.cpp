@@ -92,6 +92,7 @@ bool CreateNewFile(const std::string& folder, const std::string& base, NewFile& 
     }
     created.path = pattern;
     created.file.reset(::fdopen(fd, "wb"));
+    if (created.file) std::setvbuf(created.file.get(), nullptr, _IOFBF, 1 << 20);  // fewer, larger writes
     if (!created.file) {
         error = "cannot write " + pattern + ": " + Reason(errno);
         ::close(fd);

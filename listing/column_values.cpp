@@ -51,10 +51,19 @@ std::string ExtensionText(std::string_view name) {
 }
 
 std::string DateText(const DateTime& modified, char dateSeparator) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%02d%c%02d%c%04d", modified.month, dateSeparator, modified.day,
-                  dateSeparator, modified.year);
-    return buffer;
+    if (modified.month < 0 || modified.month > 99 || modified.day < 0 || modified.day > 99 || modified.year < 0 ||
+        modified.year > 9999) {
+        char buffer[48];
+        std::snprintf(buffer, sizeof buffer, "%02d%c%02d%c%04d", modified.month, dateSeparator, modified.day,
+                      dateSeparator, modified.year);
+        return buffer;
+    }
+    // Called for every listed file: digits by hand rather than through printf.
+    auto digit = [](int value) { return static_cast<char>('0' + value % 10); };
+    int y = modified.year;
+    return {digit(modified.month / 10), digit(modified.month), dateSeparator, digit(modified.day / 10),
+            digit(modified.day),         dateSeparator,         digit(y / 1000), digit(y / 100),
+            digit(y / 10),               digit(y)};
 }
 
 std::string AttributeText(std::uint32_t attributes) {

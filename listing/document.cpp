@@ -54,7 +54,13 @@ std::string DocumentClosing(std::int64_t totalFiles, std::int64_t totalFolders, 
 }
 
 bool HtmlListingWriter::Put(const std::string& utf8) {
-    return output_.Write(text_ == DocumentText::Utf8 ? ValidUtf8(utf8) : ToFileText(utf8));
+    if (text_ == DocumentText::FileCodePage) return output_.Write(ToFileText(utf8));
+    for (size_t i = 0; i < utf8.size();) {
+        size_t length = Utf8SequenceLength(utf8, i);
+        if (length == 0) return output_.Write(ValidUtf8(utf8));
+        i += length;
+    }
+    return output_.Write(utf8);  // the usual case: no copy
 }
 
 bool HtmlListingWriter::Opening(const ListingSettings& settings, const std::string& startFolder) {

@@ -121,10 +121,10 @@ TEST_F(CliRunTest, OutputFileIsReplacedWholeOrLeftAsItWas) {
 
 TEST_F(CliRunTest, FailuresNameTheFileAndTheReason) {
     std::string missing = home.File("missing");
-    EXPECT_EQ(Run({"-o", missing + "/x.htm", tree.Path().string()}), kExitWriteFailed);
+    EXPECT_EQ(Run({"-q", "-o", missing + "/x.htm", tree.Path().string()}), kExitWriteFailed);
     EXPECT_EQ(err.str(), "tessory: cannot create a file in " + missing + ": No such file or directory\n");
     std::filesystem::create_directories(home.Path() / "taken");
-    EXPECT_EQ(Run({"-o", home.File("taken"), tree.Path().string()}), kExitWriteFailed);
+    EXPECT_EQ(Run({"-q", "-o", home.File("taken"), tree.Path().string()}), kExitWriteFailed);
     EXPECT_EQ(err.str(), "tessory: cannot replace " + home.File("taken") + ": Is a directory\n");
     EXPECT_EQ(Run({tree.File("a.txt")}), kExitNoFolder);
     EXPECT_EQ(Run({"--bogus"}), kExitUsage);
