@@ -8,6 +8,7 @@
 
 #include "about_box_win32.h"
 #include "classes_root_win32.h"
+#include "folder_list_win32.h"
 #include "folder_verb_win32.h"
 #include "save_dialog_win32.h"
 #include "platform/win32/wide_text_win32.h"
@@ -108,6 +109,17 @@ TEST_F(FolderVerbTest, CopiesInADeepFolderAndAtADriveRootAddTheirOwnCommandLine)
   EXPECT_GT(deep.size() + std::wstring(L"\\verb_copy.exe %1").size(), 255u);
   for (auto folder = made.rbegin(); folder != made.rend(); ++folder) RemoveDirectoryW(folder->c_str());
   RemoveDirectoryW(L"C:\\TessoryDeepVerb");
+}
+
+// "Drive not available" is for a drive without a medium or device; this Wine can make only the
+// last kind (see the drive test of Tessory.exe), so the rest of the rule is checked here.
+TEST(DriveNotReadyTest, OnlyAMissingMediumOrDeviceCounts) {
+  for (DWORD error : {ERROR_NOT_READY, ERROR_NO_MEDIA_IN_DRIVE, ERROR_UNRECOGNIZED_MEDIA, ERROR_DEV_NOT_EXIST,
+                      ERROR_INVALID_DRIVE, ERROR_PATH_NOT_FOUND})
+    EXPECT_TRUE(DriveNotReady(error)) << error;
+  for (DWORD error : {ERROR_SUCCESS, ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION, ERROR_DIRECTORY,
+                      ERROR_BAD_NETPATH, ERROR_NETNAME_DELETED})
+    EXPECT_FALSE(DriveNotReady(error)) << error;
 }
 
 TEST_F(FolderVerbTest, RemoveDeletesTheWholeVerbIncludingForeignSubkeys) {

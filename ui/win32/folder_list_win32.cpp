@@ -40,11 +40,20 @@ DWORD FolderList::SetPath(const std::wstring& path) {
   return ERROR_SUCCESS;
 }
 
-std::wstring DriveCurrentFolder(wchar_t driveLetter) {
-  const std::wstring drive{driveLetter, L':'};
-  const std::wstring root = drive + L"\\";
-  if (GetFileAttributesW(root.c_str()) == INVALID_FILE_ATTRIBUTES) return std::wstring();
-  return FullPath(drive);
+std::wstring DriveCurrentFolder(wchar_t driveLetter) { return FullPath(std::wstring{driveLetter, L':'}); }
+
+bool DriveNotReady(DWORD error) {
+  switch (error) {
+    case ERROR_NOT_READY:
+    case ERROR_NO_MEDIA_IN_DRIVE:
+    case ERROR_UNRECOGNIZED_MEDIA:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_PATH_NOT_FOUND:  // how a letter with nothing behind it answers for its root
+      return true;
+    default:
+      return false;
+  }
 }
 
 }  // namespace tessory::ui

@@ -20,8 +20,11 @@ class FolderList {
   std::function<void(const std::wstring&)> onChange_;
 };
 
-// The current folder of a drive (the process's folder on it, or its root); empty text when the
-// drive itself cannot be reached (no medium in it, no device behind it).
+// The current folder of a drive: the process's folder on it, or its root.
 std::wstring DriveCurrentFolder(wchar_t driveLetter);
+// True when a failure to reach a drive's folder means the drive is not ready: no medium in it, a
+// device that is not ready, or none behind the letter. Other failures, access denied among them,
+// are not the drive's state.
+bool DriveNotReady(DWORD error);
 
 }  // namespace tessory::ui

@@ -361,12 +361,9 @@ void MainWindow::Drive1_Change() {
   wchar_t entry[MAX_PATH + 8] = {};
   if (SendMessageW(drive1_, CB_GETLBTEXTLEN, index, 0) >= static_cast<LRESULT>(std::size(entry))) return;
   SendMessageW(drive1_, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(entry));
-  const std::wstring folder = DriveCurrentFolder(entry[0]);
-  if (folder.empty()) {
+  // Only a drive that is not ready is reported; any other failure keeps the previous folder silently.
+  if (DriveNotReady(dir1_.SetPath(DriveCurrentFolder(entry[0]))))
     MessageBoxW(window_, kDriveUnavailableText, kTitle, MB_OK);
-    return;
-  }
-  dir1_.SetPath(folder);
 }
 
 void MainWindow::Dir1_Change(const std::wstring& path) { SetFolderText(path); }
