@@ -23,6 +23,22 @@ mkdir -p "$out"
 desktop_w=640 desktop_h=480
 shot() { sleep "${2:-2}"; import -window root -display ":$DISPLAY_NUM" -crop "${desktop_w}x${desktop_h}+0+0" +repage "$out/$1"; }
 stop_all() { wineserver -k 2>/dev/null || true; sleep 1; wineserver -p; }
+# Waits (at most a minute) until a window covers the centre of Wine's desktop window (of the
+# given size): neither black (not drawn yet) nor the desktop's blue. Wine starts slowly on a
+# busy machine, and the root window may still show an earlier desktop, so the desktop's own
+# X window is looked at.
+wait_for_window() {
+  local desktop colour
+  desktop=$(timeout 60 xdotool search --sync --name 'Wine desktop' | head -1) || true
+  [ -n "$desktop" ] || { echo "no Wine desktop appeared" >&2; return 1; }
+  for _ in $(seq 120); do
+    colour=$(import -window "$desktop" -display ":$DISPLAY_NUM" -crop "1x1+$(($1 / 2))+$(($2 / 2))" +repage \
+      -depth 8 txt:- 2>/dev/null | grep -o '#[0-9A-F]\{6\}' | head -1)
+    case "$colour" in '' | '#000000' | '#256F95') sleep 0.5 ;; *) sleep 1; return 0 ;; esac
+  done
+  echo "no window appeared" >&2
+  return 1
+}
 
 # A small installed program: a file, a backup, and a folder holding the user's own file.
 app="$WINEPREFIX/drive_c/SampleTool"
@@ -59,17 +75,17 @@ install_app
 
 stop_all
 wine explorer "/desktop=Uninstall,${desktop_w}x${desktop_h}" 'C:\SampleTool\unins.exe' /NOREMOVE >/dev/null 2>&1 &
-sleep 5
+wait_for_window "$desktop_w" "$desktop_h"
 xdotool key Return          # confirmation: Yes
-shot uninstaller-progress.png 2
+shot uninstaller-progress.png 4
 xdotool key Tab Return      # restore question: No
-shot uninstaller-done.png 2
+shot uninstaller-done.png 4
 # The window is centred on the desktop: the maker link sits at its lower left.
 xdotool mousemove --sync 137 391
-shot uninstaller-hover.png 1
+shot uninstaller-hover.png 2
 xdotool mousemove --sync 620 20
 xdotool key shift+Tab space # focus moves from Close to Details
-shot uninstaller-details.png 2
+shot uninstaller-details.png 4
 xdotool key Return
 sleep 1
 xdotool key Return          # Close
@@ -84,11 +100,11 @@ for dpi in 96 120 144; do
   stop_all
   install_app
   wine explorer "/desktop=Uninstall,${dpi_w}x${dpi_h}" 'C:\SampleTool\unins.exe' /NOREMOVE >/dev/null 2>&1 &
-  sleep 5
+  wait_for_window "$dpi_w" "$dpi_h"
   xdotool key Return        # confirmation: Yes
-  sleep 2
+  sleep 4
   xdotool key Tab Return    # restore question: No; the focus is then on Close
-  sleep 2
+  sleep 4
   import -window root -display ":$DISPLAY_NUM" -crop "${dpi_w}x${dpi_h}+0+0" +repage "$work/desk.png"
   # Trim the desktop background around the centred window.
   convert "$work/desk.png" -trim +repage "$out/uninstaller-dpi-$dpi.png"

@@ -106,6 +106,22 @@ TEST(DefaultTemplateRun, ConfirmedRunShowsStagesAndEndsWithClose) {
   removeTree(root);
 }
 
+// Without the declaration the system reports 96 dots per inch and stretches the finished
+// window as a picture; with it the template's own scaling applies.
+TEST(DefaultTemplateRun, ProgramDeclaresSystemDpiAwareness) {
+  HMODULE program = LoadLibraryExA((binFolder() + "CorvelUninstaller.exe").c_str(), nullptr,
+                                   LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(nullptr, program);
+  HRSRC found = FindResourceA(program, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
+  ASSERT_NE(nullptr, found);
+  const char* text = static_cast<const char*>(LockResource(LoadResource(program, found)));
+  std::string manifest(text, SizeofResource(program, found));
+  FreeLibrary(program);
+  size_t at = manifest.find("<windowsSettings>");
+  ASSERT_NE(std::string::npos, at);
+  EXPECT_NE(std::string::npos, manifest.find("WindowsSettings\">true</dpiAware>", at));
+}
+
 TEST(DefaultTemplateRun, TemplateThatCannotBeBuiltStillRemovesAndEnds) {
   const std::string root = "C:\\corvel_e2e\\BrokenTemplate";
   removeTree(root);

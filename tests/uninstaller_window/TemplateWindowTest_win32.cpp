@@ -178,7 +178,10 @@ class TemplateWindowTest : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(ParseTemplateText(text, compiled, error)) << error;
     bytes_ = WriteTemplate(compiled.source);
-    imageBlock_ = WriteImageTable({{5, StripBmp(40, 24, 5)}, {4, StripBmp(40, 24, 4)}, {6, SmallIco()}});
+    std::vector<std::pair<int32_t, std::string>> table = {
+        {5, StripBmp(40, 24, 5)}, {4, StripBmp(40, 24, 4)}, {6, SmallIco()}};
+    table.insert(table.end(), imageBlockExtra_.begin(), imageBlockExtra_.end());
+    imageBlock_ = WriteImageTable(table);
     images_.load(corvel::TextBuffer(imageBlock_));
     window_.images = &images_;
     ASSERT_EQ(kBuildOk, BuildTemplateWindow(window_, reinterpret_cast<const uint8_t*>(bytes_.data()),
@@ -210,6 +213,7 @@ class TemplateWindowTest : public ::testing::Test {
   }
 
   std::string bytes_, imageBlock_;
+  std::vector<std::pair<int32_t, std::string>> imageBlockExtra_;
   corvel::ImageTable images_;
   TemplateWindow window_;
 };
@@ -225,12 +229,19 @@ TEST_F(TemplateWindowTest, BuildsWindowAndControlsAsTheTemplateSays) {
   GetWindowTextW(window_.hwnd, title, 64);
   EXPECT_STREQ(L"Template test", title);
 
-  const int32_t s = window_.scale;
+  // This process runs at 96 dots per inch (the 120 case runs in a child process below).
+  ASSERT_EQ(1000, window_.scale);
   RECT label = ClientRectOf(Child(57));
-  EXPECT_EQ(100 * s / 1000, label.left);
-  EXPECT_EQ(50 * s / 1000, label.top);
-  EXPECT_EQ(80 * s / 1000, label.right - label.left);
-  EXPECT_EQ(20 * s / 1000, label.bottom - label.top);
+  EXPECT_EQ(100, label.left);
+  EXPECT_EQ(50, label.top);
+  EXPECT_EQ(80, label.right - label.left);
+  EXPECT_EQ(20, label.bottom - label.top);
+  // The template's 400 x 300 include a 2-pixel frame and an 18-pixel caption, whatever the
+  // system's own frame and caption sizes are.
+  RECT client;
+  GetClientRect(window_.hwnd, &client);
+  EXPECT_EQ(396, client.right);
+  EXPECT_EQ(278, client.bottom);
 
   const struct {
     int id;
@@ -256,13 +267,13 @@ TEST_F(TemplateWindowTest, BuildsWindowAndControlsAsTheTemplateSays) {
   EXPECT_EQ(FW_BOLD, bold.lfWeight);
   EXPECT_FALSE(bold.lfUnderline);
   EXPECT_TRUE(link.lfUnderline);
-  EXPECT_EQ(FontPixelHeight(9, s), link.lfHeight);
+  EXPECT_EQ(-12, link.lfHeight);  // 9 points at 96 dots per inch
 
   BITMAP bitmap = {};
   auto image = reinterpret_cast<HBITMAP>(SendMessageW(Child(63), STM_GETIMAGE, IMAGE_BITMAP, 0));
   ASSERT_NE(nullptr, image);
   GetObjectW(image, sizeof bitmap, &bitmap);
-  EXPECT_EQ(30 * s / 1000, bitmap.bmWidth);  // stretched from the 200-pixel strip
+  EXPECT_EQ(30, bitmap.bmWidth);  // stretched from the 200-pixel strip
   EXPECT_NE(0, SendMessageW(Child(64), STM_GETIMAGE, IMAGE_ICON, 0));
   EXPECT_EQ(200, FindControlById(window_, 55)->stripWidth);
 }
@@ -415,6 +426,128 @@ TEST(TemplateWindowBuild, UniqueTemporaryFileSkipsNamesInUse) {
   DeleteFileA(first.c_str());
 }
 
+// A 32 x 32 and a 16 x 16 image of different colours: the loader must pick the one loading the
+// file with the default size picks.
+std::string TwoSizeIco() {
+  auto dib = [](int side, uint8_t blue, uint8_t red) {
+    std::string d(40 + side * side * 4 + side * 4, '\0');
+    d[0] = 40;
+    d[4] = static_cast<char>(side);
+    d[8] = static_cast<char>(2 * side);
+    d[12] = 1;
+    d[14] = 32;
+    for (size_t i = 40; i < 40 + static_cast<size_t>(side) * side * 4; i += 4) {
+      d[i] = static_cast<char>(blue);
+      d[i + 2] = static_cast<char>(red);
+      d[i + 3] = '\xFF';
+    }
+    return d;
+  };
+  std::string small = dib(16, 0, 0xFF), large = dib(32, 0xFF, 0);
+  std::string ico(6 + 32, '\0');
+  ico[2] = 1;
+  ico[4] = 2;
+  auto entry = [&ico](size_t at, int side, size_t bytes, size_t offset) {
+    ico[at] = ico[at + 1] = static_cast<char>(side);
+    ico[at + 4] = 1;
+    ico[at + 6] = 32;
+    for (int i = 0; i < 4; ++i) {
+      ico[at + 8 + i] = static_cast<char>(bytes >> (8 * i));
+      ico[at + 12 + i] = static_cast<char>(offset >> (8 * i));
+    }
+  };
+  entry(6, 16, small.size(), 38);
+  entry(22, 32, large.size(), 38 + small.size());
+  return ico + small + large;
+}
+
+std::vector<COLORREF> Drawn(HICON icon) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), 48, -48, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP surface = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(dc, surface);
+  RECT all = {0, 0, 48, 48};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  DrawIconEx(dc, 0, 0, icon, 0, 0, 0, nullptr, DI_NORMAL);
+  GdiFlush();
+  std::vector<COLORREF> pixels(static_cast<const COLORREF*>(bits), static_cast<const COLORREF*>(bits) + 48 * 48);
+  SelectObject(dc, old);
+  DeleteObject(surface);
+  DeleteDC(dc);
+  return pixels;
+}
+
+int TempIconFiles() {
+  char folder[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, folder);
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((std::string(folder) + "zqw*.ico").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  int n = 0;
+  do ++n;
+  while (FindNextFileA(search, &found));
+  FindClose(search);
+  return n;
+}
+
+TEST_F(TemplateWindowTest, ImagesByKeyIconsFromMemoryAndBitmapButtons) {
+  const std::string ico = TwoSizeIco();
+  imageBlockExtra_ = {{7, ico}};
+  const int filesBefore = TempIconFiles();
+  // With no usable temporary folder an icon that went through a file could not load at all.
+  char tmp[MAX_PATH] = {}, temp[MAX_PATH] = {};
+  GetEnvironmentVariableA("TMP", tmp, MAX_PATH);
+  GetEnvironmentVariableA("TEMP", temp, MAX_PATH);
+  SetEnvironmentVariableA("TMP", "C:\\no\\such\\folder");
+  SetEnvironmentVariableA("TEMP", "C:\\no\\such\\folder");
+  Build(
+      "window style=OWN_WINDOW|WS_CAPTION width=300 height=200 font=8 face=\"Tahoma\"\n"
+      "control type=label subtype=icon id=1 x=5 y=5 width=32 height=32 style=WS_CHILD|WS_VISIBLE|SS_ICON image=-1\n"
+      "control type=label subtype=icon id=2 x=45 y=5 width=32 height=32 style=WS_CHILD|WS_VISIBLE|SS_ICON image=-2\n"
+      "control type=label subtype=icon id=3 x=85 y=5 width=32 height=32 style=WS_CHILD|WS_VISIBLE|SS_ICON image=7\n"
+      "control type=label subtype=bitmap id=4 x=5 y=45 width=30 height=15 style=WS_CHILD|WS_VISIBLE|SS_BITMAP image=-1\n"
+      "control type=label subtype=bitmap id=5 x=45 y=45 width=30 height=15 style=WS_CHILD|WS_VISIBLE|SS_BITMAP image=-2\n"
+      "control type=button id=6 x=5 y=80 width=40 height=24 style=WS_CHILD|WS_VISIBLE|BS_BITMAP image=5\n");
+  SetEnvironmentVariableA("TMP", tmp[0] ? tmp : nullptr);
+  SetEnvironmentVariableA("TEMP", temp[0] ? temp : nullptr);
+
+  HICON own = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(101));
+  ASSERT_NE(nullptr, own);
+  EXPECT_EQ(reinterpret_cast<LRESULT>(own), SendMessageW(Child(1), STM_GETIMAGE, IMAGE_ICON, 0));
+  EXPECT_EQ(0, SendMessageW(Child(2), STM_GETIMAGE, IMAGE_ICON, 0));
+  EXPECT_EQ(0, SendMessageW(Child(4), STM_GETIMAGE, IMAGE_BITMAP, 0));
+  EXPECT_EQ(0, SendMessageW(Child(5), STM_GETIMAGE, IMAGE_BITMAP, 0));
+
+  auto fromMemory = reinterpret_cast<HICON>(SendMessageW(Child(3), STM_GETIMAGE, IMAGE_ICON, 0));
+  ASSERT_NE(nullptr, fromMemory);
+  EXPECT_EQ(filesBefore, TempIconFiles());
+  // The same icon loaded from a file the way the system's file loader does it draws the same.
+  char folder[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, folder);
+  std::string path = std::string(folder) + "two-size-test.ico";
+  FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(nullptr, f);
+  std::fwrite(ico.data(), 1, ico.size(), f);
+  std::fclose(f);
+  auto fromFile = static_cast<HICON>(LoadImageA(nullptr, path.c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE | LR_DEFAULTSIZE));
+  DeleteFileA(path.c_str());
+  ASSERT_NE(nullptr, fromFile);
+  std::vector<COLORREF> expected = Drawn(fromFile);
+  EXPECT_EQ(0x0000FFu, expected[0] & 0xFFFFFF);  // the 32 x 32 blue image, in DIB byte order
+  EXPECT_EQ(expected, Drawn(fromMemory));
+  DestroyIcon(fromFile);
+
+  // A bitmap button shows its image unstretched: the whole 200-pixel strip.
+  auto bitmap = reinterpret_cast<HBITMAP>(SendMessageW(Child(6), BM_GETIMAGE, IMAGE_BITMAP, 0));
+  ASSERT_NE(nullptr, bitmap);
+  BITMAP b = {};
+  GetObjectW(bitmap, sizeof b, &b);
+  EXPECT_EQ(200, b.bmWidth);
+  EXPECT_EQ(24, b.bmHeight);
+}
+
 // Records what the run's three handlers receive.
 class RecordingEvents : public corvel::ProgressWindowEvents {
  public:
@@ -499,14 +632,15 @@ TEST_F(Dpi120, ControlsAndWindowScale) {
   EXPECT_EQ(62, label.top);
   EXPECT_EQ(100, label.right - label.left);
   EXPECT_EQ(25, label.bottom - label.top);
-  RECT r;
-  GetWindowRect(window_.hwnd, &r);
-  Size expected = AdjustForFrame(Size{500, (300 - 18) * 1250 / 1000 + 18},
-                                 FrameMetrics{GetSystemMetrics(SM_CXEDGE), GetSystemMetrics(SM_CXBORDER),
-                                              GetSystemMetrics(SM_CYEDGE), GetSystemMetrics(SM_CYBORDER),
-                                              GetSystemMetrics(SM_CYCAPTION)});
-  EXPECT_EQ(expected.width, r.right - r.left);
-  EXPECT_EQ(expected.height, r.bottom - r.top);
+  // 400 x 300 become 500 x 370 (the 18-pixel caption unscaled); less the assumed frame and
+  // caption, the client area is 496 x 348 whatever the system's frame sizes at this scale.
+  RECT client;
+  GetClientRect(window_.hwnd, &client);
+  EXPECT_EQ(496, client.right);
+  EXPECT_EQ(348, client.bottom);
+  LOGFONTW font = {};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Child(57), WM_GETFONT, 0, 0)), sizeof font, &font);
+  EXPECT_EQ(-15, font.lfHeight);  // 9 points at 120 dots per inch
 }
 
 TEST(DotsPerInch, At120) {
