@@ -65,10 +65,11 @@ void ProgressJournal::markStage(uint32_t stage) {
     store_.save(state_);
 }
 
-std::string journalName(uint64_t recordHash, uint32_t volumeSerial, uint64_t fileIndex) {
-    char name[64];
-    std::snprintf(name, sizeof name, "%016llX-%08lX-%016llX", static_cast<unsigned long long>(recordHash),
-                  static_cast<unsigned long>(volumeSerial), static_cast<unsigned long long>(fileIndex));
+std::string journalName(uint64_t recordHash, uint32_t volumeSerial, uint64_t fileIndex, uint64_t lastWrite) {
+    char name[80];
+    std::snprintf(name, sizeof name, "%016llX-%08lX-%016llX-%016llX", static_cast<unsigned long long>(recordHash),
+                  static_cast<unsigned long>(volumeSerial), static_cast<unsigned long long>(fileIndex),
+                  static_cast<unsigned long long>(lastWrite));
     return name;
 }
 

@@ -118,8 +118,10 @@ private:
 };
 
 // The journal's name for one record in one uninstaller file: the record's hash and the file's
-// volume serial number and file index, as hexadecimal digits.
-std::string journalName(uint64_t recordHash, uint32_t volumeSerial, uint64_t fileIndex);
+// volume serial number, file index and last-write time, as hexadecimal digits. All three stay
+// with the file when it moves on its volume; the time also tells apart a new file that reuses
+// a deleted one's index (file systems without sequence numbers in their indexes do that).
+std::string journalName(uint64_t recordHash, uint32_t volumeSerial, uint64_t fileIndex, uint64_t lastWrite);
 
 // Administrators, SYSTEM and TrustedInstaller, by their SID strings: reparse points they own
 // (such as the system's compatibility junctions) may be acted through.

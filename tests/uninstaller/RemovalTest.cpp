@@ -198,8 +198,8 @@ TEST_F(SharedStage, JournalLowersEachCountOnceAcrossRuns) {
 
 TEST(JournalNameTest, RecordHashAndFileIdentity) {
     // FNV-1a 64 of "a" is af63dc4c8601ec8c (the published test vector).
-    EXPECT_EQ(journalName(hashBytes("a"), 0x1234ABCD, 0x0001000000000042ull),
-              "AF63DC4C8601EC8C-1234ABCD-0001000000000042");
+    EXPECT_EQ(journalName(hashBytes("a"), 0x1234ABCD, 0x0001000000000042ull, 0x01D9000000000007ull),
+              "AF63DC4C8601EC8C-1234ABCD-0001000000000042-01D9000000000007");
 }
 
 TEST(LinkCheck, UntrustedReparsePointInAFolderPartStopsTheAction) {

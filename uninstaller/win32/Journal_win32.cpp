@@ -38,6 +38,7 @@ FileIdentity fileIdentity(const std::string& path) {
     id.known = true;
     id.volumeSerial = info.dwVolumeSerialNumber;
     id.fileIndex = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    id.lastWrite = (static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime;
     return id;
 }
 
@@ -85,7 +86,7 @@ void pruneJournal() {
             continue;  // being written by a run right now, or not ours to judge
         }
         const FileIdentity id = fileIdentity(path);
-        if (!id.known || journalName(0, id.volumeSerial, id.fileIndex).substr(17) != identityPart(name))
+        if (!id.known || journalName(0, id.volumeSerial, id.fileIndex, id.lastWrite).substr(17) != identityPart(name))
             gone.emplace_back(name);
     }
     root.reset();

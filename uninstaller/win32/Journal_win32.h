@@ -14,11 +14,13 @@ namespace corvel {
 
 constexpr char kJournalRoot[] = "Software\\CorvelUninstaller\\Progress";
 
-// Volume serial number and file index: they stay with the file when it moves on its volume.
+// Volume serial number, file index and last-write time: they stay with the file when it moves
+// on its volume.
 struct FileIdentity {
     bool known = false;
     uint32_t volumeSerial = 0;
     uint64_t fileIndex = 0;
+    uint64_t lastWrite = 0;
 };
 FileIdentity fileIdentity(const std::string& path);
 

@@ -235,7 +235,7 @@ void Run::openJournal(uint64_t recordHash) {
     const FileIdentity id = fileIdentity(ownPath_);
     JournalState loaded;
     // Without an identity or a writable key the run goes on as it always did, unguarded.
-    if (!id.known || !journalStore_.open(journalName(recordHash, id.volumeSerial, id.fileIndex), loaded)) return;
+    if (!id.known || !journalStore_.open(journalName(recordHash, id.volumeSerial, id.fileIndex, id.lastWrite), loaded)) return;
     journalStore_.setPath(ownPath_);
     journal_ = std::make_unique<ProgressJournal>(journalStore_, loaded);
 }
