@@ -16,6 +16,7 @@
 #include "listing/document.h"
 #include "listing/listing_engine.h"
 #include "listing/posix/posix_file_system.h"
+#include "listing/posix/read_ahead_file_system.h"
 #include "platform/file_io.h"
 #include "settings/ini_store.h"
 #include "settings/memory_store.h"
@@ -25,6 +26,8 @@ namespace tessory {
 volatile std::sig_atomic_t gInterrupted = 0;
 
 namespace {
+
+constexpr size_t kReadAheadFolders = 16;
 
 // The run's host on a terminal: no window, a progress line instead of the status bar.
 class CliHost : public RunHost {
@@ -207,7 +210,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     std::string shownName = target.path.empty() ? "the temporary file" : target.path;
 
     CliHost host(err, progress && !options.quiet);
-    PosixFileSystem fileSystem;
+    PosixFileSystem posixFileSystem;
+    // Reading the next folders on a second thread overlaps their system calls with the writing.
+    ReadAheadFileSystem fileSystem(posixFileSystem, kReadAheadFolders);
     ListingEngine engine(fileSystem, host, settings);
     host.Attach(&engine);
     ListingOutput output(target.file.get());

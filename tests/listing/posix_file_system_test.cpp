@@ -6,7 +6,12 @@
 #include <fstream>
 
 #include "fakes.h"
+#include "listing/folder_level.h"
+#include "listing/listing_engine.h"
 #include "listing/posix/posix_file_system.h"
+#include "listing/posix/read_ahead_file_system.h"
+#include "settings/memory_store.h"
+#include "settings/setting_keys.h"
 
 namespace tessory {
 namespace {
@@ -73,6 +78,46 @@ TEST_F(PosixFileSystemTest, MissingFolderFailsAndPathsJoinOnce) {
     EXPECT_FALSE(fs.ReadFolder(scratch.File("nope"), [](const FileInfo&) {}, subfolders));
     EXPECT_EQ(fs.JoinPath("/", "etc"), "/etc");
     EXPECT_EQ(fs.JoinPath("/srv", "a"), "/srv/a");
+}
+
+// The document through the read-ahead is the document without it, and a folder the walk leaves
+// out is at most read itself: nothing below it is.
+TEST(ReadAheadTest, SameDocumentAndNothingReadBelowWhatTheWalkLeavesOut) {
+    FakeFileSystem fs;
+    fs.Add("C:\\R").files = {FakeFileSystem::File("r.txt")};
+    for (const char* top : {"A", "Skip", "C"}) {
+        std::string path = std::string("C:\\R\\") + top;
+        fs.Add(path).files = {FakeFileSystem::File(std::string(top) + ".txt", 7)};
+        for (int i = 0; i < 30; ++i) fs.Add(path + "\\" + std::to_string(i)).files = {FakeFileSystem::File("f")};
+    }
+    MemoryStore store;
+    store.Write(key::kFolExclude.section, key::kFolExclude.name, "*\\skip");
+    ScratchFolder scratch;
+    auto document = [&](FileSystem& walked) {
+        RecordingHost host(scratch.File("listing.htm"));
+        ListingEngine engine(walked, host, store);
+        EXPECT_EQ(engine.BuildListing("C:\\R", 2), RunOutcome::Finished);
+        std::ifstream in(host.TemporaryFilePath(), std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    std::string plain = document(fs);
+    ASSERT_NE(plain.find("C:\\R\\C\\29"), std::string::npos);
+    fs.reads.clear();
+    {
+        ReadAheadFileSystem ahead(fs, 4);
+        EXPECT_EQ(document(ahead), plain);
+        EXPECT_EQ(document(ahead), plain);  // a second run from the same start folder
+    }
+    for (const std::string& read : fs.reads) EXPECT_EQ(read.find("C:\\R\\Skip\\"), std::string::npos) << read;
+
+    store.Write(key::kRecurse.section, key::kRecurse.name, "No");
+    fs.reads.clear();
+    {
+        ReadAheadFileSystem ahead(fs, 4);
+        document(ahead);
+    }
+    EXPECT_LE(fs.reads.size(), 1u + 4u + 1u);  // the start folder, a window of its subfolders
+    for (const std::string& read : fs.reads) EXPECT_LE(FolderLevel(read, "C:\\R"), 1) << read;
 }
 
 }  // namespace
