@@ -4,6 +4,9 @@
 
 #include "Bmp.h"
 
+// Keeps the reads from being optimised away.
+volatile unsigned bmpFuzzSink;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A copy of exactly the input, so reading one byte past it is caught.
   std::vector<uint8_t> copy(data, data + size);
@@ -13,14 +16,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     unsigned sum = 0;
     for (uint8_t b : image.info) sum += b;
     for (size_t i = 0; i < image.pixelBytes; ++i) sum += image.pixels[i];
-    static volatile unsigned sink;
-    sink = sum;
+    bmpFuzzSink = sum;
   }
   std::vector<corvel::tpl::IcoEntry> entries;
   if (corvel::tpl::IcoLooksSound(copy.data(), copy.size(), &entries)) {
     // The icon loader hands each listed image to the system: its last byte must be in the data.
-    static volatile uint8_t last;
-    for (const corvel::tpl::IcoEntry& e : entries) last = copy[e.offset + e.bytes - 1];
+    for (const corvel::tpl::IcoEntry& e : entries) bmpFuzzSink = copy[e.offset + e.bytes - 1];
   }
   return 0;
 }
