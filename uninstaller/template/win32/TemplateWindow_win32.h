@@ -106,7 +106,7 @@ HBITMAP LoadTableBitmap(const TemplateWindow& window, int32_t key, int32_t width
 HICON LoadTableIcon(const TemplateWindow& window, int32_t key);
 
 // A path in the temporary folder that no file uses: "zqw", a number and the extension.
-// Icons no longer go through such a file: they are loaded from the checked bytes in memory.
+// Icons do not use it: they are made from the checked bytes in memory.
 std::string UniqueTempFile(const char* extension);
 
 }  // namespace corvel::tpl
