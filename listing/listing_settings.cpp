@@ -78,8 +78,8 @@ ListingSettings ReadListingSettings(const SettingsStore& store, const DateTime& 
     std::string sizeTo = ReadSetting(store, key::kFileSizeTo);
     s.sizeRangeOn = Flag(store, key::kFileSize) && !sizeFrom.empty() && !sizeTo.empty();
     if (s.sizeRangeOn) {
-        s.sizeFrom = ParseDecimal(sizeFrom, locale);
-        s.sizeTo = ParseDecimal(sizeTo, locale);
+        s.sizeFrom = ParseUserNumber(sizeFrom, locale);
+        s.sizeTo = ParseUserNumber(sizeTo, locale);
     }
     s.timeRangeOn = Flag(store, key::kFileTime);
     if (s.timeRangeOn) {

@@ -97,6 +97,38 @@ std::optional<double> ParseDecimal(std::string_view text, const UserLocale& loca
     return negative ? -value : value;
 }
 
+std::optional<double> ParseUserNumber(std::string_view text, const UserLocale& locale) {
+    text = Trim(text);
+    size_t pos = 0;
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) negative = text[pos++] == '-';
+    std::string_view group = locale.groupSeparator;
+    if (group == std::string_view(&locale.decimalSeparator, 1)) group = {};
+    const bool noBreakSpace = group == "\xC2\xA0" || group == "\xE2\x80\xAF";
+    double value = 0;
+    size_t digits = 0;
+    while (pos < text.size()) {
+        if (IsDigit(text[pos])) {
+            value = value * 10 + (text[pos++] - '0');
+            ++digits;
+            continue;
+        }
+        size_t separator = 0;
+        if (!group.empty() && text.substr(pos, group.size()) == group) separator = group.size();
+        else if (noBreakSpace && text[pos] == ' ') separator = 1;
+        // A group separator counts only between two digits.
+        if (separator == 0 || digits == 0 || pos + separator >= text.size() || !IsDigit(text[pos + separator])) break;
+        pos += separator;
+    }
+    if (pos < text.size() && (text[pos] == locale.decimalSeparator || (text[pos] == '.' && group != "."))) {
+        double scale = 0.1;
+        for (++pos; pos < text.size() && IsDigit(text[pos]); ++pos, ++digits, scale /= 10)
+            value += (text[pos] - '0') * scale;
+    }
+    if (digits == 0 || pos != text.size()) return std::nullopt;
+    return negative ? -value : value;
+}
+
 std::optional<std::int32_t> ParseColour(std::string_view text) {
     auto value = ParseDecimal(text);
     if (!value) return std::nullopt;

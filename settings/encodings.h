@@ -31,6 +31,12 @@ std::string ColourText(std::uint32_t colour);
 // text, apart from surrounding blanks, is not a number.
 std::optional<double> ParseDecimal(std::string_view text, const UserLocale& locale = CurrentUserLocale());
 
+// A number as the user writes it: blanks around it, an optional sign, digits with the locale's
+// group separator between them (a plain blank also stands for a no-break space), and a fraction
+// after the locale's decimal separator, or after a point where the point does not group digits.
+// Nothing when the text is not such a number.
+std::optional<double> ParseUserNumber(std::string_view text, const UserLocale& locale = CurrentUserLocale());
+
 // A font size text as whole points (half to even); nothing when it is not a number.
 std::optional<int> ParseFontSize(std::string_view text, const UserLocale& locale = CurrentUserLocale());
 // A point size as stored: whole sizes without a fraction, others with the user's separator.

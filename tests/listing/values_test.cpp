@@ -145,6 +145,21 @@ TEST_F(FilterTest, SizeRangeIsInclusiveAndNeedsBothBounds) {
     EXPECT_TRUE(File("a", 101));
 }
 
+TEST_F(FilterTest, SizeBoundsInTheUsersNumberFormat) {
+    Set(key::kFileSize, "1");
+    Set(key::kFileSizeFrom, "1,000");
+    Set(key::kFileSizeTo, "2,000");
+    EXPECT_FALSE(File("a", 999));
+    EXPECT_TRUE(File("a", 2000));
+    UserLocale german;
+    german.decimalSeparator = ',';
+    german.groupSeparator = ".";
+    Set(key::kFileSizeFrom, "1.000");
+    Set(key::kFileSizeTo, "1.000,5");
+    EXPECT_FALSE(FilePasses(FileInfo{"a", 999, now, 0u}, ReadListingSettings(store, now, german)));
+    EXPECT_TRUE(FilePasses(FileInfo{"a", 1000, now, 0u}, ReadListingSettings(store, now, german)));
+}
+
 TEST_F(FilterTest, TimeRangeComparesToTheSecond) {
     Set(key::kFileTime, "1");
     Set(key::kFileTimeFrom, "2/3/2004 11:00");

@@ -41,6 +41,7 @@ const DefaultRow kDefaults[] = {
     {"Output", "Recurse", "Infinite"},
     {"Output", "RecurseDepth", "6"},
     {"Output", "Browser", "1"},
+    {"Output", "Summary", "0"},
     {"Display", "Name", "1"},
     {"Display", "Ext", "0"},
     {"Display", "Type", "1"},
@@ -70,6 +71,7 @@ const DefaultRow kDefaults[] = {
     {"HTML", "FileFontColor", "0"},
     {"HTML", "FileFont", "Tahoma"},
     {"HTML", "FileFontSize", "10"},
+    {"HTML", "PrintLayout", "0"},
 };
 
 TEST(CatalogueTest, EveryKeyInTableOrderReadsItsDefaultFromAnEmptyStore) {
@@ -211,6 +213,26 @@ TEST(EncodingsTest, FontSizesRoundHalfToEven) {
     EXPECT_EQ(ParseFontSize("big"), std::nullopt);
     EXPECT_EQ(FontSizeText(10), "10");
     EXPECT_EQ(FontSizeText(9.75, comma), "9,75");
+}
+
+TEST(EncodingsTest, UserNumbersTakeTheLocalesGroupAndDecimalSeparators) {
+    UserLocale us, de, fr;
+    de.decimalSeparator = fr.decimalSeparator = ',';
+    de.groupSeparator = ".";
+    fr.groupSeparator = "\xE2\x80\xAF";  // narrow no-break space
+    struct Case {
+        const UserLocale& locale;
+        const char* text;
+        std::optional<double> value;
+    };
+    const Case cases[] = {
+        {us, "1,000", 1000},          {us, " 1,000,000.5 ", 1000000.5}, {us, "1.000", 1},
+        {us, "-2,500", -2500},        {us, "1,,000", std::nullopt},     {us, ",100", std::nullopt},
+        {us, "100,", std::nullopt},   {us, "1,000.5,0", std::nullopt},  {us, "", std::nullopt},
+        {de, "1.000", 1000},          {de, "1.000,5", 1000.5},          {de, "2,5", 2.5},
+        {de, "1.000.", std::nullopt}, {fr, "1\xE2\x80\xAF" "000", 1000}, {fr, "1 000,25", 1000.25},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ParseUserNumber(c.text, c.locale), c.value) << c.text;
 }
 
 TEST(EncodingsTest, DatesInTheStoredFormsAndLocales) {

@@ -270,6 +270,64 @@ TEST_F(TessoryTest, CommandLineFolderIsListedAndOpenedInTheDefaultProgram) {
   EXPECT_EQ(app.CountWindows(kPreviewClass, L"Tessory - Preview & Print"), 0);
 }
 
+// A text value below HKEY_CURRENT_USER, put back as it was (or removed) when the guard ends.
+class UserValue {
+ public:
+  UserValue(const wchar_t* key, const wchar_t* name) : key_(key), name_(name) {
+    wchar_t buffer[256] = {};
+    DWORD size = sizeof buffer - sizeof(wchar_t);
+    had_ = RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, buffer, &size) == ERROR_SUCCESS;
+    previous_ = buffer;
+  }
+  ~UserValue() {
+    if (had_) Set(previous_);
+    else RegDeleteKeyValueW(HKEY_CURRENT_USER, key_, name_);
+  }
+  void Set(const std::wstring& value) const {
+    RegSetKeyValueW(HKEY_CURRENT_USER, key_, name_, REG_SZ, value.c_str(),
+                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  }
+
+ private:
+  const wchar_t* key_;
+  const wchar_t* name_;
+  bool had_ = false;
+  std::wstring previous_;
+};
+
+// The size bounds are written in the user's number format: group and decimal separators of two
+// regional settings, as a new process reads them from the registry.
+TEST_F(TessoryTest, SizeBoundsAreReadInTheUsersNumberFormat) {
+  TempTree tree(L"TessorySizes");
+  tree.File(L"small.txt", std::string(999, 's'));
+  tree.File(L"inside.txt", std::string(2000, 'i'));
+  tree.File(L"large.txt", std::string(2001, 'l'));
+  constexpr const wchar_t* kInternational = L"Control Panel\\International";
+  constexpr const wchar_t* kFilter = L"Software\\VB and VBA Program Settings\\Ombrel\\Filter";
+  UserValue thousand(kInternational, L"sThousand"), decimal(kInternational, L"sDecimal");
+  UserValue sizeOn(kFilter, L"FileSize"), from(kFilter, L"FileSizeFrom"), to(kFilter, L"FileSizeTo");
+  sizeOn.Set(L"1");
+  struct Case {
+    const wchar_t* thousand;
+    const wchar_t* decimal;
+    const wchar_t* from;
+    const wchar_t* to;
+  };
+  for (const Case& c : {Case{L",", L".", L"1,000", L"2,000.5"}, Case{L".", L",", L"1.000", L"2.000,5"}}) {
+    thousand.Set(c.thousand);
+    decimal.Set(c.decimal);
+    from.Set(c.from);
+    to.Set(c.to);
+    DeleteFileW(TempListing().c_str());
+    Tessory app(tree.Root());
+    ASSERT_NE(app.WaitMainWindow(), nullptr);
+    const std::string document = ReadBytes(TempListing());
+    EXPECT_NE(document.find("inside.txt"), std::string::npos) << Narrow(c.from);
+    EXPECT_EQ(document.find("small.txt"), std::string::npos) << Narrow(c.from);
+    EXPECT_EQ(document.find("large.txt"), std::string::npos) << Narrow(c.from);
+  }
+}
+
 TEST_F(TessoryTest, ShortFormOnTheCommandLineBecomesTheLongFormInTheFolderBox) {
   TempTree tree(L"TessoryLongName Folder");
   tree.File(L"one.txt", "1");
