@@ -12,12 +12,12 @@ const std::vector<SettingKey>& SettingCatalogue() {
         kFileInclude, kFileExclude, kFolInclude, kFolExclude, kFileTime, kFileTimeFrom,
         kFileTimeTo, kFileSize, kFileSizeFrom, kFileSizeTo,
         kNoOrder, kNameOrder, kExtOrder, kSizeOrder, kTypeOrder, kDateOrder, kRecurse,
-        kRecurseDepth, kBrowser,
+        kRecurseDepth, kBrowser, kSummary,
         kName, kExt, kType, kSize, kDateTime, kAttrib, kNameStr, kExtStr, kTypeStr, kSizeStr,
         kDateStr, kAttribStr, kNameWidth, kExtWidth, kTypeWidth, kSizeWidth, kDateWidth,
         kAttribWidth, kDisplayFileSize,
         kBodyBack, kFolBack, kFolFontColor, kFolFont, kFolFontSize, kFileBack, kFileBackOdd,
-        kFileFontColor, kFileFont, kFileFontSize,
+        kFileFontColor, kFileFont, kFileFontSize, kPrintLayout,
     };
     return catalogue;
 }

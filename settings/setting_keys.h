@@ -54,6 +54,8 @@ inline constexpr SettingKey kDateOrder{section::kOutput, "DateOrder", K::ChoiceF
 inline constexpr SettingKey kRecurse{section::kOutput, "Recurse", K::ChoiceWord, "Infinite"};
 inline constexpr SettingKey kRecurseDepth{section::kOutput, "RecurseDepth", K::FreeText, "6"};
 inline constexpr SettingKey kBrowser{section::kOutput, "Browser", K::Flag, "1"};
+// Closing totals also say what the walk left out.
+inline constexpr SettingKey kSummary{section::kOutput, "Summary", K::Flag, "0"};
 // Display
 inline constexpr SettingKey kName{section::kDisplay, "Name", K::Flag, "1"};
 inline constexpr SettingKey kExt{section::kDisplay, "Ext", K::Flag, "0"};
@@ -85,6 +87,8 @@ inline constexpr SettingKey kFileBackOdd{section::kHtml, "FileBackOdd", K::Colou
 inline constexpr SettingKey kFileFontColor{section::kHtml, "FileFontColor", K::Colour, "0"};
 inline constexpr SettingKey kFileFont{section::kHtml, "FileFont", K::FontName, "Tahoma"};
 inline constexpr SettingKey kFileFontSize{section::kHtml, "FileFontSize", K::FontSize, "10"};
+// Print rules in the style sheet: colours kept, rows and headers not split across pages.
+inline constexpr SettingKey kPrintLayout{section::kHtml, "PrintLayout", K::Flag, "0"};
 }  // namespace key
 
 // Choice words of "Recurse" and "DisplayFileSize".

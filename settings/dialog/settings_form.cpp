@@ -113,6 +113,7 @@ void LoadSettings(const SettingsStore& store, SettingsForm& form, const UserLoca
   const int recursion = ReadChoiceWord(store, key::kRecurse, kRecurseWords);
   if (recursion != kNoOption) form.recursion = recursion;
   form.txtDepth = ReadSetting(store, key::kRecurseDepth);
+  form.chSummary = ReadCheck(store, key::kSummary);
 
   for (int row = 0; row < kColumnRowCount; ++row) {
     form.columnChecks[row] = ReadCheck(store, *kColumns[row].flag);
@@ -129,6 +130,7 @@ void LoadSettings(const SettingsStore& store, SettingsForm& form, const UserLoca
   LoadLabel(store, form.lblFile, key::kFileBack, key::kFileFontColor, key::kFileFont,
             key::kFileFontSize, locale);
   form.lblFileOdd.backColor = ReadColour(store, key::kFileBackOdd);
+  form.chPrintLayout = ReadCheck(store, key::kPrintLayout);
 }
 
 bool SaveSettings(SettingsStore& store, const SettingsForm& form, const UserLocale& locale) {
@@ -145,6 +147,7 @@ bool SaveSettings(SettingsStore& store, const SettingsForm& form, const UserLoca
       {&key::kFileSizeTo, form.txtToSize},
       {&key::kRecurse, ChoiceWordText(form.recursion, kRecurseWords)},
       {&key::kRecurseDepth, form.txtDepth},
+      {&key::kSummary, FlagText(form.chSummary)},
       {&key::kDisplayFileSize, ChoiceWordText(form.sizeUnit, kSizeUnitWords)},
       {&key::kBodyBack, ColourText(form.lblBody.backColor)},
       {&key::kFolBack, ColourText(form.lblFolder.backColor)},
@@ -156,6 +159,7 @@ bool SaveSettings(SettingsStore& store, const SettingsForm& form, const UserLoca
       {&key::kFileFontColor, ColourText(form.lblFile.foreColor)},
       {&key::kFileFont, form.lblFile.fontName},
       {&key::kFileFontSize, FontSizeText(form.lblFile.fontSize, locale)},
+      {&key::kPrintLayout, FlagText(form.chPrintLayout)},
   };
   for (int i = 0; i < kSortOptionCount; ++i) texts.emplace_back(kSortKeys[i], FlagText(form.sortOrder == i));
   for (int row = 0; row < kColumnRowCount; ++row) {

@@ -41,10 +41,12 @@ struct SettingsForm {
   int sortOrder = kNoOption;
   int recursion = kNoOption;
   std::string txtDepth;
+  bool chSummary = false;      // "Summary": the totals also say what the walk left out
   std::array<bool, kColumnRowCount> columnChecks{};
   std::array<std::string, kColumnRowCount> Text1, Text2;
   int sizeUnit = kNoOption;
   SampleLabel lblBody, lblFolder, lblFile, lblFileOdd;
+  bool chPrintLayout = false;  // "PrintLayout": print rules in the style sheet
   bool chShellExt = false;
 };
 

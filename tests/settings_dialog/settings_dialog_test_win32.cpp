@@ -227,6 +227,52 @@ TEST_F(SettingsDialogTest, OkOnAnEmptyStoreWritesEveryKeyButBrowser) {
   EXPECT_EQ(verb.modes, std::vector<int>{0});
 }
 
+// What a page shows where no control draws: just inside the bottom-left corner of the page.
+COLORREF PagePixel(HWND dialog, HDC screen) {
+  HWND tab = GetDlgItem(dialog, IDC_SSTAB1);
+  RECT page{};
+  GetClientRect(tab, &page);
+  SendMessageW(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
+  POINT corner{page.left + 4, page.bottom - 4};
+  ClientToScreen(tab, &corner);
+  return GetPixel(screen, corner.x, corner.y);
+}
+
+// Labels, frames, check boxes and option buttons on every page show the page's background: a
+// point of each that its text does not reach (right end of the middle line; a frame's middle)
+// has the colour of the empty page.
+TEST_F(SettingsDialogTest, PageControlsShowThePageBackground) {
+  struct Spot {
+    int page, id;
+    bool frame;
+  };
+  const Spot spots[] = {{0, IDC_FRAME3, true},     {0, IDC_LABEL1, false},       {0, IDC_CHFILESIZE, false},
+                        {1, IDC_FRAME6, true},     {1, IDC_OPTNOORDER, false},   {1, IDC_CHSUMMARY, false},
+                        {2, IDC_FRAME7, true},     {2, IDC_OPTBYTESIZE, false},  {3, IDC_LABEL10, false},
+                        {3, IDC_CHPRINTLAYOUT, false}};
+  std::vector<std::string> differing;
+  COLORREF page = CLR_INVALID;
+  Run([&](HWND dialog) {
+    HDC screen = GetDC(nullptr);
+    for (const Spot& spot : spots) {
+      ShowPage(dialog, spot.page);
+      RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+      Sleep(100);
+      page = PagePixel(dialog, screen);
+      HWND control = GetDlgItem(dialog, spot.id);
+      RECT box{};
+      GetWindowRect(control, &box);
+      const int x = spot.frame ? box.right - 12 : box.right - 3;
+      const int y = spot.frame ? box.bottom - 6 : (box.top + box.bottom) / 2;
+      if (GetPixel(screen, x, y) != page) differing.push_back(std::to_string(spot.id));
+    }
+    ReleaseDC(nullptr, screen);
+    Command(dialog, IDCANCEL);
+  });
+  EXPECT_NE(page, CLR_INVALID);
+  EXPECT_TRUE(differing.empty()) << "controls with their own background: " << ::testing::PrintToString(differing);
+}
+
 TEST_F(SettingsDialogTest, ShellExtensionBoxFollowsTheVerbAndIsAppliedAtEveryOk) {
   verb.registered = true;
   EXPECT_TRUE(OpenAndRead().chShellExt);

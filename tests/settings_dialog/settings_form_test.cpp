@@ -170,14 +170,21 @@ TEST_F(SettingsFormTest, CheckBoxesTickOnlyForOneAndSaveZeroOrOne) {
   Put(key::kFileSize, "2");
   Put(key::kExt, "1abc");
   Put(key::kName, "");
+  Put(key::kPrintLayout, "1");
   SettingsForm form = Loaded();
   EXPECT_TRUE(form.chFileTime);
   EXPECT_FALSE(form.chFileSize);
   EXPECT_TRUE(form.columnChecks[2]);
   EXPECT_FALSE(form.columnChecks[0]);
+  EXPECT_TRUE(form.chPrintLayout);
+  EXPECT_FALSE(form.chSummary);  // absent: off
+  form.chSummary = true;
+  form.chPrintLayout = false;
   SaveSettings(store, form, kUsLocale);
   EXPECT_EQ(Stored(key::kFileTime), "1");
   EXPECT_EQ(Stored(key::kFileSize), "0");
+  EXPECT_EQ(Stored(key::kSummary), "1");
+  EXPECT_EQ(Stored(key::kPrintLayout), "0");
 }
 
 struct PointSizeCase {

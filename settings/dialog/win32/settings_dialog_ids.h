@@ -46,6 +46,8 @@
 #define IDC_OPTRECURSEDEPTH 1210
 #define IDC_TXTDEPTH 1211
 #define IDC_UPDOWN1 1212
+#define IDC_FRAMESUMMARY 1213
+#define IDC_CHSUMMARY 1214
 
 // "Display columns"; row i of each array is its base id plus i.
 #define IDC_COMMAND1 1300
@@ -83,3 +85,4 @@
 #define IDC_CMDFILEFONT 1412
 #define IDC_CMDFILEROWEVEN 1413
 #define IDC_CMDFILEROWODD 1414
+#define IDC_CHPRINTLAYOUT 1415

@@ -29,7 +29,7 @@ const wchar_t kStaticClass[] = L"Static";
 const wchar_t kEditClass[] = L"Edit";
 
 const ControlPlacement kControls[] = {
-    {kOutsidePages, IDC_SSTAB1, WC_TABCONTROLW, L"", kChild | WS_TABSTOP | WS_CLIPSIBLINGS, 7, 7, 326, 212},
+    {kOutsidePages, IDC_SSTAB1, WC_TABCONTROLW, L"", kChild | WS_TABSTOP | WS_CLIPSIBLINGS, 7, 7, 326, 226},
 
     // File filter
     {0, IDC_FRAME1, kButtonClass, L"File name filter. Use wildcards. Use semicolons to seperate entries.", kFrame, 14, 26, 312, 46},
@@ -73,6 +73,8 @@ const ControlPlacement kControls[] = {
     {1, IDC_TXTDEPTH, kEditClass, L"", kEdit, 176, 105, 40, 12},
     {1, IDC_UPDOWN1, UPDOWN_CLASSW, L"",
      kChild | UDS_ALIGNRIGHT | UDS_SETBUDDYINT | UDS_ARROWKEYS | UDS_NOTHOUSANDS, 0, 0, 0, 0},
+    {1, IDC_FRAMESUMMARY, kButtonClass, L"Closing totals", kFrame, 14, 130, 312, 30},
+    {1, IDC_CHSUMMARY, kButtonClass, L"Also count what the listing left out (filtered, unreadable, links)", kCheck, 22, 143, 296, 10},
 
     // Display columns: heading buttons, six rows, the size unit.
     {2, IDC_COMMAND1, kButtonClass, L"Column", kButton, 22, 28, 90, 13},
@@ -124,10 +126,11 @@ const ControlPlacement kControls[] = {
     {3, IDC_CMDFILEFONT, kButtonClass, L"File Font", kButton, 236, 148, 84, 14},
     {3, IDC_CMDFILEROWEVEN, kButtonClass, L"Even Row Background", kButton, 236, 166, 84, 14},
     {3, IDC_CMDFILEROWODD, kButtonClass, L"Odd Row Background", kButton, 236, 184, 84, 14},
+    {3, IDC_CHPRINTLAYOUT, kButtonClass, L"Layout for printing: keep colours, do not split rows across pages", kCheck, 14, 217, 306, 10},
 
-    {kOutsidePages, IDC_CHSHELLEXT, kButtonClass, L"Add right-click shell extension to folders", kCheck, 7, 243, 200, 10},
-    {kOutsidePages, IDOK, kButtonClass, L"OK", kButton | BS_DEFPUSHBUTTON, 226, 241, 50, 14},
-    {kOutsidePages, IDCANCEL, kButtonClass, L"Cancel", kButton, 283, 241, 50, 14},
+    {kOutsidePages, IDC_CHSHELLEXT, kButtonClass, L"Add right-click shell extension to folders", kCheck, 7, 257, 200, 10},
+    {kOutsidePages, IDOK, kButtonClass, L"OK", kButton | BS_DEFPUSHBUTTON, 226, 255, 50, 14},
+    {kOutsidePages, IDCANCEL, kButtonClass, L"Cancel", kButton, 283, 255, 50, 14},
 };
 
 }  // namespace

@@ -11,7 +11,7 @@ constexpr int kPageCount = 4;
 extern const wchar_t* const kPageCaptions[kPageCount];
 
 constexpr int kDialogWidth = 340;
-constexpr int kDialogHeight = 262;
+constexpr int kDialogHeight = 276;
 
 struct ControlPlacement {
   int page;  // tab page index, or kOutsidePages

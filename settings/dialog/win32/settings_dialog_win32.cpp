@@ -1,6 +1,8 @@
 #include "settings_dialog_win32.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
+#include <vssym32.h>
 
 #include <cmath>
 #include <string>
@@ -64,6 +66,9 @@ struct DialogState {
   std::vector<std::pair<HWND, int>> pageControls;
   GdiObject<HBRUSH> sampleBrushes[kSampleCount];
   GdiObject<HFONT> folderFont, fileFont;
+  // The tab control's page background as it paints it (plain or themed), for the page controls.
+  GdiObject<HBRUSH> pageBrush;
+  COLORREF pageColour = 0;  // the page's colour in its middle, for text that needs a solid one
 };
 
 SampleLabel* SampleFor(DialogState& state, int id) {
@@ -161,6 +166,7 @@ void WriteControls(HWND dialog, DialogState& state, const SettingsForm& form) {
   SelectOption(dialog, kSortIds, form.sortOrder);
   SelectOption(dialog, kRecurseIds, form.recursion);
   SetText(dialog, IDC_TXTDEPTH, form.txtDepth);
+  SetChecked(dialog, IDC_CHSUMMARY, form.chSummary);
   for (int row = 0; row < kColumnRowCount; ++row) {
     SetChecked(dialog, IDC_COLUMNCHECK + row, form.columnChecks[row]);
     SetText(dialog, IDC_TEXT1 + row, form.Text1[row]);
@@ -172,6 +178,7 @@ void WriteControls(HWND dialog, DialogState& state, const SettingsForm& form) {
   state.form.lblFile = form.lblFile;
   state.form.lblFileOdd = form.lblFileOdd;
   RefreshSamples(dialog, state);
+  SetChecked(dialog, IDC_CHPRINTLAYOUT, form.chPrintLayout);
   SetChecked(dialog, IDC_CHSHELLEXT, form.chShellExt);
 }
 
@@ -192,6 +199,7 @@ SettingsForm ReadControls(HWND dialog, const DialogState& state) {
   form.sortOrder = SelectedOption(dialog, kSortIds);
   form.recursion = SelectedOption(dialog, kRecurseIds);
   form.txtDepth = TextOf(dialog, IDC_TXTDEPTH);
+  form.chSummary = Checked(dialog, IDC_CHSUMMARY);
   for (int row = 0; row < kColumnRowCount; ++row) {
     form.columnChecks[row] = Checked(dialog, IDC_COLUMNCHECK + row);
     form.Text1[row] = TextOf(dialog, IDC_TEXT1 + row);
@@ -202,6 +210,7 @@ SettingsForm ReadControls(HWND dialog, const DialogState& state) {
   form.lblFolder = state.form.lblFolder;
   form.lblFile = state.form.lblFile;
   form.lblFileOdd = state.form.lblFileOdd;
+  form.chPrintLayout = Checked(dialog, IDC_CHPRINTLAYOUT);
   form.chShellExt = Checked(dialog, IDC_CHSHELLEXT);
   return form;
 }
@@ -223,6 +232,10 @@ void CreateControls(HWND dialog, DialogState& state) {
                                    box.bottom - box.top, dialog,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(placement.id)), instance, nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    // A themed frame fills itself with the dialog's background; the plain one is transparent and
+    // takes its caption's background from the page (PaintPageControl).
+    if ((placement.style & BS_TYPEMASK) == BS_GROUPBOX && lstrcmpW(placement.windowClass, L"Button") == 0)
+      SetWindowTheme(control, L"", L"");
     if (placement.page != kOutsidePages) state.pageControls.emplace_back(control, placement.page);
   }
 
@@ -242,6 +255,81 @@ void CreateControls(HWND dialog, DialogState& state) {
 
   for (int id : {IDC_DTPICKER2, IDC_DTPICKER4})
     SendDlgItemMessageW(dialog, id, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(kTimeFormat));
+}
+
+// The tab control's page background (the theme's pane, or the plain face colour) as a pattern
+// brush the size of the tab, so page controls paint the page's own background, not grey boxes.
+void MakePageBrush(HWND dialog, DialogState& state) {
+  HWND tab = GetDlgItem(dialog, IDC_SSTAB1);
+  RECT client{};
+  GetClientRect(tab, &client);
+  RECT page = client;
+  SendMessageW(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
+  HDC screen = GetDC(dialog);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+  ReleaseDC(dialog, screen);
+  state.pageBrush.Reset(nullptr);
+  if (memory != nullptr && bitmap != nullptr) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    FillRect(memory, &client, GetSysColorBrush(COLOR_3DFACE));
+    if (HTHEME theme = IsAppThemed() ? OpenThemeData(tab, L"TAB") : nullptr) {
+      RECT pane = page;
+      InflateRect(&pane, 2, 2);  // the pane's border lies just outside the page
+      DrawThemeBackground(theme, memory, TABP_PANE, 0, &pane, nullptr);
+      CloseThemeData(theme);
+    }
+    state.pageColour = GetPixel(memory, (page.left + page.right) / 2, (page.top + page.bottom) / 2);
+    SelectObject(memory, old);
+    state.pageBrush.Reset(CreatePatternBrush(bitmap));
+  }
+  if (bitmap != nullptr) DeleteObject(bitmap);
+  if (memory != nullptr) DeleteDC(memory);
+}
+
+bool IsPageControl(const DialogState& state, HWND control) {
+  for (const auto& entry : state.pageControls) {
+    if (entry.first == control) return true;
+  }
+  return false;
+}
+
+// Lines the pattern up with the tab control, whose bitmap it holds, as seen from `window`.
+void AlignPageBrush(HWND dialog, HDC dc, HWND window) {
+  POINT origin{0, 0};
+  MapWindowPoints(GetDlgItem(dialog, IDC_SSTAB1), window, &origin, 1);
+  SetBrushOrgEx(dc, origin.x, origin.y, nullptr);
+}
+
+// Labels, frames, check boxes and option buttons on a page: transparent text on the page brush.
+INT_PTR PaintPageControl(HWND dialog, DialogState& state, HDC dc, HWND control) {
+  wchar_t className[16] = {};
+  GetClassNameW(control, className, 16);
+  const bool staticOrButton = lstrcmpiW(className, L"Static") == 0 || lstrcmpiW(className, L"Button") == 0;
+  if (state.pageBrush.get() == nullptr || !staticOrButton || !IsPageControl(state, control)) return FALSE;
+  // A frame's caption is drawn over its line, so it needs a solid background of its own.
+  const bool frame = (GetWindowLongPtrW(control, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX &&
+                     lstrcmpiW(className, L"Button") == 0;
+  SetBkColor(dc, state.pageColour);
+  SetBkMode(dc, frame ? OPAQUE : TRANSPARENT);
+  AlignPageBrush(dialog, dc, control);
+  return reinterpret_cast<INT_PTR>(state.pageBrush.get());
+}
+
+// The dialog's own background: the page's inside the tab, where frames (transparent, and not
+// painted over by the tab, which clips its siblings) and themed buttons show it through.
+void PaintDialogBackground(HWND dialog, const DialogState& state, HDC dc) {
+  RECT client{};
+  GetClientRect(dialog, &client);
+  FillRect(dc, &client, GetSysColorBrush(COLOR_3DFACE));
+  if (state.pageBrush.get() == nullptr) return;
+  HWND tab = GetDlgItem(dialog, IDC_SSTAB1);
+  RECT page{};
+  GetClientRect(tab, &page);
+  SendMessageW(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
+  MapWindowPoints(tab, dialog, reinterpret_cast<POINT*>(&page), 2);
+  AlignPageBrush(dialog, dc, dialog);
+  FillRect(dc, &page, state.pageBrush.get());
 }
 
 void ShowPage(HWND dialog, const DialogState& state, int page) {
@@ -265,6 +353,7 @@ void Form_Load(HWND dialog, DialogState& state) {
   LoadSettings(*state.store, form);
   form.chShellExt = state.verb->IsFolderVerbRegistered();
   WriteControls(dialog, state, form);
+  MakePageBrush(dialog, state);
   ShowPage(dialog, state, 0);
 }
 
@@ -370,7 +459,24 @@ INT_PTR HandleMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
       return FALSE;
     }
     case WM_CTLCOLORSTATIC:
-      return state ? PaintSample(*state, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)) : FALSE;
+    case WM_CTLCOLORBTN: {
+      if (state == nullptr) return FALSE;
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      HWND control = reinterpret_cast<HWND>(lParam);
+      const INT_PTR sample = message == WM_CTLCOLORSTATIC ? PaintSample(*state, dc, control) : FALSE;
+      return sample != FALSE ? sample : PaintPageControl(dialog, *state, dc, control);
+    }
+    case WM_ERASEBKGND:
+      // Only the dialog's own erase: a themed control asking for its parent's background through
+      // this message gets the default, which keeps its clipping intact.
+      if (state == nullptr || WindowFromDC(reinterpret_cast<HDC>(wParam)) != dialog) return FALSE;
+      PaintDialogBackground(dialog, *state, reinterpret_cast<HDC>(wParam));
+      SetWindowLongPtrW(dialog, DWLP_MSGRESULT, TRUE);
+      return TRUE;
+    case WM_THEMECHANGED:
+    case WM_SYSCOLORCHANGE:
+      if (state != nullptr) MakePageBrush(dialog, *state);
+      return FALSE;
     case kReadFormMessage:
       if (state) *reinterpret_cast<SettingsForm*>(lParam) = ReadControls(dialog, *state);
       return TRUE;
