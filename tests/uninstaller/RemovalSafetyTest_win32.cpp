@@ -131,6 +131,7 @@ TEST_F(SafeRun, LockedRestoreTargetNeverLosesItsBackup) {
     // Either the replacement waits for the restart (which is then offered) or it is given up.
     box = findDialog(process.id(), "Safe Uninstall", 5000);
     const bool scheduled = box != nullptr;
+    RecordProperty("locked_restore", scheduled ? "scheduled for restart" : "backup kept, target logged");
     if (box) {
         EXPECT_EQ(messageText(box), "Restart?");
         press(box, IDNO);
