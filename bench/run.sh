@@ -3,7 +3,7 @@
 # memory), and times the Windows engine on the same tree under Wine.
 # Usage: bench/run.sh [--million] [--files N] [--no-wine] [--keep]
 #   default 100,000 files in 1,000 folders; --million: 1,000,000 files in 10,000 folders.
-#   Each tool runs BENCH_RUNS times (default 3); the table gives the median wall time.
+#   BENCH_RUNS rounds (default 3), each running every tool once; the table gives the median wall time.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 files=100000
@@ -57,30 +57,32 @@ find "$tree_dir" -printf '%s\n' >/dev/null  # warm the cache for every contender
 
 runs="${BENCH_RUNS:-3}"
 
-# measure NAME COMMAND...: runs the command $runs times and records the median wall time and the
-# largest peak memory in the results table.
-declare -A wall_of kb_of
-names=()
-measure() {
-  local name="$1"; shift
-  local log="$work/$name.time" walls=() kb=0 i w k
-  for ((i = 0; i < runs; i++)); do
-    /usr/bin/time -v "$@" 2>"$log" >/dev/null
+# The contenders, each a command array named cmd_NAME. Every round runs each of them once, so
+# that a change in the machine's load weighs on all of them alike; the table gives each one's
+# median wall time and largest peak memory over the rounds.
+names=(tessory find tree)
+cmd_tessory=("$BUILD_DIR/release/bin/tessory" -q -o "$work/tessory.htm" "$tree_dir")
+cmd_find=(find "$tree_dir" -printf '%s %T@ %p\n')
+cmd_tree=(tree -H . -o "$work/tree.htm" "$tree_dir")
+
+declare -A walls_of kb_of wall_of
+for ((round = 0; round < runs; round++)); do
+  for name in "${names[@]}"; do
+    declare -n cmd="cmd_$name"
+    log="$work/$name.time"
+    /usr/bin/time -v "${cmd[@]}" 2>"$log" >/dev/null
+    unset -n cmd
     w=$(awk -F': ' '/Elapsed \(wall clock\)/ {n=split($2,p,":"); s=0; for(i=1;i<=n;i++) s=s*60+p[i]; print s}' "$log")
     k=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$log")
-    walls+=("$w")
-    [ "$k" -gt "$kb" ] && kb=$k
+    walls_of[$name]+="$w "
+    [ "$k" -gt "${kb_of[$name]:-0}" ] && kb_of[$name]=$k
   done
-  wall_of[$name]=$(printf '%s\n' "${walls[@]}" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
-  kb_of[$name]=$kb
-  names+=("$name")
-}
+done
+for name in "${names[@]}"; do
+  wall_of[$name]=$(tr ' ' '\n' <<<"${walls_of[$name]}" | grep . | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
+done
 
-measure tessory "$BUILD_DIR/release/bin/tessory" -q -o "$work/tessory.htm" "$tree_dir"
-measure find find "$tree_dir" -printf '%s %T@ %p\n'
-measure tree tree -H . -o "$work/tree.htm" "$tree_dir"
-
-echo "$files files in $folders folders, median of $runs runs each"
+echo "$files files in $folders folders, median of $runs rounds"
 printf '%-10s %10s %12s\n' tool "wall (s)" "peak (MB)"
 for name in "${names[@]}"; do
   printf '%-10s %10.2f %12.1f\n' "$name" "${wall_of[$name]}" "$(awk -v k="${kb_of[$name]}" 'BEGIN{print k/1024}')"

@@ -75,13 +75,14 @@ std::string AttributeText(std::uint32_t attributes) {
     return text;
 }
 
-std::string EscapeMarkup(std::string_view text) {
-    if (text.find_first_of("<>") == std::string_view::npos) return std::string(text);
+std::string EscapeMarkup(std::string_view text, bool ampersands) {
+    if (text.find_first_of(ampersands ? "<>&" : "<>") == std::string_view::npos) return std::string(text);
     std::string out;
     out.reserve(text.size() + 8);
     for (char c : text) {
         if (c == '<') out += "&lt;";
         else if (c == '>') out += "&gt;";
+        else if (c == '&' && ampersands) out += "&amp;";
         else out += c;
     }
     return out;

@@ -25,8 +25,9 @@ std::string DateText(const DateTime& modified, char dateSeparator);
 std::string AttributeText(std::uint32_t attributes);
 
 // Names and paths in the document: "<" and ">" become "&lt;" and "&gt;" so that a name cannot
-// add markup; every other character stays as it is.
-std::string EscapeMarkup(std::string_view text);
+// add markup; with ampersands set, "&" becomes "&amp;" too, so that a name that looks like a
+// character reference shows as written. Every other character stays as it is.
+std::string EscapeMarkup(std::string_view text, bool ampersands = false);
 
 // The text with every ill-formed UTF-8 sequence (stray or missing continuation bytes, overlong
 // forms, surrogates, values above U+10FFFF) replaced by U+FFFD, one per maximal ill-formed part.

@@ -85,13 +85,20 @@ ListedFolder ReadListedFolder(const std::string& folder, FileSystem& fileSystem,
     return listed;
 }
 
-void AppendFolderSection(std::string& html, const ListedFolder& folder, const ListingSettings& settings) {
+void AppendFolderSection(std::string& html, const ListedFolder& folder, const ListingSettings& settings,
+                         bool ampersands) {
     html.reserve(html.size() + 256 + folder.files.size() * 160);
     html += kHeaderOpen;
-    html += EscapeMarkup(folder.path);
+    html += EscapeMarkup(folder.path, ampersands);
     html += "</td></tr></table>";
     html += kCrLf;
     html += kTableOpen;
+    // For print: the column headings again, which the browser repeats on every page the table spans.
+    if (settings.printLayout) {
+        html += "<thead class=\"printhead\"><tr>";
+        AppendHeadingCells(html, settings);
+        html += "</tr></thead>";
+    }
     bool odd = true;
     for (const ListedFile& file : folder.files) {
         html += odd ? kOddRow : kEvenRow;
@@ -102,7 +109,7 @@ void AppendFolderSection(std::string& html, const ListedFolder& folder, const Li
             html += c.width;
             html += "\">";
             // Every cell may carry text from the file system or the shell: none may add markup.
-            html += EscapeMarkup(CellText(file, c.column, settings));
+            html += EscapeMarkup(CellText(file, c.column, settings), ampersands);
             html += "</td>";
         }
         html += "</tr>";
@@ -118,9 +125,7 @@ void AppendFolderSection(std::string& html, const ListedFolder& folder, const Li
     html += " bytes.</td></tr></table><br><br>";
 }
 
-std::string ColumnHeaderRow(const ListingSettings& settings) {
-    std::string row = kTableOpen;
-    row += "<tr>";
+void AppendHeadingCells(std::string& row, const ListingSettings& settings) {
     for (const DocumentColumn& c : kDocumentOrder) {
         if (!settings.shown[c.column]) continue;
         row += "<td width=\"";
@@ -129,6 +134,12 @@ std::string ColumnHeaderRow(const ListingSettings& settings) {
         row += settings.headings[c.column];
         row += "</b></td>";
     }
+}
+
+std::string ColumnHeaderRow(const ListingSettings& settings) {
+    std::string row = kTableOpen;
+    row += "<tr>";
+    AppendHeadingCells(row, settings);
     row += "</tr></table>";
     return row;
 }

@@ -16,9 +16,13 @@ ListedFolder ReadListedFolder(const std::string& folder, FileSystem& fileSystem,
                               RunHost& host, std::vector<std::string>& subfolders);
 
 // The HTML of one folder section: the header with its path, the table of rows, the summary row.
-void AppendFolderSection(std::string& html, const ListedFolder& folder, const ListingSettings& settings);
+// ampersands: "&" in names and paths is escaped as well (see EscapeMarkup).
+void AppendFolderSection(std::string& html, const ListedFolder& folder, const ListingSettings& settings,
+                         bool ampersands = false);
 
 // The one row of column headings at the top of the document.
 std::string ColumnHeaderRow(const ListingSettings& settings);
+// The heading cells of the shown columns, as in that row.
+void AppendHeadingCells(std::string& row, const ListingSettings& settings);
 
 }  // namespace tessory
