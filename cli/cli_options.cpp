@@ -10,6 +10,9 @@ const char kCliUsage[] =
     "\n"
     "Options:\n"
     "  -o, --output FILE        write the listing to FILE (default: standard output)\n"
+    "  --format html|csv|json   the listing as an HTML document (default), CSV rows or JSON\n"
+    "  --compare OLD.json       report what changed in FOLDER since the JSON listing OLD.json,\n"
+    "                           in the form --format gives; exit 0 unchanged, 1 changed, 2 trouble\n"
     "  --set Section.Key=Value  use Value for one setting in this run only (repeatable),\n"
     "                           e.g. --set Output.Recurse=No --set Display.Attrib=1\n"
     "  -q, --quiet              no progress line on standard error\n"
@@ -61,6 +64,18 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
         } else if (!onlyOperands && (arg == "-o" || arg == "--output")) {
             if (!value(options.output)) return false;
             if (options.output.empty()) {
+                error = arg + " needs a file name";
+                return false;
+            }
+        } else if (!onlyOperands && arg == "--format") {
+            if (!value(options.format)) return false;
+            if (options.format != "html" && options.format != "csv" && options.format != "json") {
+                error = "--format expects html, csv or json, got \"" + options.format + "\"";
+                return false;
+            }
+        } else if (!onlyOperands && arg == "--compare") {
+            if (!value(options.compareWith)) return false;
+            if (options.compareWith.empty()) {
                 error = arg + " needs a file name";
                 return false;
             }

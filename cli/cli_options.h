@@ -11,6 +11,10 @@ enum ExitCode : int {
     kExitWriteFailed = 1,  // the listing could not be written
     kExitUsage = 2,        // bad command line
     kExitNoFolder = 3,     // the folder does not exist or is not a folder
+    // --compare, like diff: 0 nothing changed, 1 something changed, 2 trouble (the earlier
+    // listing is unreadable or not a listing, or the report could not be written).
+    kExitChanged = 1,
+    kExitCompareTrouble = 2,
     kExitStopped = 130,    // interrupted (Ctrl-C): no document
 };
 
@@ -24,6 +28,8 @@ struct CliOptions {
     std::string folder;
     std::string output;  // empty: standard output
     std::vector<SettingOverride> overrides;
+    std::string format = "html";  // html, csv or json
+    std::string compareWith;      // an earlier JSON listing to compare FOLDER with
     bool quiet = false;
     bool help = false;
 };

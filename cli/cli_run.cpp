@@ -9,9 +9,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <ostream>
 
 #include "cli_options.h"
+#include "compare.h"
+#include "data_writers.h"
 #include "listing/column_values.h"
 #include "listing/document.h"
 #include "listing/listing_engine.h"
@@ -216,20 +219,53 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     ListingEngine engine(fileSystem, host, settings);
     host.Attach(&engine);
     ListingOutput output(target.file.get());
-    HtmlListingWriter writer(output, DocumentText::Utf8);
+    std::unique_ptr<ListingWriter> writer;
+    std::unique_ptr<OldListingReader> oldListing;
+    std::unique_ptr<ChangeReport> report;
+    CompareWriter* comparing = nullptr;
+    if (!options.compareWith.empty()) {
+        oldListing = std::make_unique<OldListingReader>(options.compareWith);
+        if (!oldListing->Start()) {
+            discard();
+            err << "tessory: " << oldListing->Error() << "\n";
+            return kExitCompareTrouble;
+        }
+        report = options.format == "csv"    ? MakeCsvChangeReport(output)
+                 : options.format == "json" ? MakeJsonChangeReport(output)
+                                            : MakeHtmlChangeReport(output);
+        auto compare = std::make_unique<CompareWriter>(*oldListing, options.compareWith, *report);
+        comparing = compare.get();
+        writer = std::move(compare);
+    } else if (options.format == "csv") {
+        writer = std::make_unique<CsvListingWriter>(output);
+    } else if (options.format == "json") {
+        writer = std::make_unique<JsonListingWriter>(output);
+    } else {
+        writer = std::make_unique<HtmlListingWriter>(output, DocumentText::Utf8);
+    }
+    const int writeFailed = comparing ? kExitCompareTrouble : kExitWriteFailed;
 
-    RunOutcome outcome = engine.WriteListing(options.folder, writer);
+    RunOutcome outcome = engine.WriteListing(options.folder, *writer);
     if (outcome == RunOutcome::Stopped) {
         discard();
         err << "tessory: interrupted, no listing written\n";
         return kExitStopped;
     }
+    if (comparing && comparing->OldListingFailed()) {
+        discard();
+        err << "tessory: " << comparing->OldError() << "\n";
+        return kExitCompareTrouble;
+    }
     if (outcome != RunOutcome::Finished) {
         int reason = output.Error() ? output.Error() : EIO;
         discard();
         err << "tessory: cannot write " << shownName << ": " << Reason(reason) << "\n";
-        return kExitWriteFailed;
+        return writeFailed;
     }
+    const auto leftOut = [&] {
+        if (!options.quiet) err << "tessory: " << LeftOutText(engine.Totals()) << "\n";
+    };
+    const int done = comparing ? (comparing->Totals().Any() ? kExitChanged : kExitOk) : kExitOk;
 
     if (options.output.empty()) {
         std::rewind(target.file.get());
@@ -237,9 +273,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         target.file.reset();
         if (!copied) {
             err << "tessory: cannot write the listing to standard output\n";
-            return kExitWriteFailed;
+            return writeFailed;
         }
-        return kExitOk;
+        leftOut();
+        return done;
     }
 
     ::fchmod(::fileno(target.file.get()), NewFileMode());
@@ -247,15 +284,16 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         int reason = errno;
         ::unlink(target.path.c_str());
         err << "tessory: cannot write " << target.path << ": " << Reason(reason) << "\n";
-        return kExitWriteFailed;
+        return writeFailed;
     }
     if (std::rename(target.path.c_str(), options.output.c_str()) != 0) {
         int reason = errno;
         ::unlink(target.path.c_str());
         err << "tessory: cannot replace " << options.output << ": " << Reason(reason) << "\n";
-        return kExitWriteFailed;
+        return writeFailed;
     }
-    return kExitOk;
+    leftOut();
+    return done;
 }
 
 }  // namespace tessory

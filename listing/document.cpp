@@ -29,6 +29,16 @@ std::string DocumentHead(const ListingSettings& s, DocumentText text) {
     head += ".summary{font-family:##FILEFONT##; font-size:" + file +
             "pt; color:##FILECOL##; background:##FILEBACK##;}";
     head += "body{font-family:##FOLFONT##; background:##BODY##;}";
+    if (s.printLayout) {
+        // Colours print as shown (browsers drop backgrounds otherwise, and a white folder name
+        // then vanishes); no row is cut in two; a folder header stays with its first row; the
+        // heading row of each table repeats on every page instead of standing once at the top.
+        head += "@media print{*{-webkit-print-color-adjust:exact; print-color-adjust:exact;}"
+                "tr{break-inside:avoid; page-break-inside:avoid;}"
+                "table:has(td.dir){break-after:avoid; page-break-after:avoid;}"
+                "h2+table{display:none;}thead.printhead{display:table-header-group;}}"
+                "@media screen{thead.printhead{display:none;}}";
+    }
     head += "</style></head><body>";
     // The order matters: a font name may itself contain a later placeholder.
     ReplaceAll(head, "##FOLFONT##", s.folderFont);
@@ -54,6 +64,26 @@ std::string DocumentClosing(std::int64_t totalFiles, std::int64_t totalFolders, 
            ", Total Size: " + std::to_string(totalBytes) + " bytes.</td></tr></table></body></html>";
 }
 
+std::string LeftOutText(const RunTotals& totals) {
+    const auto count = [](std::int64_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    return "Left out: " + count(totals.skippedFolders, "folder", "folders") + " by the folder filter, " +
+           count(totals.skippedFiles, "file", "files") + " by the file filters, " +
+           count(totals.unreadableFolders, "folder that could not be read", "folders that could not be read") +
+           ", " + count(totals.linksNotFollowed, "link not followed", "links not followed") + ".";
+}
+
+std::string DocumentClosing(const RunTotals& totals, const ListingSettings& settings) {
+    std::string closing = DocumentClosing(totals.files, totals.folders, totals.bytes);
+    if (!settings.summary) return closing;
+    const std::string line =
+        "<table border=\"0\" cellspacing=\"1\" cellpadding=\"3\" width=\"100%\"><tr class=\"summary\"><td>" +
+        LeftOutText(totals) + "</td></tr></table>";
+    closing.insert(closing.size() - std::string("</body></html>").size(), line);
+    return closing;
+}
+
 bool HtmlListingWriter::Put(const std::string& utf8) {
     if (text_ == DocumentText::FileCodePage) return output_.Write(ToFileText(utf8));
     for (size_t i = 0; i < utf8.size();) {
@@ -77,7 +107,7 @@ bool HtmlListingWriter::Folder(const ListedFolder& folder) {
 }
 
 bool HtmlListingWriter::Closing(const RunTotals& totals) {
-    return Put(DocumentClosing(totals.files, totals.folders, totals.bytes)) && output_.Flush();
+    return Put(DocumentClosing(totals, *settings_)) && output_.Flush();
 }
 
 }  // namespace tessory

@@ -21,6 +21,12 @@ std::string DocumentOpening(const ListingSettings& settings, const std::string& 
                             DocumentText text = DocumentText::FileCodePage);
 // Everything after the folder sections: CR LF, the totals table and the end of the document.
 std::string DocumentClosing(std::int64_t totalFiles, std::int64_t totalFolders, std::uint64_t totalBytes);
+// The same, followed (when the settings ask for the summary) by one line in the summary style
+// that says what the walk left out.
+std::string DocumentClosing(const RunTotals& totals, const ListingSettings& settings);
+// "Left out: 2 folders by the folder filter, 1 file by the file filters, 0 folders that could
+// not be read, 0 links not followed."
+std::string LeftOutText(const RunTotals& totals);
 
 // The listing document written in one pass: the opening, each folder's section followed by
 // CR LF, and the closing, straight into output.

@@ -41,6 +41,8 @@ public:
     virtual std::string JoinPath(const std::string& folder, const std::string& name) const = 0;
     // The characters that separate folder names in a path.
     virtual const char* PathSeparators() const { return "\\/"; }
+    // Links and reparse points that ReadFolder met and did not follow, since this object was made.
+    virtual std::int64_t LinksNotFollowed() const { return 0; }
 };
 
 }  // namespace tessory

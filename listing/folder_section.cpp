@@ -93,6 +93,12 @@ void AppendFolderSection(std::string& html, const ListedFolder& folder, const Li
     html += "</td></tr></table>";
     html += kCrLf;
     html += kTableOpen;
+    // For print: the column headings again, which the browser repeats on every page the table spans.
+    if (settings.printLayout) {
+        html += "<thead class=\"printhead\"><tr>";
+        AppendHeadingCells(html, settings);
+        html += "</tr></thead>";
+    }
     bool odd = true;
     for (const ListedFile& file : folder.files) {
         html += odd ? kOddRow : kEvenRow;
@@ -119,9 +125,7 @@ void AppendFolderSection(std::string& html, const ListedFolder& folder, const Li
     html += " bytes.</td></tr></table><br><br>";
 }
 
-std::string ColumnHeaderRow(const ListingSettings& settings) {
-    std::string row = kTableOpen;
-    row += "<tr>";
+void AppendHeadingCells(std::string& row, const ListingSettings& settings) {
     for (const DocumentColumn& c : kDocumentOrder) {
         if (!settings.shown[c.column]) continue;
         row += "<td width=\"";
@@ -130,6 +134,12 @@ std::string ColumnHeaderRow(const ListingSettings& settings) {
         row += settings.headings[c.column];
         row += "</b></td>";
     }
+}
+
+std::string ColumnHeaderRow(const ListingSettings& settings) {
+    std::string row = kTableOpen;
+    row += "<tr>";
+    AppendHeadingCells(row, settings);
     row += "</tr></table>";
     return row;
 }

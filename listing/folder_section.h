@@ -22,5 +22,7 @@ void AppendFolderSection(std::string& html, const ListedFolder& folder, const Li
 
 // The one row of column headings at the top of the document.
 std::string ColumnHeaderRow(const ListingSettings& settings);
+// The heading cells of the shown columns, as in that row.
+void AppendHeadingCells(std::string& row, const ListingSettings& settings);
 
 }  // namespace tessory

@@ -82,7 +82,7 @@ public:
     bool Closing(const RunTotals& totals) override {
         bool ok = !file_ || std::fflush(file_.get()) == 0;
         file_.reset();
-        return ok && AssembleDocument(tempPath_, opening_, DocumentClosing(totals.files, totals.folders, totals.bytes));
+        return ok && AssembleDocument(tempPath_, opening_, DocumentClosing(totals, *settings_));
     }
 
 private:
@@ -132,10 +132,17 @@ private:
         if (stop_) return true;
         int limit = settings_.recursionLimit;
         if (limit != -1 && FolderLevel(folder, root_, fs_.PathSeparators()) > limit) return true;
-        if (!FolderPasses(folder, settings_)) return true;
+        if (!FolderPasses(folder, settings_)) {
+            ++totals_.skippedFolders;
+            return true;
+        }
         std::vector<std::string> subfolders;
         {
+            const std::int64_t linksBefore = fs_.LinksNotFollowed();
             ListedFolder listed = ReadListedFolder(folder, fs_, settings_, host_, subfolders);
+            totals_.linksNotFollowed += fs_.LinksNotFollowed() - linksBefore;
+            totals_.skippedFiles += listed.fileCount - static_cast<std::int64_t>(listed.files.size());
+            if (!listed.readable) ++totals_.unreadableFolders;
             if (!writer_.Folder(listed)) return false;
             totals_.files += listed.fileCount;
             totals_.bytes += listed.byteCount;

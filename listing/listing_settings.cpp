@@ -99,6 +99,8 @@ ListingSettings ReadListingSettings(const SettingsStore& store, const DateTime& 
     s.fileBack = ColourSetting(store, key::kFileBack);
     s.fileBackOdd = ColourSetting(store, key::kFileBackOdd);
     s.fileFontColour = ColourSetting(store, key::kFileFontColor);
+    s.summary = FlagIsOn(ReadSetting(store, key::kSummary));
+    s.printLayout = FlagIsOn(ReadSetting(store, key::kPrintLayout));
     return s;
 }
 

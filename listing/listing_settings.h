@@ -39,6 +39,9 @@ struct ListingSettings {
     int folderFontSize = 10, fileFontSize = 10;
     std::int32_t bodyBack = 16777215, folderBack = 0, folderFontColour = 16777215;
     std::int32_t fileBack = 12566463, fileBackOdd = 16777215, fileFontColour = 0;
+    // Extras, off unless asked for
+    bool summary = false;      // "Summary": the closing totals also say what was left out
+    bool printLayout = false;  // "PrintLayout": print rules in the style sheet
     // Formats
     UserLocale locale;
 };

@@ -17,6 +17,13 @@ struct RunTotals {
     std::int64_t folders = 0;
     std::int64_t files = 0;
     std::uint64_t bytes = 0;
+    // What the listing left out: folders the folder filter rejected (nothing below them is
+    // counted), files the file filters rejected, folders that could not be read, and links or
+    // reparse points that were not followed.
+    std::int64_t skippedFolders = 0;
+    std::int64_t skippedFiles = 0;
+    std::int64_t unreadableFolders = 0;
+    std::int64_t linksNotFollowed = 0;
 };
 
 // One file that passed the file test, with the fields every output form needs.

@@ -129,8 +129,11 @@ bool PosixFileSystem::ReadFolder(const std::string& folder, const std::function<
             continue;
         }
         bool known = fstatat(dirFd, name, &info, 0) == 0;
-        if (!known && type == DT_LNK) continue;  // a dangling link lists nothing
-        if (known && S_ISDIR(info.st_mode)) continue;  // a linked folder is neither a file nor walked
+        // A dangling link lists nothing; a linked folder is neither a file nor walked.
+        if ((!known && type == DT_LNK) || (known && S_ISDIR(info.st_mode))) {
+            ++linksNotFollowed_;
+            continue;
+        }
         // A file that vanished between the listing and the query is still counted, without a length.
         if (known) FillFromStat(file, info);
         onFile(file);

@@ -21,6 +21,11 @@ public:
     std::string TypeName(const std::string& fileName) override;
     std::string JoinPath(const std::string& folder, const std::string& name) const override;
     const char* PathSeparators() const override { return "/"; }
+    // Links to folders, and links whose target is gone.
+    std::int64_t LinksNotFollowed() const override { return linksNotFollowed_; }
+
+private:
+    std::int64_t linksNotFollowed_ = 0;
 };
 
 }  // namespace tessory

@@ -69,6 +69,8 @@ bool Win32FileSystem::ReadFolder(const std::string& folder, const std::function<
             // A directory search reports the reparse tag in dwReserved0.
             if (!(native & FILE_ATTRIBUTE_REPARSE_POINT) || WalksIntoReparsePoint(data.dwReserved0))
                 subfolders.push_back(JoinPath(folder, Narrow(name)));
+            else
+                ++linksNotFollowed_;
             continue;
         }
         if (native & FILE_ATTRIBUTE_SYSTEM) continue;

@@ -19,8 +19,10 @@ public:
     // The shell's type name, from the name alone; asked once per extension in the life of this object.
     std::string TypeName(const std::string& fileName) override;
     std::string JoinPath(const std::string& folder, const std::string& name) const override;
+    std::int64_t LinksNotFollowed() const override { return linksNotFollowed_; }
 
 private:
+    std::int64_t linksNotFollowed_ = 0;
     std::map<std::wstring, std::string> typeNames_;
 };
 

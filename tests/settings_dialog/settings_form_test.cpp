@@ -13,8 +13,8 @@
 namespace tessory::settings {
 namespace {
 
-const UserLocale kUsLocale{'.', '/', DateOrder::MonthDayYear};
-const UserLocale kGermanLocale{',', '.', DateOrder::DayMonthYear};
+const UserLocale kUsLocale{'.', ",", '/', DateOrder::MonthDayYear};
+const UserLocale kGermanLocale{',', ".", '.', DateOrder::DayMonthYear};
 
 DateTime StartOfMinute(DateTime t) {
   t.second = 0;

@@ -2,6 +2,8 @@
 #include "TemplateWindow_win32.h"
 #include "Text_win32.h"
 
+#include <new>
+
 namespace corvel {
 
 namespace {
@@ -22,7 +24,13 @@ class TemplateProgressWindow : public ProgressWindow {
     window_.language = source.language;
     int result = tpl::BuildTemplateWindow(window_, source.windowTemplate.data, source.windowTemplate.size,
                                           nullptr, static_cast<HINSTANCE>(moduleInstance));
-    if (result == tpl::kBuildOk && !source.captionUtf8.empty()) setTitleUtf8(source.captionUtf8);
+    if (result == tpl::kBuildOk && !source.captionUtf8.empty()) {
+      try {
+        setTitleUtf8(source.captionUtf8);
+      } catch (const std::bad_alloc&) {
+        // The window keeps the template's title.
+      }
+    }
     return result;
   }
 

@@ -1,0 +1,602 @@
+#include "compare.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <iterator>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+
+#include <nlohmann/json.hpp>
+
+#include "data_writers.h"
+#include "listing/column_values.h"
+#include "listing/document.h"
+#include "listing/posix/posix_file_system.h"
+
+namespace tessory {
+
+// ---------------------------------------------------------------------------------------------
+// Reading the old listing
+
+namespace {
+
+constexpr size_t kQueuedFolders = 2;  // read-ahead: the one being compared and the next
+
+// Bytes of a file for the JSON parser, counting where it is for error messages.
+struct ByteSource {
+    std::FILE* file = nullptr;
+    char buffer[1 << 16];
+    size_t at = 0, size = 0;
+    std::uint64_t line = 1, column = 0;
+
+    bool Available() {
+        if (at < size) return true;
+        size = std::fread(buffer, 1, sizeof buffer, file);
+        at = 0;
+        return size > 0;
+    }
+};
+
+class ByteIterator {
+public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = char;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const char*;
+    using reference = const char&;
+
+    ByteIterator() = default;
+    explicit ByteIterator(ByteSource* source) : source_(source) {}
+    reference operator*() const { return source_->buffer[source_->at]; }
+    ByteIterator& operator++() {
+        if (source_->buffer[source_->at++] == '\n') {
+            ++source_->line;
+            source_->column = 0;
+        } else {
+            ++source_->column;
+        }
+        return *this;
+    }
+    bool operator==(const ByteIterator& other) const { return AtEnd() == other.AtEnd(); }
+    bool operator!=(const ByteIterator& other) const { return !(*this == other); }
+
+private:
+    bool AtEnd() const { return source_ == nullptr || !source_->Available(); }
+    ByteSource* source_ = nullptr;
+};
+
+}  // namespace
+
+struct OldListingReader::Shared {
+    std::string path;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<OldFolder> queue;
+    std::optional<std::string> root;
+    bool done = false;
+    std::string error;
+    std::atomic<bool> cancel{false};
+    std::thread thread;
+    ByteSource source;
+
+    void Fail(const std::string& what) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (error.empty()) error = what;
+    }
+    void Finish() {
+        std::lock_guard<std::mutex> lock(mutex);
+        done = true;
+        changed.notify_all();
+    }
+};
+
+namespace {
+
+using Json = nlohmann::json;
+
+// Follows the shape of a listing: {"root", "folders": [{"path", "files": [{...}], ...}], "totals"}.
+class ListingSax : public nlohmann::json_sax<Json> {
+public:
+    explicit ListingSax(OldListingReader::Shared& shared) : shared_(shared) {}
+
+    bool null() override {
+        if (in(Context::File) && (key_ == "size" || key_ == "modified" || key_ == "attributes" ||
+                                  key_ == "extension" || key_ == "type"))
+            return true;
+        return Wrong("null is not expected for \"" + key_ + "\"");
+    }
+    bool boolean(bool) override { return Wrong("a true or false value is not expected"); }
+    bool number_integer(number_integer_t) override { return Wrong("a negative number is not expected"); }
+    bool number_float(number_float_t, const string_t&) override { return Wrong("a fraction is not expected"); }
+    bool binary(binary_t&) override { return Wrong("binary data is not expected"); }
+    bool number_unsigned(number_unsigned_t value) override {
+        if (in(Context::File) && key_ == "size") {
+            file_.size = value;
+            return true;
+        }
+        if ((in(Context::Folder) && (key_ == "fileCount" || key_ == "bytes")) || in(Context::Totals)) return true;
+        return Wrong("a number is not expected for \"" + key_ + "\"");
+    }
+    bool string(string_t& value) override {
+        if (in(Context::Top) && key_ == "root") {
+            std::lock_guard<std::mutex> lock(shared_.mutex);
+            shared_.root = value;
+            shared_.changed.notify_all();
+            return Continue();
+        }
+        if (in(Context::Folder) && key_ == "path") {
+            folder_.path = std::move(value);
+            havePath_ = true;
+            return Continue();
+        }
+        if (in(Context::File)) {
+            if (key_ == "name") {
+                file_.name = std::move(value);
+                haveName_ = true;
+                return true;
+            }
+            if (key_ == "modified") {
+                file_.modified = std::move(value);
+                return true;
+            }
+            if (key_ == "extension" || key_ == "type" || key_ == "attributes") return true;
+        }
+        return Wrong("a text is not expected for \"" + key_ + "\"");
+    }
+    bool start_object(std::size_t) override {
+        if (stack_.empty()) return Push(Context::Top);
+        if (in(Context::Folders)) {
+            folder_ = OldFolder{};
+            havePath_ = false;
+            return Push(Context::Folder);
+        }
+        if (in(Context::Files)) {
+            file_ = OldFile{};
+            haveName_ = false;
+            return Push(Context::File);
+        }
+        if (in(Context::Top) && key_ == "totals") {
+            sawTotals_ = true;
+            return Push(Context::Totals);
+        }
+        return Wrong("an object is not expected here");
+    }
+    bool end_object() override {
+        const Context context = stack_.back();
+        stack_.pop_back();
+        switch (context) {
+            case Context::File:
+                if (!haveName_) return Wrong("a file has no \"name\"");
+                folder_.files.push_back(std::move(file_));
+                return Continue();
+            case Context::Folder:
+                if (!havePath_) return Wrong("a folder has no \"path\"");
+                return Deliver();
+            case Context::Top:
+                if (!shared_.root || !sawFolders_ || !sawTotals_)
+                    return Wrong("\"root\", \"folders\" or \"totals\" is missing");
+                return true;
+            default: return true;
+        }
+    }
+    bool start_array(std::size_t) override {
+        if (in(Context::Top) && key_ == "folders") {
+            if (!shared_.root) return Wrong("\"root\" must come before \"folders\"");
+            sawFolders_ = true;
+            return Push(Context::Folders);
+        }
+        if (in(Context::Folder) && key_ == "files") return Push(Context::Files);
+        return Wrong("a list is not expected here");
+    }
+    bool end_array() override {
+        stack_.pop_back();
+        return Continue();
+    }
+    bool key(string_t& name) override {
+        key_ = std::move(name);
+        static const std::unordered_set<std::string> kTop = {"root", "folders", "totals"};
+        static const std::unordered_set<std::string> kFolder = {"path", "files", "fileCount", "bytes"};
+        static const std::unordered_set<std::string> kFile = {"name", "extension", "type", "size", "modified", "attributes"};
+        static const std::unordered_set<std::string> kTotals = {"folders", "files", "bytes", "skippedFolders",
+                                                                 "skippedFiles", "unreadableFolders", "linksNotFollowed"};
+        const std::unordered_set<std::string>* allowed = nullptr;
+        switch (stack_.back()) {
+            case Context::Top: allowed = &kTop; break;
+            case Context::Folder: allowed = &kFolder; break;
+            case Context::File: allowed = &kFile; break;
+            case Context::Totals: allowed = &kTotals; break;
+            default: break;
+        }
+        if (allowed == nullptr || allowed->count(key_) == 0) return Wrong("unexpected key \"" + key_ + "\"");
+        return true;
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& problem) override {
+        // The library's text already says where: "parse error at line L, column C: ...".
+        std::string what = problem.what();
+        const size_t bracket = what.find("] ");
+        if (bracket != std::string::npos) what.erase(0, bracket + 2);
+        shared_.Fail(shared_.path + ": " + what);
+        return false;
+    }
+
+private:
+    enum class Context { Top, Folders, Folder, Files, File, Totals };
+
+    bool in(Context context) const { return !stack_.empty() && stack_.back() == context; }
+    bool Push(Context context) {
+        stack_.push_back(context);
+        return Continue();
+    }
+    bool Continue() const { return !shared_.cancel.load(std::memory_order_relaxed); }
+    bool Wrong(const std::string& what) {
+        shared_.Fail(shared_.path + ": line " + std::to_string(shared_.source.line) + ", column " +
+                     std::to_string(shared_.source.column) + ": not a tessory listing: " + what);
+        return false;
+    }
+    bool Deliver() {
+        std::unique_lock<std::mutex> lock(shared_.mutex);
+        shared_.changed.wait(lock, [&] { return shared_.queue.size() < kQueuedFolders || shared_.cancel; });
+        if (shared_.cancel) return false;
+        shared_.queue.push_back(std::move(folder_));
+        shared_.changed.notify_all();
+        return true;
+    }
+
+    OldListingReader::Shared& shared_;
+    std::vector<Context> stack_;
+    std::string key_;
+    OldFolder folder_;
+    OldFile file_;
+    bool havePath_ = false, haveName_ = false, sawFolders_ = false, sawTotals_ = false;
+};
+
+}  // namespace
+
+OldListingReader::OldListingReader(std::string path) : shared_(std::make_shared<Shared>()) {
+    shared_->path = std::move(path);
+}
+
+OldListingReader::~OldListingReader() {
+    shared_->cancel = true;
+    shared_->changed.notify_all();
+    if (shared_->thread.joinable()) shared_->thread.join();
+    if (shared_->source.file != nullptr) std::fclose(shared_->source.file);
+}
+
+bool OldListingReader::Start() {
+    Shared& shared = *shared_;
+    shared.source.file = std::fopen(shared.path.c_str(), "rb");
+    if (shared.source.file == nullptr) {
+        shared.error = "cannot read " + shared.path + ": " + std::strerror(errno);
+        shared.done = true;
+        return false;
+    }
+    shared.thread = std::thread([&shared] {
+        ListingSax sax(shared);
+        try {
+            Json::sax_parse(ByteIterator(&shared.source), ByteIterator(), &sax);
+        } catch (const std::exception& problem) {
+            shared.Fail(shared.path + ": " + problem.what());
+        }
+        if (std::ferror(shared.source.file)) shared.Fail("cannot read " + shared.path);
+        shared.Finish();
+    });
+    return true;
+}
+
+std::optional<std::string> OldListingReader::Root() {
+    std::unique_lock<std::mutex> lock(shared_->mutex);
+    shared_->changed.wait(lock, [&] { return shared_->root.has_value() || shared_->done; });
+    if (!shared_->error.empty()) return std::nullopt;
+    if (!shared_->root) {
+        shared_->error = shared_->path + ": not a tessory listing: no \"root\"";
+        return std::nullopt;
+    }
+    return shared_->root;
+}
+
+bool OldListingReader::Next(OldFolder& folder) {
+    std::unique_lock<std::mutex> lock(shared_->mutex);
+    shared_->changed.wait(lock, [&] { return !shared_->queue.empty() || shared_->done; });
+    if (!shared_->error.empty() || shared_->queue.empty()) return false;
+    folder = std::move(shared_->queue.front());
+    shared_->queue.pop_front();
+    shared_->changed.notify_all();
+    return true;
+}
+
+std::string OldListingReader::Error() {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    return shared_->error;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Merging
+
+namespace {
+
+// The path below its start folder, without leading separators; nullopt when it is not below it.
+std::optional<std::string> Relative(const std::string& path, const std::string& root) {
+    if (path.compare(0, root.size(), root) != 0) return std::nullopt;
+    size_t at = root.size();
+    while (at < path.size() && path[at] == '/') ++at;
+    return path.substr(at);
+}
+
+std::optional<std::int64_t> NewInstant(const ListedFile& file) {
+    if (!file.modified) return std::nullopt;
+    return LocalToEpoch(*file.modified);
+}
+
+std::optional<std::int64_t> OldInstant(const OldFile& file) { return ParseIso8601(file.modified); }
+
+// Subfolders in the order the walk takes them; names equal but for letter case go by their bytes.
+bool FolderNameLess(std::string_view a, std::string_view b) {
+    const std::u16string keyA = WalkOrderKey(a), keyB = WalkOrderKey(b);
+    return keyA != keyB ? keyA < keyB : a < b;
+}
+
+}  // namespace
+
+bool WalkOrderLess(const std::string& a, const std::string& b) {
+    size_t i = 0, j = 0;
+    for (;;) {
+        const bool endA = i >= a.size(), endB = j >= b.size();
+        if (endA || endB) return endA && !endB;  // a folder comes before its subfolders
+        size_t stopA = a.find('/', i), stopB = b.find('/', j);
+        if (stopA == std::string::npos) stopA = a.size();
+        if (stopB == std::string::npos) stopB = b.size();
+        const std::string_view nameA(a.data() + i, stopA - i), nameB(b.data() + j, stopB - j);
+        if (nameA != nameB) return FolderNameLess(nameA, nameB);
+        i = stopA + 1;
+        j = stopB + 1;
+    }
+}
+
+bool CompareWriter::Opening(const ListingSettings& settings, const std::string& startFolder) {
+    newRoot_ = startFolder;
+    std::optional<std::string> root = old_.Root();
+    if (!root) {
+        oldFailed_ = true;
+        return false;
+    }
+    oldRoot_ = *root;
+    return report_.Begin(settings, oldName_, startFolder) && Advance();
+}
+
+bool CompareWriter::Advance() {
+    havePending_ = old_.Next(pending_);
+    if (!havePending_) {
+        oldFailed_ = !old_.Error().empty();
+        return !oldFailed_;
+    }
+    std::optional<std::string> relative = Relative(pending_.path, oldRoot_);
+    if (!relative) {
+        oldProblem_ = oldName_ + ": not a tessory listing: folder \"" + pending_.path + "\" is not below \"" +
+                      oldRoot_ + "\"";
+        oldFailed_ = true;
+        return false;
+    }
+    pendingRelative_ = std::move(*relative);
+    return true;
+}
+
+bool CompareWriter::OldFolderRemoved() {
+    ChangeRecord record{Change::FolderRemoved, &pending_.path, {}, {}, {}, {}, {}};
+    ++totals_.foldersRemoved;
+    if (!report_.Record(record)) return false;
+    for (OldFile& file : pending_.files) {
+        ++totals_.filesRemoved;
+        ChangeRecord removed{Change::FileRemoved, &pending_.path, std::move(file.name), file.size, {},
+                             std::move(file.modified), {}};
+        if (!report_.Record(removed)) return false;
+    }
+    return true;
+}
+
+bool CompareWriter::Folder(const ListedFolder& folder) {
+    // Names are compared as the listing writes them: ill-formed UTF-8 as U+FFFD.
+    const std::string relative = ValidUtf8(Relative(folder.path, newRoot_).value_or(folder.path));
+    while (havePending_ && WalkOrderLess(pendingRelative_, relative)) {
+        if (!OldFolderRemoved() || !Advance()) return false;
+    }
+    if (havePending_ && pendingRelative_ == relative) return CompareFolder(folder) && Advance();
+
+    ++totals_.foldersAdded;
+    if (!report_.Record(ChangeRecord{Change::FolderAdded, &folder.path, {}, {}, {}, {}, {}})) return false;
+    for (const ListedFile& file : folder.files) {
+        ++totals_.filesAdded;
+        ChangeRecord added{Change::FileAdded, &folder.path, file.name, {}, file.length, {},
+                           file.modified ? Iso8601Local(*file.modified) : std::string()};
+        if (!report_.Record(added)) return false;
+    }
+    return true;
+}
+
+bool CompareWriter::CompareFolder(const ListedFolder& folder) {
+    std::unordered_map<std::string_view, OldFile*> old;
+    old.reserve(pending_.files.size());
+    for (OldFile& file : pending_.files) old.emplace(file.name, &file);
+    for (const ListedFile& file : folder.files) {
+        const std::string name = ValidUtf8(file.name);
+        auto found = old.find(name);
+        const std::string modified = file.modified ? Iso8601Local(*file.modified) : std::string();
+        if (found == old.end()) {
+            ++totals_.filesAdded;
+            if (!report_.Record({Change::FileAdded, &folder.path, file.name, {}, file.length, {}, modified}))
+                return false;
+            continue;
+        }
+        OldFile& before = *found->second;
+        if (before.size != file.length || OldInstant(before) != NewInstant(file)) {
+            ++totals_.filesChanged;
+            if (!report_.Record({Change::FileChanged, &folder.path, file.name, before.size, file.length,
+                                 before.modified, modified}))
+                return false;
+        }
+        old.erase(found);
+    }
+    for (const OldFile& file : pending_.files) {
+        if (old.count(file.name) == 0) continue;
+        ++totals_.filesRemoved;
+        if (!report_.Record({Change::FileRemoved, &folder.path, file.name, file.size, {}, file.modified, {}}))
+            return false;
+    }
+    return true;
+}
+
+bool CompareWriter::Closing(const RunTotals&) {
+    while (havePending_) {
+        if (!OldFolderRemoved() || !Advance()) return false;
+    }
+    return report_.End(totals_);
+}
+
+std::string CompareWriter::OldError() const { return oldProblem_.empty() ? old_.Error() : oldProblem_; }
+
+// ---------------------------------------------------------------------------------------------
+// Reports
+
+namespace {
+
+const char* ChangeWord(Change change) {
+    switch (change) {
+        case Change::FileAdded: return "added";
+        case Change::FileRemoved: return "removed";
+        case Change::FileChanged: return "changed";
+        case Change::FolderAdded: return "folder added";
+        case Change::FolderRemoved: return "folder removed";
+    }
+    return "";
+}
+
+std::string SizeText(const std::optional<std::uint64_t>& size) { return size ? std::to_string(*size) : ""; }
+
+std::string JsonNumber(const std::optional<std::uint64_t>& size) { return size ? std::to_string(*size) : "null"; }
+
+std::string JsonTime(const std::string& text) { return text.empty() ? "null" : JsonString(text); }
+
+class CsvChangeReport : public ChangeReport {
+public:
+    explicit CsvChangeReport(ListingOutput& output) : output_(output) {}
+    bool Begin(const ListingSettings&, const std::string&, const std::string&) override {
+        return output_.Write("Change,Folder,Name,OldSize,NewSize,OldModified,NewModified\r\n");
+    }
+    bool Record(const ChangeRecord& r) override {
+        std::string row = CsvField(ChangeWord(r.change)) + ',' + CsvField(*r.folder) + ',' + CsvField(r.name) +
+                          ',' + SizeText(r.oldSize) + ',' + SizeText(r.newSize) + ',' + r.oldModified + ',' +
+                          r.newModified + "\r\n";
+        return output_.Write(row);
+    }
+    bool End(const ChangeTotals&) override { return output_.Flush(); }
+
+private:
+    ListingOutput& output_;
+};
+
+class JsonChangeReport : public ChangeReport {
+public:
+    explicit JsonChangeReport(ListingOutput& output) : output_(output) {}
+    bool Begin(const ListingSettings&, const std::string& oldListing, const std::string& folder) override {
+        return output_.Write("{\"old\": " + JsonString(oldListing) + ",\n \"root\": " + JsonString(folder) +
+                             ",\n \"changes\": [");
+    }
+    bool Record(const ChangeRecord& r) override {
+        std::string item = first_ ? "\n  " : ",\n  ";
+        first_ = false;
+        item += "{\"change\": " + JsonString(ChangeWord(r.change)) + ", \"folder\": " + JsonString(*r.folder);
+        if (r.change != Change::FolderAdded && r.change != Change::FolderRemoved) {
+            item += ", \"name\": " + JsonString(r.name) + ", \"oldSize\": " + JsonNumber(r.oldSize) +
+                    ", \"newSize\": " + JsonNumber(r.newSize) + ", \"oldModified\": " + JsonTime(r.oldModified) +
+                    ", \"newModified\": " + JsonTime(r.newModified);
+        }
+        item += "}";
+        return output_.Write(item);
+    }
+    bool End(const ChangeTotals& t) override {
+        return output_.Write("],\n \"totals\": {\"filesAdded\": " + std::to_string(t.filesAdded) +
+                             ", \"filesRemoved\": " + std::to_string(t.filesRemoved) +
+                             ", \"filesChanged\": " + std::to_string(t.filesChanged) +
+                             ", \"foldersAdded\": " + std::to_string(t.foldersAdded) +
+                             ", \"foldersRemoved\": " + std::to_string(t.foldersRemoved) + "}}\n") &&
+               output_.Flush();
+    }
+
+private:
+    ListingOutput& output_;
+    bool first_ = true;
+};
+
+// The listing's look: its style sheet, folder headers in the folder style, rows alternating.
+class HtmlChangeReport : public ChangeReport {
+public:
+    explicit HtmlChangeReport(ListingOutput& output) : output_(output) {}
+    bool Begin(const ListingSettings& settings, const std::string& oldListing, const std::string& folder) override {
+        return output_.Write(DocumentHead(settings, DocumentText::Utf8) + "\r\n<h2>Changes in " +
+                             Text(folder) + " since " + Text(oldListing) + "</h2>\r\n" + kTable +
+                             "<tr><td width=\"15%\"><b>Change</b></td><td width=\"45%\"><b>Name</b></td>"
+                             "<td width=\"20%\"><b>Size</b></td><td width=\"20%\"><b>Modified</b></td></tr>"
+                             "</table>\r\n");
+    }
+    bool Record(const ChangeRecord& r) override {
+        std::string html;
+        if (!open_ || *r.folder != folder_) {
+            if (open_) html += "</table><br>\r\n";
+            folder_ = *r.folder;
+            open_ = true;
+            odd_ = true;
+            html += "<table border=\"0\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\"><tr><td class=\"dir\">" +
+                    Text(folder_) + "</td></tr></table>\r\n" + kTable;
+        }
+        html += odd_ ? "<tr class=\"fileOdd\">" : "<tr class=\"file\">";
+        odd_ = !odd_;
+        html += "<td width=\"15%\">" + std::string(ChangeWord(r.change)) + "</td><td width=\"45%\">" +
+                Text(r.name) + "</td><td width=\"20%\">" + Pair(SizeText(r.oldSize), SizeText(r.newSize), r.change) +
+                "</td><td width=\"20%\">" + Pair(r.oldModified, r.newModified, r.change) + "</td></tr>\r\n";
+        return output_.Write(html);
+    }
+    bool End(const ChangeTotals& t) override {
+        std::string html = open_ ? "</table><br>\r\n" : "";
+        html += "<br><table border=\"0\" cellspacing=\"1\" cellpadding=\"3\" width=\"100%\"><tr class=\"dir\"><td>"
+                "Files added: " + std::to_string(t.filesAdded) + ", removed: " + std::to_string(t.filesRemoved) +
+                ", changed: " + std::to_string(t.filesChanged) + ". Folders added: " +
+                std::to_string(t.foldersAdded) + ", removed: " + std::to_string(t.foldersRemoved) +
+                ".</td></tr></table></body></html>";
+        return output_.Write(html) && output_.Flush();
+    }
+
+private:
+    static constexpr const char* kTable = "<table border=\"0\" cellspacing=\"1\" cellpadding=\"3\" width=\"100%\">";
+    static std::string Text(const std::string& text) { return EscapeMarkup(ValidUtf8(text)); }
+    // A changed value shows before and after; an added or removed file its one side.
+    static std::string Pair(const std::string& before, const std::string& after, Change change) {
+        if (change == Change::FileChanged) return before == after ? after : before + " &rarr; " + after;
+        return change == Change::FileRemoved ? before : after;
+    }
+
+    ListingOutput& output_;
+    std::string folder_;
+    bool open_ = false, odd_ = true;
+};
+
+}  // namespace
+
+std::unique_ptr<ChangeReport> MakeHtmlChangeReport(ListingOutput& output) {
+    return std::make_unique<HtmlChangeReport>(output);
+}
+std::unique_ptr<ChangeReport> MakeCsvChangeReport(ListingOutput& output) {
+    return std::make_unique<CsvChangeReport>(output);
+}
+std::unique_ptr<ChangeReport> MakeJsonChangeReport(ListingOutput& output) {
+    return std::make_unique<JsonChangeReport>(output);
+}
+
+}  // namespace tessory

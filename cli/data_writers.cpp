@@ -1,0 +1,214 @@
+#include "data_writers.h"
+
+#include <ctime>
+
+#include "listing/column_values.h"
+
+namespace tessory {
+namespace {
+
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+std::int64_t FieldsAsUtc(const DateTime& t) {
+    return DaysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day)) * 86400 +
+           t.hour * 3600 + t.minute * 60 + t.second;
+}
+
+// Offset of local time from UTC, in seconds, at a local time. Files of one folder mostly share
+// the hour, and the time zone rules are slow to ask, so the last answer is kept per hour.
+std::int64_t LocalOffset(const DateTime& local) {
+    thread_local DateTime lastHour{-1, 0, 0, 0, 0, 0};
+    thread_local std::int64_t lastOffset = 0;
+    DateTime hour = local;
+    hour.minute = hour.second = 0;
+    if (hour == lastHour) return lastOffset;
+    std::tm fields{};
+    fields.tm_year = local.year - 1900;
+    fields.tm_mon = local.month - 1;
+    fields.tm_mday = local.day;
+    fields.tm_hour = local.hour;
+    fields.tm_isdst = -1;
+    const std::time_t epoch = std::mktime(&fields);
+    lastOffset = epoch == static_cast<std::time_t>(-1) ? 0 : FieldsAsUtc(hour) - static_cast<std::int64_t>(epoch);
+    lastHour = hour;
+    return lastOffset;
+}
+
+void AppendDigits(std::string& out, std::int64_t value, int width) {
+    char digits[24];
+    int n = 0;
+    std::uint64_t v = value < 0 ? 0 : static_cast<std::uint64_t>(value);
+    do {
+        digits[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    for (int i = n; i < width; ++i) out += '0';
+    while (n > 0) out += digits[--n];
+}
+
+bool ReadDigits(std::string_view text, size_t at, size_t count, int& value) {
+    if (at + count > text.size()) return false;
+    value = 0;
+    for (size_t i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+        value = value * 10 + (text[i] - '0');
+    }
+    return true;
+}
+
+void AppendCsvRow(std::string& out, std::initializer_list<std::string_view> fields) {
+    bool first = true;
+    for (std::string_view field : fields) {
+        if (!first) out += ',';
+        first = false;
+        out += CsvField(field);
+    }
+    out += "\r\n";
+}
+
+}  // namespace
+
+std::int64_t LocalToEpoch(const DateTime& local) { return FieldsAsUtc(local) - LocalOffset(local); }
+
+std::string Iso8601Local(const DateTime& local) {
+    std::string out;
+    out.reserve(25);
+    AppendDigits(out, local.year, 4);
+    out += '-';
+    AppendDigits(out, local.month, 2);
+    out += '-';
+    AppendDigits(out, local.day, 2);
+    out += 'T';
+    AppendDigits(out, local.hour, 2);
+    out += ':';
+    AppendDigits(out, local.minute, 2);
+    out += ':';
+    AppendDigits(out, local.second, 2);
+    std::int64_t offset = LocalOffset(local) / 60;
+    out += offset < 0 ? '-' : '+';
+    if (offset < 0) offset = -offset;
+    AppendDigits(out, offset / 60, 2);
+    out += ':';
+    AppendDigits(out, offset % 60, 2);
+    return out;
+}
+
+std::optional<std::int64_t> ParseIso8601(std::string_view text) {
+    DateTime t;
+    if (text.size() < 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
+        text[16] != ':' || !ReadDigits(text, 0, 4, t.year) || !ReadDigits(text, 5, 2, t.month) ||
+        !ReadDigits(text, 8, 2, t.day) || !ReadDigits(text, 11, 2, t.hour) ||
+        !ReadDigits(text, 14, 2, t.minute) || !ReadDigits(text, 17, 2, t.second) || !IsValidDateTime(t))
+        return std::nullopt;
+    std::int64_t offset = 0;
+    if (text.size() == 20 && text[19] == 'Z') {
+        offset = 0;
+    } else {
+        int hours = 0, minutes = 0;
+        if (text.size() != 25 || (text[19] != '+' && text[19] != '-') || text[22] != ':' ||
+            !ReadDigits(text, 20, 2, hours) || !ReadDigits(text, 23, 2, minutes) || minutes > 59)
+            return std::nullopt;
+        offset = (hours * 60 + minutes) * 60 * (text[19] == '-' ? -1 : 1);
+    }
+    return FieldsAsUtc(t) - offset;
+}
+
+std::string CsvField(std::string_view text) {
+    std::string valid = ValidUtf8(text);
+    if (valid.find_first_of(",\"\r\n") == std::string::npos) return valid;
+    std::string out = "\"";
+    for (char c : valid) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+std::string JsonString(std::string_view text) {
+    static const char kHex[] = "0123456789abcdef";
+    const std::string valid = ValidUtf8(text);
+    std::string out = "\"";
+    for (char c : valid) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (byte < 0x20) {
+                    out += "\\u00";
+                    out += kHex[byte >> 4];
+                    out += kHex[byte & 0xF];
+                } else {
+                    out += c;
+                }
+        }
+    }
+    out += '"';
+    return out;
+}
+
+bool CsvListingWriter::Opening(const ListingSettings&, const std::string&) {
+    return output_.Write("Folder,Name,Extension,Type,Size,Modified,Attributes\r\n");
+}
+
+bool CsvListingWriter::Folder(const ListedFolder& folder) {
+    buffer_.clear();
+    for (const ListedFile& file : folder.files) {
+        const std::string size = file.length ? std::to_string(*file.length) : std::string();
+        const std::string modified = file.modified ? Iso8601Local(*file.modified) : std::string();
+        const std::string attributes = file.attributes ? AttributeText(*file.attributes) : std::string();
+        AppendCsvRow(buffer_, {folder.path, file.name, file.extension, file.type, size, modified, attributes});
+    }
+    return output_.Write(buffer_);
+}
+
+bool CsvListingWriter::Closing(const RunTotals&) { return output_.Flush(); }
+
+bool JsonListingWriter::Opening(const ListingSettings&, const std::string& startFolder) {
+    return output_.Write("{\"root\": " + JsonString(startFolder) + ",\n \"folders\": [");
+}
+
+bool JsonListingWriter::Folder(const ListedFolder& folder) {
+    buffer_.assign(first_ ? "\n  " : ",\n  ");
+    first_ = false;
+    buffer_ += "{\"path\": " + JsonString(folder.path) + ", \"files\": [";
+    bool firstFile = true;
+    for (const ListedFile& file : folder.files) {
+        buffer_ += firstFile ? "\n    " : ",\n    ";
+        firstFile = false;
+        buffer_ += "{\"name\": " + JsonString(file.name) + ", \"extension\": " + JsonString(file.extension) +
+                   ", \"type\": " + JsonString(file.type) +
+                   ", \"size\": " + (file.length ? std::to_string(*file.length) : "null") +
+                   ", \"modified\": " + (file.modified ? "\"" + Iso8601Local(*file.modified) + "\"" : "null") +
+                   ", \"attributes\": " + (file.attributes ? JsonString(AttributeText(*file.attributes)) : "null") +
+                   "}";
+    }
+    buffer_ += "],\n   \"fileCount\": " + std::to_string(folder.fileCount) +
+               ", \"bytes\": " + std::to_string(folder.byteCount) + "}";
+    return output_.Write(buffer_);
+}
+
+bool JsonListingWriter::Closing(const RunTotals& totals) {
+    std::string text = "],\n \"totals\": {\"folders\": " + std::to_string(totals.folders) +
+                       ", \"files\": " + std::to_string(totals.files) +
+                       ", \"bytes\": " + std::to_string(totals.bytes) +
+                       ", \"skippedFolders\": " + std::to_string(totals.skippedFolders) +
+                       ", \"skippedFiles\": " + std::to_string(totals.skippedFiles) +
+                       ", \"unreadableFolders\": " + std::to_string(totals.unreadableFolders) +
+                       ", \"linksNotFollowed\": " + std::to_string(totals.linksNotFollowed) + "}}\n";
+    return output_.Write(text) && output_.Flush();
+}
+
+}  // namespace tessory

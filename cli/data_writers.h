@@ -1,0 +1,56 @@
+#pragma once
+// The listing as data for scripts and spreadsheets: CSV (one row per listed file) and JSON (one
+// object, folders in walk order). Both stream: nothing is kept beyond the folder at hand.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "listing/listing_writer.h"
+#include "platform/date_time.h"
+
+namespace tessory {
+
+// Local time in ISO 8601 with the offset in force then: "2026-12-07T09:05:00+01:00".
+std::string Iso8601Local(const DateTime& local);
+// Seconds since 1970-01-01T00:00:00Z of an ISO 8601 text with seconds and an offset ("Z" or
+// "+HH:MM"), nullopt when the text is not in that form.
+std::optional<std::int64_t> ParseIso8601(std::string_view text);
+// Seconds since the epoch of a local time, as the time zone rules give it.
+std::int64_t LocalToEpoch(const DateTime& local);
+
+// One CSV field (RFC 4180): quoted when it holds a comma, a quote, CR or LF; ill-formed UTF-8
+// becomes U+FFFD.
+std::string CsvField(std::string_view text);
+// A JSON string literal with its quotes; ill-formed UTF-8 becomes U+FFFD.
+std::string JsonString(std::string_view text);
+
+// Folder,Name,Extension,Type,Size,Modified,Attributes, CR LF line ends.
+class CsvListingWriter : public ListingWriter {
+public:
+    explicit CsvListingWriter(ListingOutput& output) : output_(output) {}
+    bool Opening(const ListingSettings& settings, const std::string& startFolder) override;
+    bool Folder(const ListedFolder& folder) override;
+    bool Closing(const RunTotals& totals) override;
+
+private:
+    ListingOutput& output_;
+    std::string buffer_;  // reused for every folder
+};
+
+// {"root": ..., "folders": [{"path", "files", "fileCount", "bytes"}...], "totals": {...}}
+class JsonListingWriter : public ListingWriter {
+public:
+    explicit JsonListingWriter(ListingOutput& output) : output_(output) {}
+    bool Opening(const ListingSettings& settings, const std::string& startFolder) override;
+    bool Folder(const ListedFolder& folder) override;
+    bool Closing(const RunTotals& totals) override;
+
+private:
+    ListingOutput& output_;
+    std::string buffer_;
+    bool first_ = true;
+};
+
+}  // namespace tessory

@@ -1,0 +1,186 @@
+// CSV, JSON and --compare through the tool itself; JSON output is read back with nlohmann-json,
+// an independent parser.
+#include <gtest/gtest.h>
+#include <sys/time.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "../listing/fakes.h"
+#include "cli/cli_options.h"
+#include "cli/cli_run.h"
+#include "cli/data_writers.h"
+
+namespace tessory {
+namespace {
+
+// Central European rules, given inline so that no time zone database is needed.
+class BerlinTime {
+public:
+    BerlinTime() {
+        if (const char* tz = std::getenv("TZ")) old_ = tz;
+        setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+        tzset();
+    }
+    ~BerlinTime() {
+        if (old_) setenv("TZ", old_->c_str(), 1);
+        else unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    std::optional<std::string> old_;
+};
+
+TEST(DataTextTest, QuotingEscapingAndTimes) {
+    EXPECT_EQ(CsvField("plain name.txt"), "plain name.txt");
+    EXPECT_EQ(CsvField("a,b"), "\"a,b\"");
+    EXPECT_EQ(CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+    EXPECT_EQ(CsvField("two\r\nlines"), "\"two\r\nlines\"");
+    EXPECT_EQ(CsvField("bad\xFF"), "bad\xEF\xBF\xBD");
+    EXPECT_EQ(JsonString("q\"b\\s\x01\n\xC3"), "\"q\\\"b\\\\s\\u0001\\n\xEF\xBF\xBD\"");
+
+    BerlinTime berlin;
+    EXPECT_EQ(Iso8601Local({2026, 12, 7, 9, 5, 0}), "2026-12-07T09:05:00+01:00");
+    EXPECT_EQ(Iso8601Local({2026, 7, 1, 23, 59, 58}), "2026-07-01T23:59:58+02:00");
+    EXPECT_EQ(ParseIso8601("2026-12-07T09:05:00+01:00"), 1796630700);
+    EXPECT_EQ(ParseIso8601("2026-12-07T08:05:00Z"), 1796630700);
+    EXPECT_EQ(ParseIso8601("2024-02-29T13:30:00+01:30"), 1709208000);
+    EXPECT_EQ(LocalToEpoch({2026, 12, 7, 9, 5, 0}), 1796630700);
+    for (const char* wrong : {"", "2026-12-07 09:05:00+01:00", "2026-02-30T00:00:00Z", "2026-12-07T09:05:00+0100"})
+        EXPECT_FALSE(ParseIso8601(wrong).has_value()) << wrong;
+}
+
+class DataFormatTest : public ::testing::Test {
+protected:
+    DataFormatTest() {
+        setenv("XDG_CONFIG_HOME", home.Path().c_str(), 1);
+        std::filesystem::create_directories(tree.Path() / "b" / "deep");
+        std::filesystem::create_directories(tree.Path() / "A");
+        std::filesystem::create_directories(tree.Path() / "c");
+        Put("x, \"y\".txt", "hello");
+        Put("A/one.bin", "1");
+        Put("b/deep/two", "22");
+        Put("c/three.txt", "333");
+        Put("b/skip.tmp", "4444");
+        Stamp("x, \"y\".txt", {2026, 12, 7, 9, 5, 0});
+    }
+    void Put(const std::string& name, const std::string& text) { std::ofstream(tree.File(name)) << text; }
+    void Stamp(const std::string& name, const DateTime& local) {
+        const timeval times[2] = {{LocalToEpoch(local), 0}, {LocalToEpoch(local), 0}};
+        ASSERT_EQ(utimes(tree.File(name).c_str(), times), 0);
+    }
+    int Run(std::vector<std::string> args) {
+        out.str("");
+        err.str("");
+        return RunCli(args, out, err, false);
+    }
+    std::string Root() const { return tree.Path().string(); }
+
+    BerlinTime berlin;
+    ScratchFolder home, tree;
+    std::ostringstream out, err;
+};
+
+TEST_F(DataFormatTest, CsvHasOneQuotedRowPerListedFileAndJsonTheWholeShape) {
+    const std::vector<std::string> filter = {"--set", "Filter.FileExclude=*.tmp", "--set", "Filter.FolExclude=*/c"};
+    std::vector<std::string> args = filter;
+    args.insert(args.end(), {"-q", "--format", "csv", Root()});
+    ASSERT_EQ(Run(args), kExitOk) << err.str();
+    const std::string csv = out.str();
+    EXPECT_EQ(csv.substr(0, csv.find("\r\n") + 2), "Folder,Name,Extension,Type,Size,Modified,Attributes\r\n");
+    EXPECT_NE(csv.find("\r\n" + Root() + ",\"x, \"\"y\"\".txt\",txt,Text Document,5,2026-12-07T09:05:00+01:00,\r\n"),
+              std::string::npos)
+        << csv;
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 4);  // heading, x, one.bin, two
+    EXPECT_EQ(csv.find("skip.tmp"), std::string::npos);
+    EXPECT_TRUE(err.str().empty());
+
+    args = filter;
+    args.insert(args.end(), {"--format", "json", Root()});
+    ASSERT_EQ(Run(args), kExitOk) << err.str();
+    const nlohmann::json listing = nlohmann::json::parse(out.str());
+    EXPECT_EQ(listing["root"], Root());
+    std::vector<std::string> paths;
+    for (const auto& folder : listing["folders"]) paths.push_back(folder["path"]);
+    EXPECT_EQ(paths, (std::vector<std::string>{Root(), Root() + "/A", Root() + "/b", Root() + "/b/deep"}));
+    const auto& first = listing["folders"][0]["files"][0];
+    EXPECT_EQ(first["name"], "x, \"y\".txt");
+    EXPECT_EQ(first["extension"], "txt");
+    EXPECT_EQ(first["size"], 5);
+    EXPECT_EQ(first["modified"], "2026-12-07T09:05:00+01:00");
+    EXPECT_EQ(listing["folders"][2]["fileCount"], 1);  // b holds skip.tmp, counted though left out
+    EXPECT_EQ(listing["folders"][2]["bytes"], 4);
+    const nlohmann::json totals = {{"folders", 4}, {"files", 4},          {"bytes", 12},
+                                   {"skippedFolders", 1}, {"skippedFiles", 1}, {"unreadableFolders", 0},
+                                   {"linksNotFollowed", 0}};
+    EXPECT_EQ(listing["totals"], totals);
+    EXPECT_EQ(err.str(),
+              "tessory: Left out: 1 folder by the folder filter, 1 file by the file filters, 0 folders that could "
+              "not be read, 0 links not followed.\n");
+}
+
+TEST_F(DataFormatTest, CompareReportsWhatChangedAndExitsLikeDiff) {
+    ScratchFolder work;
+    const std::string old = work.File("old.json");
+    ASSERT_EQ(Run({"-q", "--format", "json", "-o", old, Root()}), kExitOk) << err.str();
+    ASSERT_EQ(Run({"-q", "--compare", old, Root()}), kExitOk) << out.str() << err.str();
+
+    Put("b/deep/two", "twenty-two");  // changed size
+    Stamp("x, \"y\".txt", {2026, 12, 7, 9, 6, 0});  // changed time only
+    std::filesystem::remove(tree.File("A/one.bin"));
+    std::filesystem::remove_all(tree.Path() / "c");
+    std::filesystem::create_directories(tree.Path() / "B2");
+    Put("B2/new.txt", "n");
+    ASSERT_EQ(Run({"-q", "--format", "json", "--compare", old, Root()}), kExitChanged) << err.str();
+    const nlohmann::json report = nlohmann::json::parse(out.str());
+    std::vector<std::string> changes;
+    for (const auto& c : report["changes"])
+        changes.push_back(c["change"].get<std::string>() + " " + c["folder"].get<std::string>().substr(Root().size()) +
+                          " " + c.value("name", ""));
+    EXPECT_EQ(changes, (std::vector<std::string>{"changed  x, \"y\".txt", "removed /A one.bin", "changed /b/deep two",
+                                                 "folder added /B2 ", "added /B2 new.txt", "folder removed /c ",
+                                                 "removed /c three.txt"}));
+    EXPECT_EQ(report["changes"][2]["oldSize"], 2);
+    EXPECT_EQ(report["changes"][2]["newSize"], 10);
+    const nlohmann::json totals = {{"filesAdded", 1}, {"filesRemoved", 2}, {"filesChanged", 2},
+                                   {"foldersAdded", 1}, {"foldersRemoved", 1}};
+    EXPECT_EQ(report["totals"], totals);
+
+    ASSERT_EQ(Run({"-q", "--compare", old, Root()}), kExitChanged);
+    EXPECT_NE(out.str().find("<td class=\"dir\">" + Root() + "/B2</td>"), std::string::npos);
+}
+
+TEST_F(DataFormatTest, AnOldListingThatIsCutShortOrNotAListingIsTrouble) {
+    ScratchFolder work;
+    const std::string old = work.File("old.json");
+    ASSERT_EQ(Run({"-q", "--format", "json", "-o", old, Root()}), kExitOk);
+    std::string whole;
+    {
+        std::ifstream in(old);
+        whole.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    std::ofstream(work.File("cut.json")) << whole.substr(0, whole.size() / 2);
+    std::ofstream(work.File("other.json")) << "{\"root\": \"x\",\n \"folders\": [{\"path\": \"x\", \"colour\": 1}]}";
+    std::ofstream(work.File("array.json")) << "[1, 2]";
+    const std::string output = work.File("report.html");
+    for (const char* name : {"cut.json", "other.json", "array.json", "missing.json"}) {
+        EXPECT_EQ(Run({"-q", "-o", output, "--compare", work.File(name), Root()}), kExitCompareTrouble) << name;
+        EXPECT_EQ(err.str().rfind("tessory: ", 0), 0u) << err.str();
+        EXPECT_NE(err.str().find(work.File(name)), std::string::npos) << err.str();
+        EXPECT_FALSE(std::filesystem::exists(output));
+    }
+    EXPECT_NE(err.str().find("No such file"), std::string::npos);
+    Run({"-q", "--compare", work.File("cut.json"), Root()});
+    EXPECT_NE(err.str().find("line"), std::string::npos) << err.str();
+    Run({"-q", "--compare", work.File("other.json"), Root()});
+    EXPECT_NE(err.str().find("line 2, column"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("unexpected key \"colour\""), std::string::npos) << err.str();
+}
+
+}  // namespace
+}  // namespace tessory
