@@ -32,8 +32,10 @@ void ReadAheadFileSystem::ReadLoop() {
 
         Result result;
         try {
+            std::int64_t linksBefore = inner_.LinksNotFollowed();
             result.ok = inner_.ReadFolder(
                 folder, [&](const FileInfo& file) { result.files.push_back(file); }, result.subfolders);
+            result.linksNotFollowed = inner_.LinksNotFollowed() - linksBefore;
         } catch (const std::exception&) {
             result = Result{};  // out of memory: the walk sees the folder as unreadable
         }
@@ -93,6 +95,7 @@ bool ReadAheadFileSystem::ReadFolder(const std::string& folder, const std::funct
         }
         changed_.notify_all();
     }
+    linksHandedOut_ += result.linksNotFollowed;
     for (const FileInfo& file : result.files) onFile(file);
     subfolders.insert(subfolders.end(), result.subfolders.begin(), result.subfolders.end());
     return result.ok;

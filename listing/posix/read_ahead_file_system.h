@@ -33,6 +33,8 @@ public:
         return inner_.JoinPath(folder, name);
     }
     const char* PathSeparators() const override { return inner_.PathSeparators(); }
+    // Those of the folders handed out so far; a folder read ahead and then left out counts nothing.
+    std::int64_t LinksNotFollowed() const override { return linksHandedOut_; }
 
 private:
     // Place in the predicted walk: the indexes of the subfolders leading to it, compared
@@ -42,6 +44,7 @@ private:
         bool ok = false;
         std::vector<FileInfo> files;
         std::vector<std::string> subfolders;
+        std::int64_t linksNotFollowed = 0;
     };
 
     void ReadLoop();
@@ -55,6 +58,7 @@ private:
     std::unordered_map<std::string, Result> ready_;   // read, not yet handed out
     std::string wanted_;                              // the folder the walk waits for
     bool quit_ = false;
+    std::int64_t linksHandedOut_ = 0;  // the walk's thread only
     std::thread reader_;
 };
 
