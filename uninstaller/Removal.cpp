@@ -167,11 +167,13 @@ void removeSharedFiles(const TextBuffer& section, SharedCounts* counts, FileSyst
             counts->write(path, 0);
             continue;
         }
-        counts->remove(path);
         if (!safeToActOn(path, fs)) {
+            // Left as a kept file would be: count 0, and listed as not removed.
+            counts->write(path, 0);
             appendLine(logs.files, path);
             continue;
         }
+        counts->remove(path);
         if (fs.exists(path)) fs.clearReadOnly(path);
         if (control) fs.unregisterComServer(path);
         fs.deleteFile(path);

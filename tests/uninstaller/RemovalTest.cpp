@@ -158,6 +158,17 @@ TEST_F(SharedStage, SilentRemovesAndDialogFailureMeansYes) {
     EXPECT_FALSE(fs.files.count("b.dll"));
 }
 
+TEST_F(SharedStage, FileBehindAnUntrustedLinkIsKeptAndListed) {
+    fs.files.insert("C:\\Shared\\x.dll");
+    fs.untrustedLinks = {"C:\\Shared"};
+    counts.values = {{"C:\\Shared\\x.dll", 1}};
+    run("C:\\Shared\\x.dll|CTRL\r\n", true);
+    EXPECT_TRUE(fs.files.count("C:\\Shared\\x.dll"));
+    EXPECT_TRUE(fs.unregistered.empty()) << "nothing is loaded from behind the link";
+    EXPECT_EQ(counts.values["C:\\Shared\\x.dll"], 0u);
+    EXPECT_EQ(logs.files.str(), "C:\\Shared\\x.dll\r\n");
+}
+
 TEST_F(SharedStage, NoKeyMeansNothingHappens) {
     removeSharedFiles(TextBuffer("a.dll\r\n"), nullptr, fs, &question, true, logs);
     EXPECT_TRUE(fs.files.count("a.dll"));
