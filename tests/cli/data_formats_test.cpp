@@ -68,6 +68,8 @@ protected:
         Put("c/three.txt", "333");
         Put("b/skip.tmp", "4444");
         Stamp("x, \"y\".txt", {2026, 12, 7, 9, 5, 0});
+        std::filesystem::create_directory_symlink(tree.Path() / "A", tree.Path() / "b" / "to-A");
+        std::filesystem::create_symlink(tree.Path() / "gone", tree.Path() / "A" / "dangling");
     }
     void Put(const std::string& name, const std::string& text) { std::ofstream(tree.File(name)) << text; }
     void Stamp(const std::string& name, const DateTime& local) {
@@ -117,11 +119,11 @@ TEST_F(DataFormatTest, CsvHasOneQuotedRowPerListedFileAndJsonTheWholeShape) {
     EXPECT_EQ(listing["folders"][2]["bytes"], 4);
     const nlohmann::json totals = {{"folders", 4}, {"files", 4},          {"bytes", 12},
                                    {"skippedFolders", 1}, {"skippedFiles", 1}, {"unreadableFolders", 0},
-                                   {"linksNotFollowed", 0}};
+                                   {"linksNotFollowed", 2}};
     EXPECT_EQ(listing["totals"], totals);
     EXPECT_EQ(err.str(),
               "tessory: Left out: 1 folder by the folder filter, 1 file by the file filters, 0 folders that could "
-              "not be read, 0 links not followed.\n");
+              "not be read, 2 links not followed.\n");
 }
 
 TEST_F(DataFormatTest, CompareReportsWhatChangedAndExitsLikeDiff) {

@@ -217,6 +217,32 @@ INSTANTIATE_TEST_SUITE_P(Levels, RecursionTest,
                                            RecursionCase{"Depth", "-1", 4}, RecursionCase{"Depth", "-2", 0},
                                            RecursionCase{"Depth", "", 1}, RecursionCase{"Depth", "99999", 4}));
 
+TEST_F(EngineTest, SummaryAndPrintLayoutAddToTheDocumentOnlyWhenOn) {
+    fs.Add("C:\\Data").files = {FakeFileSystem::File("a.txt"), FakeFileSystem::File("b.tmp"),
+                                 FakeFileSystem::File("c.tmp")};
+    fs.Add("C:\\Data\\Backup");
+    fs.Add("C:\\Data\\Backup\\Old");
+    fs.Add("C:\\Data\\Locked").readable = false;
+    Set(key::kFolExclude, "*\\backup");
+    Set(key::kFileExclude, "*.tmp");
+    const std::string plain = Run();
+    EXPECT_EQ(plain.find("Left out"), std::string::npos);
+    EXPECT_EQ(plain.find("@media print"), std::string::npos);
+
+    Set(key::kSummary, "1");
+    Set(key::kPrintLayout, "1");
+    const std::string document = Run();
+    EXPECT_NE(document.find("Total Size: 30 bytes.</td></tr></table>" + kTable +
+                            "<tr class=\"summary\"><td>Left out: 1 folder by the folder filter, 2 files by the file "
+                            "filters, 1 folder that could not be read, 0 links not followed.</td></tr></table>"
+                            "</body></html>"),
+              std::string::npos)
+        << document;
+    EXPECT_NE(document.find("@media print{*{-webkit-print-color-adjust:exact; print-color-adjust:exact;}"),
+              std::string::npos);
+    EXPECT_EQ(Count(document, "<thead class=\"printhead\"><tr><td width=\"35%\"><b>Name</b>"), 2u);  // per folder
+}
+
 TEST_F(EngineTest, FolderSkippedByTheFilterHidesItsSubtree) {
     fs.Add("C:\\Data");
     fs.Add("C:\\Data\\Backup");
