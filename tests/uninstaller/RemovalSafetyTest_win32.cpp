@@ -267,9 +267,20 @@ TEST(ComUnregistration, TypeLibraryAndServerProgram) {
     EXPECT_EQ(line, "\"" + server + "\" /unregserver");
 }
 
+// RegDeleteTree follows links (and never ends on one to an ancestor): clean up the way the
+// uninstaller deletes.
+void deleteLinkedTree(const std::string& path) {
+    Win32Registry registry;
+    RegistryAccess::Key key = nullptr;
+    if (registry.openForChange(HKEY_CURRENT_USER, path, key) != RegistryAccess::Open::kOk) return;
+    deleteKeyTree(registry, key);
+    registry.close(key);
+    registry.deleteKey(HKEY_CURRENT_USER, path);
+}
+
 TEST(RegistryLinks, TreeDeletionRemovesTheLinkNotItsTarget) {
     const std::string app = "Software\\CorvelLinks\\App";
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\CorvelLinks");
+    deleteLinkedTree("Software\\CorvelLinks");
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\CorvelLinkTarget");
     setString(HKEY_LOCAL_MACHINE, "Software\\CorvelLinkTarget\\Inner", "keep", "1");
     setString(HKEY_CURRENT_USER, app + "\\Plain", "v", "1");
@@ -308,7 +319,7 @@ TEST(RegistryLinks, TreeDeletionRemovesTheLinkNotItsTarget) {
     EXPECT_TRUE(valueExists(HKEY_LOCAL_MACHINE, "Software\\CorvelLinkTarget\\Inner", "keep"));
     EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, "Software\\CorvelLinks"));
     EXPECT_TRUE(log.empty()) << log.str();
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\CorvelLinks");
+    deleteLinkedTree("Software\\CorvelLinks");
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\CorvelLinkTarget");
 }
 
