@@ -1,6 +1,6 @@
-# 64-bit Windows build, the one the tests run under Wine: this machine's kernel runs no 32-bit
-# code, so Wine here can only start 64-bit programs. The sources are the same as the shipped
-# 32-bit build (cmake/mingw-i686.cmake).
+# 64-bit Windows build, the one the module tests run under Wine: it runs natively, while the
+# shipped 32-bit build (cmake/mingw-i686.cmake) needs Wine's 32-bit loader under emulation.
+# The sources are the same.
 set(MINGW_TRIPLE x86_64-w64-mingw32)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
