@@ -1,5 +1,8 @@
 #include "document.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "column_values.h"
 #include "folder_section.h"
 #include "platform/file_io.h"
@@ -86,7 +89,17 @@ std::string DocumentClosing(const RunTotals& totals, const ListingSettings& sett
 
 bool HtmlListingWriter::Put(const std::string& utf8) {
     if (text_ == DocumentText::FileCodePage) return output_.Write(ToFileText(utf8));
-    for (size_t i = 0; i < utf8.size();) {
+    const size_t size = utf8.size();
+    for (size_t i = 0; i < size;) {
+        // Eight ASCII bytes at a time: the markup and most names are ASCII.
+        if (i + 8 <= size) {
+            std::uint64_t block;
+            std::memcpy(&block, utf8.data() + i, 8);
+            if ((block & 0x8080808080808080ull) == 0) {
+                i += 8;
+                continue;
+            }
+        }
         size_t length = Utf8SequenceLength(utf8, i);
         if (length == 0) return output_.Write(ValidUtf8(utf8));
         i += length;
