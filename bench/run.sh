@@ -55,13 +55,29 @@ fi
 
 find "$tree_dir" -printf '%s\n' >/dev/null  # warm the cache for every contender
 
+# The earlier listing that --compare reads: the tree as it is now; then 1 % of its files change.
+"$BUILD_DIR/release/bin/tessory" -q --format json -o "$work/old.json" "$tree_dir"
+python3 - "$tree_dir" <<'PY'
+import os, sys
+n = 0
+for folder, _, names in sorted(os.walk(sys.argv[1])):
+    for name in sorted(names):
+        n += 1
+        if n % 100 == 0:
+            with open(os.path.join(folder, name), "ab") as f:
+                f.write(b"changed")
+PY
+
 runs="${BENCH_RUNS:-3}"
 
 # The contenders, each a command array named cmd_NAME. Every round runs each of them once, so
 # that a change in the machine's load weighs on all of them alike; the table gives each one's
 # median wall time and largest peak memory over the rounds.
-names=(tessory find tree)
+names=(tessory csv json compare find tree)
 cmd_tessory=("$BUILD_DIR/release/bin/tessory" -q -o "$work/tessory.htm" "$tree_dir")
+cmd_csv=("$BUILD_DIR/release/bin/tessory" -q --format csv -o "$work/tessory.csv" "$tree_dir")
+cmd_json=("$BUILD_DIR/release/bin/tessory" -q --format json -o "$work/tessory.json" "$tree_dir")
+cmd_compare=("$BUILD_DIR/release/bin/tessory" -q --compare "$work/old.json" -o "$work/compare.htm" "$tree_dir")
 cmd_find=(find "$tree_dir" -printf '%s %T@ %p\n')
 cmd_tree=(tree -H . -o "$work/tree.htm" "$tree_dir")
 
@@ -70,7 +86,12 @@ for ((round = 0; round < runs; round++)); do
   for name in "${names[@]}"; do
     declare -n cmd="cmd_$name"
     log="$work/$name.time"
-    /usr/bin/time -v "${cmd[@]}" 2>"$log" >/dev/null
+    status=0
+    /usr/bin/time -v "${cmd[@]}" 2>"$log" >/dev/null || status=$?
+    # --compare exits 1 when something changed, as here it must.
+    if [ "$status" != 0 ] && ! { [ "$name" = compare ] && [ "$status" = 1 ]; }; then
+      echo "$name failed with exit code $status" >&2; tail -3 "$log" >&2; exit 1
+    fi
     unset -n cmd
     w=$(awk -F': ' '/Elapsed \(wall clock\)/ {n=split($2,p,":"); s=0; for(i=1;i<=n;i++) s=s*60+p[i]; print s}' "$log")
     k=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$log")
@@ -91,6 +112,10 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else
 echo "tessory / find    = $(ratio "${wall_of[tessory]}" "${wall_of[find]}")  (target: at most 1.0)"
 echo "tessory / tree -H = $(ratio "${wall_of[tessory]}" "${wall_of[tree]}")  (target: below 1)"
 echo "tessory peak memory = $(( kb_of[tessory] / 1024 )) MB  (target: below 32 MB at 1,000,000 files)"
+echo "csv / html        = $(ratio "${wall_of[csv]}" "${wall_of[tessory]}")  (target: within 1.2)"
+echo "json / html       = $(ratio "${wall_of[json]}" "${wall_of[tessory]}")  (target: within 1.2)"
+echo "compare / html    = $(ratio "${wall_of[compare]}" "${wall_of[tessory]}")  (target: within 2; 1 % of the files changed)"
+echo "peak memory of csv, json, compare = $(( kb_of[csv] / 1024 )), $(( kb_of[json] / 1024 )), $(( kb_of[compare] / 1024 )) MB  (target: below 32 MB at 1,000,000 files)"
 echo "document: $(stat -c %s "$work/tessory.htm") bytes"
 
 if [ "$wine_run" = 1 ]; then

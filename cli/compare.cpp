@@ -28,7 +28,7 @@ namespace tessory {
 
 namespace {
 
-constexpr size_t kQueuedFolders = 2;  // read-ahead: the one being compared and the next
+constexpr size_t kQueuedFolders = 1;  // read ahead by one folder: memory holds at most two old folders
 
 // Bytes of a file for the JSON parser, counting where it is for error messages.
 struct ByteSource {
