@@ -47,9 +47,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const corvel::TextBuffer input(reinterpret_cast<const char*>(data), static_cast<int>(size));
     readPlain(input);
     // The same bytes as a stored record: wrapped so the checks pass, then unwrapped.
-    corvel::TextBuffer inner, plain;
     const corvel::TextBuffer stored = corvel::wrapLayer(corvel::wrapLayer(input, 3, 7), 5, 11);
-    if (corvel::unwrapLayer(stored, inner) && corvel::unwrapLayer(inner, plain)) readPlain(plain);
-    corvel::unwrapLayer(input, plain);
+    corvel::DecodedRecord decoded;
+    if (corvel::decodeStoredRecord(stored, decoded) == corvel::RecordRead::kOk) {
+        corvel::TextBuffer log;
+        OpenRegistry registry;
+        corvel::walkRegistryTree(registry, decoded.sections.registry, corvel::WalkMode::kDelete, &log);
+    }
+    corvel::decodeStoredRecord(input, decoded);
     return 0;
 }
