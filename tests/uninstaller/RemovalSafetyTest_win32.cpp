@@ -348,36 +348,41 @@ bool makeJunction(const std::string& at, const std::string& target) {
     return ok != 0;
 }
 
-TEST(FileSystemLinks, JunctionInAFolderPartIsNotActedThrough) {
-    const std::string folder = "C:\\corvel_safe\\links";
+TEST(FileSystemLinks, LinkInAFolderPartIsNotActedThrough) {
+    std::string folder = "C:\\corvel_safe\\links";
     removeTree(folder);
     ASSERT_TRUE(makeFolders(folder + "\\elsewhere"));
-    const std::string victim = folder + "\\elsewhere\\victim.txt";
-    writeText(victim, "someone else's");
     if (!makeJunction(folder + "\\app", folder + "\\elsewhere")) {
         RemoveDirectoryA((folder + "\\app").c_str());
         CreateSymbolicLinkA((folder + "\\app").c_str(), (folder + "\\elsewhere").c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
     }
-    const DWORD attributes = GetFileAttributesA((folder + "\\app").c_str());
     // Wine 8 refuses FSCTL_SET_REPARSE_POINT and reports success for CreateSymbolicLink without
-    // making a link (it does report a Unix symbolic link in the prefix as a reparse point).
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        GTEST_SKIP() << "this system made neither a junction nor a directory symbolic link";
+    // making a link; it does show a Unix symbolic link in the prefix as a reparse point, and the
+    // test setup makes one.
+    auto isLink = [](const std::string& path) {
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    };
+    if (!isLink(folder + "\\app")) folder = "C:\\corvel_safe_unixlink";
+    if (!isLink(folder + "\\app")) GTEST_SKIP() << "no junction, directory symbolic link or prepared Unix link";
+    const std::string victim = folder + "\\elsewhere\\victim.txt";
+    ASSERT_TRUE(writeText(victim, "someone else's"));
+    ASSERT_TRUE(fileExists(folder + "\\app\\victim.txt")) << "the link leads to the other folder";
     Win32FileSystem fs;
-    ASSERT_TRUE(fileExists(folder + "\\app\\victim.txt")) << "the junction leads to the other folder";
     const std::string owner = reparsePointOwner(folder + "\\app");
-    RecordProperty("junction_owner", owner);
+    RecordProperty("link_owner", owner);
     if (trustedOwner(owner)) {
         EXPECT_EQ(fs.folderLink(folder + "\\app"), FolderLink::kTrusted);
-        GTEST_SKIP() << "the junction made here is owned by " << owner << ", which counts as the system's own";
+        GTEST_SKIP() << "the link made here is owned by " << owner << ", which counts as the system's own";
     }
     EXPECT_EQ(fs.folderLink(folder + "\\app"), FolderLink::kUntrusted) << owner;
     RemovalLogs logs;
     removeFiles(TextBuffer((folder + "\\app\\victim.txt\r\n").c_str()), fs, logs);
+    removeDirectories(TextBuffer((folder + "\\app\\sub\r\n").c_str()), fs, logs);
     EXPECT_TRUE(fileExists(victim));
     EXPECT_EQ(logs.files.str(), folder + "\\app\\victim.txt\r\n");
-    RemoveDirectoryA((folder + "\\app").c_str());
-    removeTree(folder);
+    EXPECT_EQ(logs.directories.str(), folder + "\\app\\sub\r\n");
+    DeleteFileA(victim.c_str());
 }
 
 }  // namespace
