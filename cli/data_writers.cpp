@@ -1,5 +1,6 @@
 #include "data_writers.h"
 
+#include <cstring>
 #include <ctime>
 
 #include "listing/column_values.h"
@@ -42,10 +43,9 @@ std::int64_t LocalOffset(const DateTime& local) {
     return lastOffset;
 }
 
-void AppendDigits(std::string& out, std::int64_t value, int width) {
+void AppendDigits(std::string& out, std::uint64_t v, int width) {
     char digits[24];
     int n = 0;
-    std::uint64_t v = value < 0 ? 0 : static_cast<std::uint64_t>(value);
     do {
         digits[n++] = static_cast<char>('0' + v % 10);
         v /= 10;
@@ -64,14 +64,32 @@ bool ReadDigits(std::string_view text, size_t at, size_t count, int& value) {
     return true;
 }
 
-void AppendCsvRow(std::string& out, std::initializer_list<std::string_view> fields) {
-    bool first = true;
-    for (std::string_view field : fields) {
-        if (!first) out += ',';
-        first = false;
-        out += CsvField(field);
+// True when every byte is printable ASCII other than the given specials: such text needs no
+// repair and no quoting, which is what almost every name is.
+bool PlainAscii(std::string_view text, const char* specials) {
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7F || std::strchr(specials, c) != nullptr) return false;
     }
-    out += "\r\n";
+    return true;
+}
+
+void AppendCsvField(std::string& out, std::string_view text) {
+    if (PlainAscii(text, ",\"")) {
+        out.append(text);
+    } else {
+        out += CsvField(text);
+    }
+}
+
+void AppendJsonString(std::string& out, std::string_view text) {
+    if (PlainAscii(text, "\"\\")) {
+        out += '"';
+        out.append(text);
+        out += '"';
+    } else {
+        out += JsonString(text);
+    }
 }
 
 }  // namespace
@@ -80,7 +98,11 @@ std::int64_t LocalToEpoch(const DateTime& local) { return FieldsAsUtc(local) - L
 
 std::string Iso8601Local(const DateTime& local) {
     std::string out;
-    out.reserve(25);
+    AppendIso8601Local(out, local);
+    return out;
+}
+
+void AppendIso8601Local(std::string& out, const DateTime& local) {
     AppendDigits(out, local.year, 4);
     out += '-';
     AppendDigits(out, local.month, 2);
@@ -95,10 +117,9 @@ std::string Iso8601Local(const DateTime& local) {
     std::int64_t offset = LocalOffset(local) / 60;
     out += offset < 0 ? '-' : '+';
     if (offset < 0) offset = -offset;
-    AppendDigits(out, offset / 60, 2);
+    AppendDigits(out, static_cast<std::uint64_t>(offset / 60), 2);
     out += ':';
-    AppendDigits(out, offset % 60, 2);
-    return out;
+    AppendDigits(out, static_cast<std::uint64_t>(offset % 60), 2);
 }
 
 std::optional<std::int64_t> ParseIso8601(std::string_view text) {
@@ -165,11 +186,23 @@ bool CsvListingWriter::Opening(const ListingSettings&, const std::string&) {
 
 bool CsvListingWriter::Folder(const ListedFolder& folder) {
     buffer_.clear();
+    std::string path;
+    AppendCsvField(path, folder.path);
     for (const ListedFile& file : folder.files) {
-        const std::string size = file.length ? std::to_string(*file.length) : std::string();
-        const std::string modified = file.modified ? Iso8601Local(*file.modified) : std::string();
-        const std::string attributes = file.attributes ? AttributeText(*file.attributes) : std::string();
-        AppendCsvRow(buffer_, {folder.path, file.name, file.extension, file.type, size, modified, attributes});
+        buffer_ += path;
+        buffer_ += ',';
+        AppendCsvField(buffer_, file.name);
+        buffer_ += ',';
+        AppendCsvField(buffer_, file.extension);
+        buffer_ += ',';
+        AppendCsvField(buffer_, file.type);
+        buffer_ += ',';
+        if (file.length) AppendDigits(buffer_, *file.length, 1);
+        buffer_ += ',';
+        if (file.modified) AppendIso8601Local(buffer_, *file.modified);
+        buffer_ += ',';
+        if (file.attributes) buffer_ += AttributeText(*file.attributes);
+        buffer_ += "\r\n";
     }
     return output_.Write(buffer_);
 }
@@ -183,17 +216,39 @@ bool JsonListingWriter::Opening(const ListingSettings&, const std::string& start
 bool JsonListingWriter::Folder(const ListedFolder& folder) {
     buffer_.assign(first_ ? "\n  " : ",\n  ");
     first_ = false;
-    buffer_ += "{\"path\": " + JsonString(folder.path) + ", \"files\": [";
+    buffer_ += "{\"path\": ";
+    AppendJsonString(buffer_, folder.path);
+    buffer_ += ", \"files\": [";
     bool firstFile = true;
     for (const ListedFile& file : folder.files) {
-        buffer_ += firstFile ? "\n    " : ",\n    ";
+        buffer_ += firstFile ? "\n    {\"name\": " : ",\n    {\"name\": ";
         firstFile = false;
-        buffer_ += "{\"name\": " + JsonString(file.name) + ", \"extension\": " + JsonString(file.extension) +
-                   ", \"type\": " + JsonString(file.type) +
-                   ", \"size\": " + (file.length ? std::to_string(*file.length) : "null") +
-                   ", \"modified\": " + (file.modified ? "\"" + Iso8601Local(*file.modified) + "\"" : "null") +
-                   ", \"attributes\": " + (file.attributes ? JsonString(AttributeText(*file.attributes)) : "null") +
-                   "}";
+        AppendJsonString(buffer_, file.name);
+        buffer_ += ", \"extension\": ";
+        AppendJsonString(buffer_, file.extension);
+        buffer_ += ", \"type\": ";
+        AppendJsonString(buffer_, file.type);
+        buffer_ += ", \"size\": ";
+        if (file.length) {
+            AppendDigits(buffer_, *file.length, 1);
+        } else {
+            buffer_ += "null";
+        }
+        buffer_ += ", \"modified\": ";
+        if (file.modified) {
+            buffer_ += '"';
+            AppendIso8601Local(buffer_, *file.modified);
+            buffer_ += '"';
+        } else {
+            buffer_ += "null";
+        }
+        buffer_ += ", \"attributes\": ";
+        if (file.attributes) {
+            AppendJsonString(buffer_, AttributeText(*file.attributes));
+        } else {
+            buffer_ += "null";
+        }
+        buffer_ += '}';
     }
     buffer_ += "],\n   \"fileCount\": " + std::to_string(folder.fileCount) +
                ", \"bytes\": " + std::to_string(folder.byteCount) + "}";

@@ -14,6 +14,7 @@ namespace tessory {
 
 // Local time in ISO 8601 with the offset in force then: "2026-12-07T09:05:00+01:00".
 std::string Iso8601Local(const DateTime& local);
+void AppendIso8601Local(std::string& out, const DateTime& local);
 // Seconds since 1970-01-01T00:00:00Z of an ISO 8601 text with seconds and an offset ("Z" or
 // "+HH:MM"), nullopt when the text is not in that form.
 std::optional<std::int64_t> ParseIso8601(std::string_view text);
