@@ -15,7 +15,7 @@ build=$(realpath -m "$BUILD_DIR")
 bin64="$build/win64/bin" bin32="$build/win32/bin"
 work="$build/shipped32"
 shots=$(realpath -m "${SHOTS_DIR:-$work/shots}")
-patience=600  # seconds for one 32-bit process: about 50 s of CPU each, more on a busy machine
+patience=900  # seconds for one 32-bit process: about 50 s of CPU each, more on a busy machine
 mkdir -p "$work" "$shots"
 
 BUILD_DIR="$work" DISPLAY_NUM="${SHIPPED32_DISPLAY:-$((DISPLAY_NUM + 1))}" . scripts/wine-env.sh
