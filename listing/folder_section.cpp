@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 
 #include "column_values.h"
 #include "filters.h"
@@ -42,6 +43,30 @@ std::string CellText(const ListedFile& file, int column, const ListingSettings& 
     case kColExt: return file.extension;
     case kColAttrib: return file.attributes ? AttributeText(*file.attributes) : "";
     default: return "";
+    }
+}
+
+// Appends text escaped as EscapeMarkup escapes it, without the copy.
+void AppendEscaped(std::string& html, std::string_view text, bool ampersands) {
+    const char* specials = ampersands ? "<>&" : "<>";
+    size_t start = 0;
+    for (size_t pos = text.find_first_of(specials); pos != std::string_view::npos;
+         pos = text.find_first_of(specials, pos + 1)) {
+        html.append(text.substr(start, pos - start));
+        html += text[pos] == '<' ? "&lt;" : text[pos] == '>' ? "&gt;" : "&amp;";
+        start = pos + 1;
+    }
+    html.append(text.substr(start));
+}
+
+// The cell's text as it stands in the row: names without a copy.
+void AppendCell(std::string& html, const ListedFile& file, int column, const ListingSettings& settings,
+                bool ampersands) {
+    switch (column) {
+    case kColName: return AppendEscaped(html, file.name, ampersands);
+    case kColType: return AppendEscaped(html, file.type, ampersands);
+    case kColExt: return AppendEscaped(html, file.extension, ampersands);
+    default: return AppendEscaped(html, CellText(file, column, settings), ampersands);
     }
 }
 
@@ -109,7 +134,7 @@ void AppendFolderSection(std::string& html, const ListedFolder& folder, const Li
             html += c.width;
             html += "\">";
             // Every cell may carry text from the file system or the shell: none may add markup.
-            html += EscapeMarkup(CellText(file, c.column, settings), ampersands);
+            AppendCell(html, file, c.column, settings, ampersands);
             html += "</td>";
         }
         html += "</tr>";
