@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <new>
-
+#include "AllocationLimit.h"
 #include "RecordFormat.h"
 #include "RecordWriter.h"
 
@@ -127,23 +125,6 @@ TEST(CaptionTest, CutsAtCharacterBoundary) {
 
 }  // namespace
 
-// Allocation limit for the test below: operator new fails once the budget is spent.
-namespace {
-thread_local long g_allocationBudget = -1;  // -1: no limit
-}
-
-void* operator new(std::size_t size) {
-    if (g_allocationBudget == 0) throw std::bad_alloc();
-    if (g_allocationBudget > 0) --g_allocationBudget;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-
 namespace {
 
 TEST(RecordReading, OutOfMemoryAnywhereIsReportedNotThrown) {
@@ -157,9 +138,9 @@ TEST(RecordReading, OutOfMemoryAnywhereIsReportedNotThrown) {
     bool read = false;
     for (long budget = 0; budget < 100000 && !read; ++budget) {
         DecodedRecord out;
-        g_allocationBudget = budget;
+        corvel::test::LimitAllocations(budget);
         const RecordRead result = decodeStoredRecord(stored, out);
-        g_allocationBudget = -1;
+        corvel::test::LimitAllocations(-1);
         if (result == RecordRead::kOk) {
             read = true;
             EXPECT_EQ(out.product.name.str(), "P");

@@ -1,27 +1,9 @@
 // Running out of memory while a template is read: every allocation in turn is made to fail.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
+#include "AllocationLimit.h"
 #include "TemplateReader.h"
 #include "TemplateWriter.h"
-
-namespace {
-
-// Allocations left before one fails; negative: none fails.
-std::atomic<long> g_allocationsLeft{-1};
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (g_allocationsLeft.load() >= 0 && g_allocationsLeft.fetch_sub(1) == 0) throw std::bad_alloc();
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 using namespace corvel::tpl;
 
@@ -42,10 +24,10 @@ TEST(TemplateOutOfMemory, EveryFailedAllocationGivesTheReadersError) {
   bool succeeded = false;
   for (long n = 0; n < 10000 && !succeeded; ++n) {
     WindowDesc w;
-    g_allocationsLeft = n;
+    corvel::test::LimitAllocations(n);
     int result = ReadTemplate(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 1, 1250,
                               SystemColours(), w);
-    g_allocationsLeft = -1;
+    corvel::test::LimitAllocations(-1);
     if (result == kReadOk) {
       succeeded = true;
       EXPECT_EQ(6u, w.controls.size());

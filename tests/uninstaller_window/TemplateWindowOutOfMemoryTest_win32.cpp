@@ -3,27 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
+#include "AllocationLimit.h"
 #include "TemplateText.h"
 #include "TemplateWindow_win32.h"
-
-namespace {
-
-// Allocations left before one fails; negative: none fails.
-std::atomic<long> g_allocationsLeft{-1};
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (g_allocationsLeft.load() >= 0 && g_allocationsLeft.fetch_sub(1) == 0) throw std::bad_alloc();
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 using namespace corvel::tpl;
 
@@ -65,10 +47,10 @@ TEST(TemplateWindowOutOfMemory, BuildFailsWithTheReadersErrorAndLeavesNoWindow) 
     int result;
     {
       TemplateWindow window;
-      g_allocationsLeft = n;
+      corvel::test::LimitAllocations(n);
       result = BuildTemplateWindow(window, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), nullptr,
                                    GetModuleHandleW(nullptr));
-      g_allocationsLeft = -1;
+      corvel::test::LimitAllocations(-1);
       if (result == kReadNoMemory) {
         EXPECT_EQ(nullptr, window.hwnd) << "allocation " << n;
         EXPECT_EQ(0, TopLevelWindowsTitled()) << "allocation " << n;
