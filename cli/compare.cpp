@@ -575,7 +575,7 @@ public:
 
 private:
     static constexpr const char* kTable = "<table border=\"0\" cellspacing=\"1\" cellpadding=\"3\" width=\"100%\">";
-    static std::string Text(const std::string& text) { return EscapeMarkup(ValidUtf8(text)); }
+    static std::string Text(const std::string& text) { return EscapeMarkup(ValidUtf8(text), true); }
     // A changed value shows before and after; an added or removed file its one side.
     static std::string Pair(const std::string& before, const std::string& after, Change change) {
         if (change == Change::FileChanged) return before == after ? after : before + " &rarr; " + after;

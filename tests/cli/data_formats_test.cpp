@@ -155,6 +155,10 @@ TEST_F(DataFormatTest, CompareReportsWhatChangedAndExitsLikeDiff) {
 
     ASSERT_EQ(Run({"-q", "--compare", old, Root()}), kExitChanged);
     EXPECT_NE(out.str().find("<td class=\"dir\">" + Root() + "/B2</td>"), std::string::npos);
+
+    Put("B2/&lt;b&gt;.txt", "m");  // a name that spells markup shows as written
+    ASSERT_EQ(Run({"-q", "--compare", old, Root()}), kExitChanged);
+    EXPECT_NE(out.str().find("&amp;lt;b&amp;gt;.txt"), std::string::npos);
 }
 
 TEST_F(DataFormatTest, AnOldListingThatIsCutShortOrNotAListingIsTrouble) {
