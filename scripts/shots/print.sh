@@ -14,7 +14,7 @@ cmake --build "$BUILD_DIR/native" --target tessory -j"$(nproc)"
 [ -d "$work/node_modules/puppeteer-core" ] || (cd "$work" && npm init -y >/dev/null && npm install puppeteer-core@22 >/dev/null)
 
 # A tree of 12 folders of 25 files each, with long names so that rows wrap now and then.
-tree="$work/tree"
+tree="$work/Samples"
 rm -rf "$tree"
 for f in $(seq -w 1 12); do
   folder="$tree/Project $f/Reports and drawings of the year 20$f"
@@ -24,10 +24,13 @@ for f in $(seq -w 1 12); do
   done
 done
 
+tessory="$(realpath "$BUILD_DIR/native/bin/tessory")"
 export XDG_CONFIG_HOME="$work/config"
 mkdir -p "$XDG_CONFIG_HOME"
 for layout in 0 1; do
-  "$BUILD_DIR/native/bin/tessory" -q --set HTML.PrintLayout=$layout -o "$work/listing-$layout.html" "$tree"
+  # Listed by a relative name, so that the pages show no path of this machine.
+  (cd "$work" && "$tessory" -q --set HTML.PrintLayout=$layout \
+     -o "$work/listing-$layout.html" Samples)
   NODE_PATH="$work/node_modules" node scripts/shots/print-pdf.js "$work/listing-$layout.html" "$work/listing-$layout.pdf"
   rm -f "$work/page-$layout"-*.png
   pdftoppm -png -r 70 "$work/listing-$layout.pdf" "$work/page-$layout"
