@@ -148,19 +148,6 @@ TEST_F(SafeRun, LockedRestoreTargetNeverLosesItsBackup) {
     }
 }
 
-TEST_F(SafeRun, TrailerOffsetPastTheEndIsACorruptRecord) {
-    std::string bytes;
-    ASSERT_TRUE(writer::readFile(binFolder() + "CorvelUninstaller.exe", bytes));
-    ASSERT_TRUE(writer::writeFile(exe, bytes + std::string("\xF0\xFF\xFF\x7F", 4)));
-    Process process;
-    ASSERT_TRUE(process.start(exe, ""));
-    HWND box = findDialog(process.id(), "Corvel Uninstaller");
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(messageText(box), "Uninstallation information corrupt. Aborting.");
-    press(box, IDOK);
-    EXPECT_EQ(process.wait(), 0);
-}
-
 TEST_F(SafeRun, ProductWithBackslashStillHasOneInstanceAtATime) {
     const std::string f = file("app\\a.txt");
     record.files = {f};

@@ -196,17 +196,20 @@ TEST_F(UninstallerRun, CorruptRecordEndsWithZero) {
     EXPECT_TRUE(fileExists(f));
 }
 
-TEST_F(UninstallerRun, MissingRecordSaysCorruptAndEndsWithZero) {
+// A trailer that names no record, and one whose offset lies past the end of the file.
+TEST_F(UninstallerRun, MissingRecordOrTrailerPastTheEndSaysCorruptAndEndsWithZero) {
     std::string bytes;
     ASSERT_TRUE(writer::readFile(binFolder() + "CorvelUninstaller.exe", bytes));
-    ASSERT_TRUE(writer::writeFile(exe, bytes + std::string(4, '\0')));
-    Process process;
-    ASSERT_TRUE(process.start(exe, ""));
-    HWND box = findDialog(process.id(), "Corvel Uninstaller");
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(messageText(box), "Uninstallation information corrupt. Aborting.");
-    press(box, IDOK);
-    EXPECT_EQ(process.wait(), 0);
+    for (const std::string trailer : {std::string(4, '\0'), std::string("\xF0\xFF\xFF\x7F", 4)}) {
+        ASSERT_TRUE(writer::writeFile(exe, bytes + trailer));
+        Process process;
+        ASSERT_TRUE(process.start(exe, ""));
+        HWND box = findDialog(process.id(), "Corvel Uninstaller");
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(messageText(box), "Uninstallation information corrupt. Aborting.");
+        press(box, IDOK);
+        EXPECT_EQ(process.wait(), 0);
+    }
 }
 
 TEST_F(UninstallerRun, SecondInstanceEndsAtOnceAndNoAtConfirmationEndsWithZero) {
