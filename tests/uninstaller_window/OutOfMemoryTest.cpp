@@ -1,7 +1,7 @@
 // Running out of memory while a template is read: every allocation in turn is made to fail.
 #include <gtest/gtest.h>
 
-#include "AllocationLimit.h"
+#include "../uninstaller/AllocationLimit.h"
 #include "TemplateReader.h"
 #include "TemplateWriter.h"
 

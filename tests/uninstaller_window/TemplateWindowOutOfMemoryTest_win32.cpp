@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "AllocationLimit.h"
+#include "../uninstaller/AllocationLimit.h"
 #include "TemplateText.h"
 #include "TemplateWindow_win32.h"
 
