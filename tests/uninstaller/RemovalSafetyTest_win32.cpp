@@ -148,26 +148,6 @@ TEST_F(SafeRun, LockedRestoreTargetNeverLosesItsBackup) {
     }
 }
 
-TEST_F(SafeRun, ProductWithBackslashStillHasOneInstanceAtATime) {
-    const std::string f = file("app\\a.txt");
-    record.files = {f};
-    record.product = "Safe\\Slash";
-    record.strings[0].second = "Slash Uninstall";
-    ASSERT_TRUE(writeUninstaller(exe, record));
-    Process first;
-    ASSERT_TRUE(first.start(exe, ""));
-    HWND confirm = findDialog(first.id(), "Slash Uninstall");
-    ASSERT_NE(confirm, nullptr);
-    const std::string copy = root + "\\app\\second.exe";
-    ASSERT_TRUE(CopyFileA(exe.c_str(), copy.c_str(), FALSE));
-    Process second;
-    ASSERT_TRUE(second.start(copy, "/SILENT"));
-    EXPECT_EQ(second.wait(), 0);
-    EXPECT_TRUE(fileExists(f));
-    press(confirm, IDNO);
-    EXPECT_EQ(first.wait(), 0);
-}
-
 TEST(ProgramResources, ManifestAsksForAdministrator) {
     HMODULE exe = LoadLibraryExA((binFolder() + "CorvelUninstaller.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(exe, nullptr);

@@ -212,23 +212,27 @@ TEST_F(UninstallerRun, MissingRecordOrTrailerPastTheEndSaysCorruptAndEndsWithZer
     }
 }
 
+// Also for a product name with a backslash, which no mutex name may carry as it is.
 TEST_F(UninstallerRun, SecondInstanceEndsAtOnceAndNoAtConfirmationEndsWithZero) {
     const std::string f = file("app\\a.txt");
     record.files = {f};
-    Process first;
-    start(first, "");
-    HWND confirm = findDialog(first.id(), kCaption);
-    ASSERT_NE(confirm, nullptr);
-    EXPECT_EQ(messageText(confirm), "Remove E2E and all of its components?");
-    const std::string copy = root + "\\app\\second.exe";
-    ASSERT_TRUE(CopyFileA(exe.c_str(), copy.c_str(), FALSE));
-    Process second;
-    ASSERT_TRUE(second.start(copy, "/SILENT"));
-    EXPECT_EQ(second.wait(), 0);
-    EXPECT_TRUE(fileExists(f));
-    press(confirm, IDNO);
-    EXPECT_EQ(first.wait(), 0);
-    EXPECT_TRUE(fileExists(f));
+    for (const std::string product : {"E2E", "E2E\\Slash"}) {
+        record.product = product;
+        Process first;
+        start(first, "");
+        HWND confirm = findDialog(first.id(), product + " Uninstall");
+        ASSERT_NE(confirm, nullptr) << product;
+        EXPECT_EQ(messageText(confirm), "Remove " + product + " and all of its components?");
+        const std::string copy = root + "\\app\\second.exe";
+        ASSERT_TRUE(CopyFileA(exe.c_str(), copy.c_str(), FALSE));
+        Process second;
+        ASSERT_TRUE(second.start(copy, "/SILENT"));
+        EXPECT_EQ(second.wait(), 0) << product;
+        EXPECT_TRUE(fileExists(f)) << product;
+        press(confirm, IDNO);
+        EXPECT_EQ(first.wait(), 0);
+        EXPECT_TRUE(fileExists(f));
+    }
 }
 
 struct VetoCase {
