@@ -52,8 +52,7 @@ TEST(ProgressWindowRun, MarksDetailsAndClose) {
     ASSERT_TRUE(process.start(exe, "/NOQUERY /NOREMOVE"));
     HWND window = findWindow(process.id(), "CorvelDialogTemplate", "E2E Uninstall");
     ASSERT_NE(window, nullptr);
-    for (int i = 0; i < 200 && !IsWindowEnabled(GetDlgItem(window, 55)); ++i) Sleep(50);
-    ASSERT_TRUE(IsWindowEnabled(GetDlgItem(window, 55)));
+    ASSERT_TRUE(waitForRunEnd(window));
     EXPECT_EQ(itemText(window, 57), "Removing E2E");
     for (int id : {61, 62, 63, 64, 65, 71, 72}) EXPECT_TRUE(visible(window, id)) << id;
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, 54)));
@@ -89,7 +88,7 @@ TEST(ProgressWindowRun, NothingLeftKeepsDetailsDisabled) {
     ASSERT_TRUE(process.start(exe, "/NOQUERY /NOREMOVE"));
     HWND window = findWindow(process.id(), "CorvelDialogTemplate", "Clean");
     ASSERT_NE(window, nullptr);
-    for (int i = 0; i < 200 && !IsWindowEnabled(GetDlgItem(window, 55)); ++i) Sleep(50);
+    ASSERT_TRUE(waitForRunEnd(window));
     EXPECT_TRUE(visible(window, 71));
     EXPECT_FALSE(visible(window, 72));
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, 54)));

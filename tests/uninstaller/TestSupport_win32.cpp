@@ -119,6 +119,17 @@ void pressAndWait(HWND dialog, int id) {
     for (int i = 0; i < 400 && IsWindow(dialog); ++i) Sleep(25);
 }
 
+bool waitForRunEnd(HWND window, DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    while (!IsWindowEnabled(GetDlgItem(window, 55))) {
+        if (GetTickCount() - start > milliseconds) return false;
+        Sleep(50);
+    }
+    // Close is enabled first; the notices follow before the thread reads its next message.
+    DWORD_PTR ignored;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_BLOCK, milliseconds, &ignored) != 0;
+}
+
 std::string pendingRenames() {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ, &key) != ERROR_SUCCESS)

@@ -43,6 +43,9 @@ inline std::string messageText(HWND box) { return itemText(box, 0xFFFF); }
 void press(HWND dialog, int id);
 // Presses and waits until the dialog is gone, so that the next search cannot find it again.
 void pressAndWait(HWND dialog, int id);
+// Waits until the progress window's run has ended: Close (55) enabled, and the window's thread
+// back in its message loop, so that everything the end of the run shows is shown. False after the time.
+bool waitForRunEnd(HWND window, DWORD milliseconds = 10000);
 
 std::string pendingRenames();  // PendingFileRenameOperations, entries joined by "|"
 

@@ -200,7 +200,7 @@ TEST_F(UninstallerRun, CorruptRecordEndsWithZero) {
 TEST_F(UninstallerRun, MissingRecordOrTrailerPastTheEndSaysCorruptAndEndsWithZero) {
     std::string bytes;
     ASSERT_TRUE(writer::readFile(binFolder() + "CorvelUninstaller.exe", bytes));
-    for (const std::string trailer : {std::string(4, '\0'), std::string("\xF0\xFF\xFF\x7F", 4)}) {
+    for (const std::string& trailer : {std::string(4, '\0'), std::string("\xF0\xFF\xFF\x7F", 4)}) {
         ASSERT_TRUE(writer::writeFile(exe, bytes + trailer));
         Process process;
         ASSERT_TRUE(process.start(exe, ""));

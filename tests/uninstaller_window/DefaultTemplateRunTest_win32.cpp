@@ -87,8 +87,7 @@ TEST(DefaultTemplateRun, ConfirmedRunShowsStagesAndEndsWithClose) {
   EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, 54)));
   pressAndWait(restore, IDNO);
 
-  for (int i = 0; i < 200 && !IsWindowEnabled(GetDlgItem(window, 55)); ++i) Sleep(50);
-  ASSERT_TRUE(IsWindowEnabled(GetDlgItem(window, 55)));
+  ASSERT_TRUE(waitForRunEnd(window));
   for (int id : {61, 62, 63, 64, 65, 71, 72}) EXPECT_TRUE(Visible(window, id)) << id;
   EXPECT_EQ(GetDlgItem(window, 55), FocusOf(window));
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, 54)));

@@ -306,8 +306,7 @@ int main(int argc, char** argv) {
     if ((command == "window-done" || command == "close-window") && argc == 3) {
         HWND window = findTop("CorvelDialogTemplate", argv[2]);
         if (!window) return 1;
-        for (int i = 0; i < 3000 && !IsWindowEnabled(GetDlgItem(window, 55)); ++i) Sleep(100);
-        if (!IsWindowEnabled(GetDlgItem(window, 55))) return 1;
+        if (!waitForRunEnd(window, 300000)) return 1;
         if (command == "close-window") press(window, 55);
         return 0;
     }
