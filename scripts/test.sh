@@ -49,6 +49,14 @@ for stage in "${stages[@]}"; do
     else
       failed=1 failed_count=$((failed_count + 1)); echo "32-bit build: FAILED"; tail -40 "$BUILD_DIR/win32.log"
     fi
+    # Every program's manifest names its own machine, in both builds.
+    programs=("$BUILD_DIR"/win64/bin/{Tessory,CorvelUninstaller}.exe)
+    [ -n "$shipped32" ] && programs+=("$BUILD_DIR"/win32/bin/{Tessory,CorvelUninstaller}.exe)
+    if python3 tests/pe/manifest_matches_machine.py "${programs[@]}"; then
+      passed_count=$((passed_count + 1))
+    else
+      failed=1 failed_count=$((failed_count + 1))
+    fi
     # shellcheck source=wine-env.sh
     . scripts/wine-env.sh
     run_ctest "$BUILD_DIR/win64"
