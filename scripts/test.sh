@@ -8,6 +8,22 @@ scripts/setup.sh
 : "${BUILD_DIR:=build}"
 : "${FUZZ_SECONDS:=20}"
 export BUILD_DIR
+# Two X displays of this build's own (the 64-bit tests, the shipped 32-bit stage), kept for later
+# runs: a prefix's desktop process stays on the display it started with. Displays another test
+# run on this machine holds are passed over.
+mkdir -p "$BUILD_DIR"
+if [ -z "${DISPLAY_NUM:-}" ]; then
+  if [ -s "$BUILD_DIR/display_num" ]; then
+    DISPLAY_NUM=$(cat "$BUILD_DIR/display_num")
+  else
+    DISPLAY_NUM=97
+    while [ -e "/tmp/.X$DISPLAY_NUM-lock" ] || [ -e "/tmp/.X$((DISPLAY_NUM + 1))-lock" ]; do
+      DISPLAY_NUM=$((DISPLAY_NUM + 2))
+    done
+    echo "$DISPLAY_NUM" >"$BUILD_DIR/display_num"
+  fi
+fi
+export DISPLAY_NUM
 jobs=$(nproc)
 stages=("$@")
 [ ${#stages[@]} -eq 0 ] && stages=(native win32 fuzz)

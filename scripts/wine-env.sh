@@ -4,7 +4,9 @@
 : "${DISPLAY_NUM:=97}"
 export WINEPREFIX="$(realpath -m "$BUILD_DIR")/wineprefix"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree="
+# No .NET runtime download, and no menu builder: it would write the file types the tests register
+# into the user's own desktop menus, outside the prefix.
+export WINEDLLOVERRIDES="mscoree=;winemenubuilder.exe=d"
 export WINEARCH=win64
 # 64-bit programs go through Wine's 64-bit loader by name: once the 32-bit loader is installed, the
 # plain wine launcher (and wineboot, which goes through it) picks that one instead. A folder of the

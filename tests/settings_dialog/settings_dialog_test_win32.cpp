@@ -94,10 +94,10 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM data) {
   return FALSE;
 }
 
-// A visible dialog window of the thread other than `except`, waited for up to ten seconds.
+// A visible dialog window of the thread other than `except`, waited for up to two minutes.
 HWND WaitForDialog(DWORD thread, HWND except) {
   DialogSearch search{except, nullptr};
-  for (int attempt = 0; attempt < 1000 && search.found == nullptr; ++attempt) {
+  for (const DWORD start = GetTickCount(); search.found == nullptr && GetTickCount() - start < 120000;) {
     EnumThreadWindows(thread, FindDialog, reinterpret_cast<LPARAM>(&search));
     if (search.found == nullptr) Sleep(10);
   }
@@ -257,14 +257,18 @@ TEST_F(SettingsDialogTest, PageControlsShowThePageBackground) {
     for (const Spot& spot : spots) {
       ShowPage(dialog, spot.page);
       RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-      Sleep(100);
-      page = PagePixel(dialog, screen);
       HWND control = GetDlgItem(dialog, spot.id);
       RECT box{};
       GetWindowRect(control, &box);
       const int x = spot.frame ? box.right - 12 : box.right - 3;
       const int y = spot.frame ? box.bottom - 6 : (box.top + box.bottom) / 2;
-      if (GetPixel(screen, x, y) != page) differing.push_back(std::to_string(spot.id));
+      // The drawing reaches the screen a moment after it is done: wait for it, not for a time.
+      bool same = false;
+      for (const DWORD start = GetTickCount(); !same && GetTickCount() - start < 10000; Sleep(20)) {
+        page = PagePixel(dialog, screen);
+        same = GetPixel(screen, x, y) == page;
+      }
+      if (!same) differing.push_back(std::to_string(spot.id));
     }
     ReleaseDC(nullptr, screen);
     Command(dialog, IDCANCEL);

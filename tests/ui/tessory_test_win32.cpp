@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr DWORD kPatienceMs = 30000;
+constexpr DWORD kPatienceMs = 180000;
 constexpr const wchar_t* kBrowserKey = L"Software\\VB and VBA Program Settings\\Ombrel\\Output";
 constexpr const wchar_t* kHtmKey = L".htm";
 constexpr const wchar_t* kChmKey = L".chm";
@@ -211,10 +211,27 @@ void SetFolderBox(HWND main, const std::wstring& text) {
 
 std::wstring FolderBox(HWND main) { return WindowText(GetDlgItem(main, IDC_TXTFOLDER)); }
 
-// Waits until the window's thread has handled everything posted to it before.
+DWORD_PTR TextLimit(HWND box) {
+  DWORD_PTR limit = 0;
+  SendMessageTimeoutW(box, EM_GETLIMITTEXT, 0, 0, SMTO_NORMAL, kPatienceMs, &limit);
+  return limit;
+}
+
+// Waits until the window's thread has handled everything posted to it before. A sent message
+// would overtake what was posted, so a text limit is posted to the main window's folder box
+// after it, and looked for; other windows are only sent to.
 void Drain(HWND window) {
-  DWORD_PTR ignored;
-  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+  HWND box = GetDlgItem(window, IDC_TXTFOLDER);
+  if (box == nullptr) {
+    DWORD_PTR ignored;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kPatienceMs, &ignored);
+    return;
+  }
+  static WPARAM marker = 0x7FFF0000;
+  const DWORD_PTR limit = TextLimit(box), mark = ++marker;
+  PostMessageW(box, EM_SETLIMITTEXT, mark, 0);
+  WaitFor([&] { return TextLimit(box) == mark; });
+  SendMessageW(box, EM_SETLIMITTEXT, limit, 0);
 }
 
 class TessoryTest : public ::testing::Test {

@@ -82,8 +82,7 @@ TEST(DetailsDialog, ShowsNonEmptyLogsUnderHeadings) {
         title = windowText(dialog);
         button = itemText(dialog, IDOK);
         press(dialog, IDCANCEL);
-        Sleep(200);
-        stillOpenAfterEscape = IsWindow(dialog) != 0;
+        stillOpenAfterEscape = openAfterPostedMessages(dialog, IDOK);
         press(dialog, IDOK);
     });
     showDetails(GetModuleHandleA(nullptr), nullptr, content);

@@ -63,8 +63,7 @@ TEST(ProgressWindowRun, MarksDetailsAndClose) {
     ASSERT_NE(details, nullptr);
     EXPECT_EQ(itemText(details, 1009), "Folders not removed:\r\n" + root + "\\app\\keep");
     EXPECT_EQ(itemText(details, IDOK), "Close");
-    press(details, IDOK);
-    for (int i = 0; i < 100 && IsWindow(details); ++i) Sleep(50);
+    pressAndWait(details, IDOK);
 
     press(window, 55);
     EXPECT_EQ(process.wait(), 1);

@@ -229,7 +229,7 @@ TEST(ComUnregistration, TypeLibraryAndServerProgram) {
     setString(HKEY_CURRENT_USER, "Software\\CorvelTest", "ServerCommandLine", "");
     unregisterComServer(server);
     std::string line;
-    for (int i = 0; i < 200 && line.empty(); ++i, Sleep(50))
+    for (const DWORD start = GetTickCount(); line.empty() && GetTickCount() - start < 120000; Sleep(50))
         line = readString(HKEY_CURRENT_USER, "Software\\CorvelTest", "ServerCommandLine");
     EXPECT_EQ(line, "\"" + server + "\" /unregserver");
 }

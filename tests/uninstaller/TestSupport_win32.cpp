@@ -116,7 +116,20 @@ void press(HWND dialog, int id) {
 
 void pressAndWait(HWND dialog, int id) {
     press(dialog, id);
-    for (int i = 0; i < 400 && IsWindow(dialog); ++i) Sleep(25);
+    for (const DWORD start = GetTickCount(); IsWindow(dialog) && GetTickCount() - start < 120000;) Sleep(25);
+}
+
+bool openAfterPostedMessages(HWND dialog, int buttonId, DWORD milliseconds) {
+    HWND button = GetDlgItem(dialog, buttonId);
+    if (!button || !PostMessageA(button, BM_SETSTATE, TRUE, 0)) return false;
+    for (const DWORD start = GetTickCount(); IsWindow(button) && GetTickCount() - start < milliseconds;) {
+        if (SendMessageA(button, BM_GETSTATE, 0, 0) & BST_PUSHED) {
+            SendMessageA(button, BM_SETSTATE, FALSE, 0);
+            return IsWindow(dialog) != 0;
+        }
+        Sleep(20);
+    }
+    return false;
 }
 
 bool waitForRunEnd(HWND window, DWORD milliseconds) {

@@ -33,9 +33,9 @@ private:
 };
 
 // A top-level dialog (class #32770) of the process with the given title, or nullptr after the time.
-HWND findDialog(DWORD processId, const std::string& title, DWORD milliseconds = 20000);
+HWND findDialog(DWORD processId, const std::string& title, DWORD milliseconds = 120000);
 // A visible top-level window of the process by class and, when given, title.
-HWND findWindow(DWORD processId, const char* cls, const char* title, DWORD milliseconds = 20000);
+HWND findWindow(DWORD processId, const char* cls, const char* title, DWORD milliseconds = 120000);
 std::string windowText(HWND window);
 std::string itemText(HWND dialog, int id);
 // Message boxes keep their text in the static control 0xFFFF.
@@ -43,6 +43,9 @@ inline std::string messageText(HWND box) { return itemText(box, 0xFFFF); }
 void press(HWND dialog, int id);
 // Presses and waits until the dialog is gone, so that the next search cannot find it again.
 void pressAndWait(HWND dialog, int id);
+// Whether the dialog is still open once its thread has handled every message posted to it so far
+// (a pushed state posted to one of its buttons after them shows when it has).
+bool openAfterPostedMessages(HWND dialog, int buttonId, DWORD milliseconds = 120000);
 // Waits until the progress window's run has ended: Close (55) enabled, and the window's thread
 // back in its message loop, so that everything the end of the run shows is shown. False after the time.
 bool waitForRunEnd(HWND window, DWORD milliseconds = 10000);

@@ -293,8 +293,7 @@ TEST_F(InteractiveRun, SharedFileDialogAnswers) {
     EXPECT_EQ(itemText(dialog, 1008), "None");
     PostMessageA(dialog, WM_CLOSE, 0, 0);
     press(dialog, IDCANCEL);
-    Sleep(300);
-    EXPECT_TRUE(IsWindow(dialog)) << "Escape and the close box leave the question open";
+    EXPECT_TRUE(openAfterPostedMessages(dialog, 1006)) << "Escape and the close box leave the question open";
     pressAndWait(dialog, 1006);
 
     auto next = [&](const std::string& path) {

@@ -35,9 +35,13 @@ wait_for() {
 }
 x_window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
 has_x_window() { [ -n "$(x_window "$1")" ]; }
-shot() {  # TITLE FILE: the window as it is on screen
-  local id; id=$(x_window "$1")
-  [ -n "$id" ] && xdotool windowraise "$id" && sleep 1 && import -window "$id" "$shots/$2"
+# painted_shot TITLE FILE: takes the window's picture into FILE once it is painted, that is once
+# at most 5 % of it is still the black of a window the program has not drawn yet.
+painted_shot() {
+  local id black; id=$(x_window "$1")
+  [ -n "$id" ] && xdotool windowraise "$id" && import -window "$id" "$shots/$2" || return 1
+  black=$(convert "$shots/$2" -fill white +opaque black -colorspace gray -format '%[fx:1-mean]' info:)
+  awk -v b="$black" 'BEGIN { exit !(b <= 0.05) }'
 }
 
 passed=0 failed=0
@@ -52,17 +56,20 @@ if ! driver prepare "$(winpath "$bin32")" "$(winpath "$root/uninstaller/template
 fi
 
 # The 64-bit build's listing of the same tree, to compare with.
+# The run is over once the default program has been handed the listing.
 wine 'C:\shipped32\app64\Tessory.exe' 'C:\shipped32\tree' >/dev/null 2>&1 &
 tessory64=$!
-wait_for 60 test -f "$drive_c/app64/recorded.txt"
-driver close-main
-wait "$tessory64"
+reference=0
+wait_for "$patience" test -f "$drive_c/app64/recorded.txt" || reference=1
+driver close-main || reference=1
+wait "$tessory64" || reference=1
 rm -f "$drive_c/app64/recorded.txt"
 
 # The four 32-bit runs at once; a 64-bit program holds one installed file open meanwhile.
-wine "$bin64/shipped32_driver.exe" hold 'C:\shipped32\silent\app\locked.dat' 'C:\shipped32\silent\stop' &
+wine "$bin64/shipped32_driver.exe" hold 'C:\shipped32\silent\app\locked.dat' 'C:\shipped32\silent\stop' \
+  'C:\shipped32\silent\held' &
 holder=$!
-sleep 2
+wait_for "$patience" test -f "$drive_c/silent/held" || echo "shipped32: the file was never held open"
 (cd "$drive_c/app32" && run32 'C:\shipped32\app32\Tessory.exe' 'C:\shipped32\tree' >/dev/null 2>&1) &
 tessory32=$!
 run32 'C:\shipped32\silent\app\unins.exe' /SILENT >/dev/null 2>&1 &
@@ -73,9 +80,10 @@ run32 'C:\shipped32\window\app\unins.exe' /NOQUERY /NOREMOVE >/dev/null 2>&1 &
 window=$!
 
 # The listing: handed to the default program, then the main window is looked at and closed.
-ok=0
+ok=$reference
+[ "$reference" = 0 ] || echo "shipped32: the 64-bit reference listing did not end"
 wait_for "$patience" test -f "$drive_c/app64/recorded.txt" || ok=1
-wait_for 60 has_x_window Tessory && sleep 2 && shot Tessory shipped32-tessory-main.png || ok=1
+wait_for "$patience" painted_shot Tessory shipped32-tessory-main.png || ok=1
 driver close-main || ok=1
 wait "$tessory32" || ok=1
 driver check-listing || ok=1
@@ -84,7 +92,8 @@ result listing "$ok"
 # The progress window at the end of its run, then closed with its Close button (quit code 1).
 ok=0
 wait_for "$patience" has_x_window 'Sample Tool Uninstall' || ok=1
-driver window-done 'Sample Tool Uninstall' && shot 'Sample Tool Uninstall' shipped32-uninstaller-progress.png || ok=1
+driver window-done 'Sample Tool Uninstall' || ok=1
+wait_for "$patience" painted_shot 'Sample Tool Uninstall' shipped32-uninstaller-progress.png || ok=1
 driver close-window 'Sample Tool Uninstall' || ok=1
 wait "$window"; code=$?
 [ "$code" = 1 ] || ok=1

@@ -2,7 +2,8 @@
 // loader cannot start a 32-bit program itself, so the script starts those under qemu and this
 // program sets the scene before and checks the result after, against the same prefix.
 //   prepare BIN32 TEMPLATE_DIR   scene for every run; BIN32 holds the 32-bit build
-//   hold FILE STOPFILE           keeps FILE open without sharing until STOPFILE exists
+//   hold FILE STOPFILE HELDFILE  keeps FILE open without sharing until STOPFILE exists; writes
+//                                HELDFILE once it holds FILE
 //   close-main                   asks Tessory's main window to close
 //   window-done TITLE            waits until the uninstaller window's run is over (Close enabled)
 //   close-window TITLE           presses the uninstaller window's Close button
@@ -268,11 +269,13 @@ int checkCorrupt(int code) {
     return failures ? 1 : 0;
 }
 
+// Waits for the window as long as a 32-bit program under emulation may take to show it.
 HWND findTop(const char* cls, const char* title) {
-    for (int i = 0; i < 200; ++i) {
+    const DWORD start = GetTickCount();
+    do {
         if (HWND w = FindWindowA(cls, title)) return w;
         Sleep(100);
-    }
+    } while (GetTickCount() - start < 900000);
     return nullptr;
 }
 
@@ -291,9 +294,10 @@ int main(int argc, char** argv) {
         if (!ok) std::printf("prepare failed\n");
         return ok ? 0 : 1;
     }
-    if (command == "hold" && argc == 4) {
+    if (command == "hold" && argc == 5) {
         HANDLE held = CreateFileA(argv[2], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         if (held == INVALID_HANDLE_VALUE) return 1;
+        writeText(argv[4], "held");
         while (!fileExists(argv[3])) Sleep(200);
         CloseHandle(held);
         return 0;
