@@ -21,8 +21,29 @@ out="$root/docs/shots"
 mkdir -p "$out"
 
 desktop_w=640 desktop_h=480
-shot() { sleep "${2:-2}"; import -window root -display ":$DISPLAY_NUM" -crop "${desktop_w}x${desktop_h}+0+0" +repage "$out/$1"; }
-stop_all() { wineserver -k 2>/dev/null || true; sleep 1; wineserver -p; }
+grab() { import -window root -display ":$DISPLAY_NUM" -crop "${1}x${2}+0+0" +repage "$3"; }
+screen_sum() { grab "$1" "$2" png:- | md5sum; }
+# act W H COMMAND...: runs the command (a key press, a mouse move) and waits until the desktop
+# of that size has changed and then stays the same over two looks half a second apart.
+act() {
+  local w=$1 h=$2 before; shift 2
+  before=$(screen_sum "$w" "$h")
+  "$@"
+  settle "$w" "$h" "$before" || { echo "the screen did not settle after: $*" >&2; return 1; }
+}
+# settle W H [BEFORE]: waits until the desktop differs from BEFORE and stays the same over two looks.
+settle() {
+  local previous="" now
+  for _ in $(seq 240); do
+    sleep 0.5
+    now=$(screen_sum "$1" "$2")
+    [ "$now" != "${3:-}" ] && [ "$now" = "$previous" ] && return 0
+    previous=$now
+  done
+  return 1
+}
+shot() { grab "$desktop_w" "$desktop_h" "$out/$1"; }
+stop_all() { wineserver -k 2>/dev/null || true; wineserver -w; wineserver -p; }
 # Waits (at most a minute) until a window covers the centre of Wine's desktop window (of the
 # given size): neither black (not drawn yet) nor the desktop's blue. Wine starts slowly on a
 # busy machine, and the root window may still show an earlier desktop, so the desktop's own
@@ -34,7 +55,7 @@ wait_for_window() {
   for _ in $(seq 120); do
     colour=$(import -window "$desktop" -display ":$DISPLAY_NUM" -crop "1x1+$(($1 / 2))+$(($2 / 2))" +repage \
       -depth 8 txt:- 2>/dev/null | grep -o '#[0-9A-F]\{6\}' | head -1)
-    case "$colour" in '' | '#000000' | '#256F95') sleep 0.5 ;; *) sleep 1; return 0 ;; esac
+    case "$colour" in '' | '#000000' | '#256F95') sleep 0.5 ;; *) settle "$1" "$2"; return ;; esac
   done
   echo "no window appeared" >&2
   return 1
@@ -76,20 +97,19 @@ install_app
 stop_all
 wine explorer "/desktop=Uninstall,${desktop_w}x${desktop_h}" 'C:\SampleTool\unins.exe' /NOREMOVE >/dev/null 2>&1 &
 wait_for_window "$desktop_w" "$desktop_h"
-xdotool key Return          # confirmation: Yes
-shot uninstaller-progress.png 4
-xdotool key Tab Return      # restore question: No
-shot uninstaller-done.png 4
+d=("$desktop_w" "$desktop_h")
+act "${d[@]}" xdotool key Return           # confirmation: Yes; the run stops at the restore question
+shot uninstaller-progress.png
+act "${d[@]}" xdotool key Tab Return       # restore question: No
+shot uninstaller-done.png
 # The window is centred on the desktop: the maker link sits at its lower left.
-xdotool mousemove --sync 137 391
-shot uninstaller-hover.png 2
-xdotool mousemove --sync 620 20
-xdotool key shift+Tab space # focus moves from Close to Details
-shot uninstaller-details.png 4
-xdotool key Return
-sleep 1
-xdotool key Return          # Close
-sleep 1
+act "${d[@]}" xdotool mousemove --sync 137 391
+shot uninstaller-hover.png
+act "${d[@]}" xdotool mousemove --sync 620 20
+act "${d[@]}" xdotool key shift+Tab space  # focus moves from Close to Details
+shot uninstaller-details.png
+act "${d[@]}" xdotool key Return
+xdotool key Return                         # Close
 stop_all
 
 # The finished window at each display scale. Wine reads the user's LogPixels value when a
@@ -101,15 +121,12 @@ for dpi in 96 120 144; do
   install_app
   wine explorer "/desktop=Uninstall,${dpi_w}x${dpi_h}" 'C:\SampleTool\unins.exe' /NOREMOVE >/dev/null 2>&1 &
   wait_for_window "$dpi_w" "$dpi_h"
-  xdotool key Return        # confirmation: Yes
-  sleep 4
-  xdotool key Tab Return    # restore question: No; the focus is then on Close
-  sleep 4
-  import -window root -display ":$DISPLAY_NUM" -crop "${dpi_w}x${dpi_h}+0+0" +repage "$work/desk.png"
+  act "$dpi_w" "$dpi_h" xdotool key Return      # confirmation: Yes
+  act "$dpi_w" "$dpi_h" xdotool key Tab Return  # restore question: No; the focus is then on Close
+  grab "$dpi_w" "$dpi_h" "$work/desk.png"
   # Trim the desktop background around the centred window.
   convert "$work/desk.png" -trim +repage "$out/uninstaller-dpi-$dpi.png"
   xdotool key Return        # Close
-  sleep 1
 done
 wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true
 stop_all
