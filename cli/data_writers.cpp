@@ -66,16 +66,17 @@ bool ReadDigits(std::string_view text, size_t at, size_t count, int& value) {
 
 // True when every byte is printable ASCII other than the given specials: such text needs no
 // repair and no quoting, which is what almost every name is.
-bool PlainAscii(std::string_view text, const char* specials) {
+template <char Special1, char Special2>
+bool PlainAscii(std::string_view text) {
     for (char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte >= 0x7F || std::strchr(specials, c) != nullptr) return false;
+        if (byte < 0x20 || byte >= 0x7F || c == Special1 || c == Special2) return false;
     }
     return true;
 }
 
 void AppendCsvField(std::string& out, std::string_view text) {
-    if (PlainAscii(text, ",\"")) {
+    if (PlainAscii<',', '"'>(text)) {
         out.append(text);
     } else {
         out += CsvField(text);
@@ -83,7 +84,7 @@ void AppendCsvField(std::string& out, std::string_view text) {
 }
 
 void AppendJsonString(std::string& out, std::string_view text) {
-    if (PlainAscii(text, "\"\\")) {
+    if (PlainAscii<'"', '\\'>(text)) {
         out += '"';
         out.append(text);
         out += '"';
@@ -201,7 +202,7 @@ bool CsvListingWriter::Folder(const ListedFolder& folder) {
         buffer_ += ',';
         if (file.modified) AppendIso8601Local(buffer_, *file.modified);
         buffer_ += ',';
-        if (file.attributes) buffer_ += AttributeText(*file.attributes);
+        if (file.attributes) AppendAttributeText(buffer_, *file.attributes);
         buffer_ += "\r\n";
     }
     return output_.Write(buffer_);
@@ -244,7 +245,9 @@ bool JsonListingWriter::Folder(const ListedFolder& folder) {
         }
         buffer_ += ", \"attributes\": ";
         if (file.attributes) {
-            AppendJsonString(buffer_, AttributeText(*file.attributes));
+            buffer_ += '"';  // letters only: nothing to escape
+            AppendAttributeText(buffer_, *file.attributes);
+            buffer_ += '"';
         } else {
             buffer_ += "null";
         }
