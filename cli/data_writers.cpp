@@ -43,15 +43,16 @@ std::int64_t LocalOffset(const DateTime& local) {
     return lastOffset;
 }
 
+// Written from the end of a buffer and appended at once: called several times for every file.
 void AppendDigits(std::string& out, std::uint64_t v, int width) {
     char digits[24];
-    int n = 0;
+    char* start = digits + sizeof digits;
     do {
-        digits[n++] = static_cast<char>('0' + v % 10);
+        *--start = static_cast<char>('0' + v % 10);
         v /= 10;
     } while (v != 0);
-    for (int i = n; i < width; ++i) out += '0';
-    while (n > 0) out += digits[--n];
+    for (int i = static_cast<int>(digits + sizeof digits - start); i < width && start > digits; ++i) *--start = '0';
+    out.append(start, static_cast<size_t>(digits + sizeof digits - start));
 }
 
 bool ReadDigits(std::string_view text, size_t at, size_t count, int& value) {
@@ -66,16 +67,17 @@ bool ReadDigits(std::string_view text, size_t at, size_t count, int& value) {
 
 // True when every byte is printable ASCII other than the given specials: such text needs no
 // repair and no quoting, which is what almost every name is.
-bool PlainAscii(std::string_view text, const char* specials) {
+template <char Special1, char Special2>
+bool PlainAscii(std::string_view text) {
     for (char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte >= 0x7F || std::strchr(specials, c) != nullptr) return false;
+        if (byte < 0x20 || byte >= 0x7F || c == Special1 || c == Special2) return false;
     }
     return true;
 }
 
 void AppendCsvField(std::string& out, std::string_view text) {
-    if (PlainAscii(text, ",\"")) {
+    if (PlainAscii<',', '"'>(text)) {
         out.append(text);
     } else {
         out += CsvField(text);
@@ -83,7 +85,7 @@ void AppendCsvField(std::string& out, std::string_view text) {
 }
 
 void AppendJsonString(std::string& out, std::string_view text) {
-    if (PlainAscii(text, "\"\\")) {
+    if (PlainAscii<'"', '\\'>(text)) {
         out += '"';
         out.append(text);
         out += '"';
@@ -103,6 +105,35 @@ std::string Iso8601Local(const DateTime& local) {
 }
 
 void AppendIso8601Local(std::string& out, const DateTime& local) {
+    std::int64_t offset = LocalOffset(local) / 60;
+    const char sign = offset < 0 ? '-' : '+';
+    if (offset < 0) offset = -offset;
+    // Called for every file: fields of their usual widths go through one buffer and one append.
+    if (local.year >= 0 && local.year <= 9999 && local.month >= 0 && local.month <= 99 && local.day >= 0 &&
+        local.day <= 99 && local.hour >= 0 && local.hour <= 99 && local.minute >= 0 && local.minute <= 99 &&
+        local.second >= 0 && local.second <= 99 && offset / 60 <= 99) {
+        char text[25];
+        const auto put = [&text](size_t at, std::int64_t value, size_t width) {
+            for (size_t i = width; i-- > 0; value /= 10) text[at + i] = static_cast<char>('0' + value % 10);
+        };
+        put(0, local.year, 4);
+        text[4] = '-';
+        put(5, local.month, 2);
+        text[7] = '-';
+        put(8, local.day, 2);
+        text[10] = 'T';
+        put(11, local.hour, 2);
+        text[13] = ':';
+        put(14, local.minute, 2);
+        text[16] = ':';
+        put(17, local.second, 2);
+        text[19] = sign;
+        put(20, offset / 60, 2);
+        text[22] = ':';
+        put(23, offset % 60, 2);
+        out.append(text, sizeof text);
+        return;
+    }
     AppendDigits(out, local.year, 4);
     out += '-';
     AppendDigits(out, local.month, 2);
@@ -114,9 +145,7 @@ void AppendIso8601Local(std::string& out, const DateTime& local) {
     AppendDigits(out, local.minute, 2);
     out += ':';
     AppendDigits(out, local.second, 2);
-    std::int64_t offset = LocalOffset(local) / 60;
-    out += offset < 0 ? '-' : '+';
-    if (offset < 0) offset = -offset;
+    out += sign;
     AppendDigits(out, static_cast<std::uint64_t>(offset / 60), 2);
     out += ':';
     AppendDigits(out, static_cast<std::uint64_t>(offset % 60), 2);
@@ -201,7 +230,7 @@ bool CsvListingWriter::Folder(const ListedFolder& folder) {
         buffer_ += ',';
         if (file.modified) AppendIso8601Local(buffer_, *file.modified);
         buffer_ += ',';
-        if (file.attributes) buffer_ += AttributeText(*file.attributes);
+        if (file.attributes) AppendAttributeText(buffer_, *file.attributes);
         buffer_ += "\r\n";
     }
     return output_.Write(buffer_);
@@ -244,7 +273,9 @@ bool JsonListingWriter::Folder(const ListedFolder& folder) {
         }
         buffer_ += ", \"attributes\": ";
         if (file.attributes) {
-            AppendJsonString(buffer_, AttributeText(*file.attributes));
+            buffer_ += '"';  // letters only: nothing to escape
+            AppendAttributeText(buffer_, *file.attributes);
+            buffer_ += '"';
         } else {
             buffer_ += "null";
         }

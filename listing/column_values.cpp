@@ -18,31 +18,58 @@ std::string HtmlColour(std::int32_t colour) {
 
 namespace {
 
+void AppendDecimal(std::string& out, std::uint64_t value) {
+    char digits[20];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (n > 0) out += digits[--n];
+}
+
 // length / unit in the one-decimal form, computed in whole numbers so that no length loses precision.
-std::string OneDecimal(std::uint64_t length, std::uint64_t unit, char separator) {
+void AppendOneDecimal(std::string& out, std::uint64_t length, std::uint64_t unit, char separator) {
     std::uint64_t whole = length / unit;
     std::uint64_t tenths = ((length % unit) * 10 + unit / 2) / unit;
     if (tenths == 10) {
         ++whole;
         tenths = 0;
     }
-    return std::to_string(whole) + separator + static_cast<char>('0' + tenths);
+    AppendDecimal(out, whole);
+    out += separator;
+    out += static_cast<char>('0' + tenths);
 }
 
 }  // namespace
 
-std::string SizeText(std::uint64_t length, SizeUnit unit, char decimalSeparator) {
+void AppendSizeText(std::string& out, std::uint64_t length, SizeUnit unit, char decimalSeparator) {
     constexpr std::uint64_t kKilo = 1024, kMega = 1048576, kGiga = 1073741824;
     switch (unit) {
-    case SizeUnit::Bytes: return std::to_string(length) + " Bytes";
-    case SizeUnit::Kilo: return OneDecimal(length, kKilo, decimalSeparator) + " KB";
-    case SizeUnit::Mega: return OneDecimal(length, kMega, decimalSeparator) + " MB";
+    case SizeUnit::Bytes: AppendDecimal(out, length); out += " Bytes"; return;
+    case SizeUnit::Kilo: AppendOneDecimal(out, length, kKilo, decimalSeparator); out += " KB"; return;
+    case SizeUnit::Mega: AppendOneDecimal(out, length, kMega, decimalSeparator); out += " MB"; return;
     case SizeUnit::Dynamic: break;
     }
-    if (length < kKilo) return std::to_string(length) + " Bytes";
-    if (length <= kMega) return OneDecimal(length, kKilo, decimalSeparator) + " KB";
-    if (length <= kGiga) return OneDecimal(length, kMega, decimalSeparator) + " MB";
-    return OneDecimal(length, kGiga, decimalSeparator) + " GB";
+    if (length < kKilo) {
+        AppendDecimal(out, length);
+        out += " Bytes";
+    } else if (length <= kMega) {
+        AppendOneDecimal(out, length, kKilo, decimalSeparator);
+        out += " KB";
+    } else if (length <= kGiga) {
+        AppendOneDecimal(out, length, kMega, decimalSeparator);
+        out += " MB";
+    } else {
+        AppendOneDecimal(out, length, kGiga, decimalSeparator);
+        out += " GB";
+    }
+}
+
+std::string SizeText(std::uint64_t length, SizeUnit unit, char decimalSeparator) {
+    std::string text;
+    AppendSizeText(text, length, unit, decimalSeparator);
+    return text;
 }
 
 std::string ExtensionText(std::string_view name) {
@@ -50,28 +77,40 @@ std::string ExtensionText(std::string_view name) {
     return dot == std::string_view::npos ? std::string() : std::string(name.substr(dot + 1));
 }
 
-std::string DateText(const DateTime& modified, char dateSeparator) {
+void AppendDateText(std::string& out, const DateTime& modified, char dateSeparator) {
     if (modified.month < 0 || modified.month > 99 || modified.day < 0 || modified.day > 99 || modified.year < 0 ||
         modified.year > 9999) {
         char buffer[48];
         std::snprintf(buffer, sizeof buffer, "%02d%c%02d%c%04d", modified.month, dateSeparator, modified.day,
                       dateSeparator, modified.year);
-        return buffer;
+        out += buffer;
+        return;
     }
     // Called for every listed file: digits by hand rather than through printf.
     auto digit = [](int value) { return static_cast<char>('0' + value % 10); };
     int y = modified.year;
-    return {digit(modified.month / 10), digit(modified.month), dateSeparator, digit(modified.day / 10),
-            digit(modified.day),         dateSeparator,         digit(y / 1000), digit(y / 100),
-            digit(y / 10),               digit(y)};
+    const char text[] = {digit(modified.month / 10), digit(modified.month), dateSeparator, digit(modified.day / 10),
+                         digit(modified.day),         dateSeparator,         digit(y / 1000), digit(y / 100),
+                         digit(y / 10),               digit(y)};
+    out.append(text, sizeof text);
+}
+
+std::string DateText(const DateTime& modified, char dateSeparator) {
+    std::string text;
+    AppendDateText(text, modified, dateSeparator);
+    return text;
+}
+
+void AppendAttributeText(std::string& out, std::uint32_t attributes) {
+    if (attributes & kAttrArchive) out += 'a';
+    if (attributes & kAttrHidden) out += 'h';
+    if (attributes & kAttrReadOnly) out += 'r';
+    if (attributes & kAttrSystem) out += 's';
 }
 
 std::string AttributeText(std::uint32_t attributes) {
     std::string text;
-    if (attributes & kAttrArchive) text += 'a';
-    if (attributes & kAttrHidden) text += 'h';
-    if (attributes & kAttrReadOnly) text += 'r';
-    if (attributes & kAttrSystem) text += 's';
+    AppendAttributeText(text, attributes);
     return text;
 }
 

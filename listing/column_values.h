@@ -17,12 +17,15 @@ std::string HtmlColour(std::int32_t colour);
 // Size cell: bytes, KB, MB, or a unit chosen by the length ("Dynamic"), one decimal with the
 // given separator, rounded half away from zero.
 std::string SizeText(std::uint64_t length, SizeUnit unit, char decimalSeparator);
+void AppendSizeText(std::string& out, std::uint64_t length, SizeUnit unit, char decimalSeparator);
 // The part of the name after its last "."; empty when there is none.
 std::string ExtensionText(std::string_view name);
 // "mm/dd/yyyy" with the given separator.
 std::string DateText(const DateTime& modified, char dateSeparator);
+void AppendDateText(std::string& out, const DateTime& modified, char dateSeparator);
 // One letter per attribute set, in the order a, h, r, s.
 std::string AttributeText(std::uint32_t attributes);
+void AppendAttributeText(std::string& out, std::uint32_t attributes);
 
 // Names and paths in the document: "<" and ">" become "&lt;" and "&gt;" so that a name cannot
 // add markup; with ampersands set, "&" becomes "&amp;" too, so that a name that looks like a

@@ -13,12 +13,16 @@ bool FolderPasses(const std::string& folderPath, const ListingSettings& settings
 
 bool FilePasses(const FileInfo& file, const ListingSettings& settings) {
     using Result = PatternList::Result;
-    std::u32string name = LowerText(file.name);
-    Result include = settings.fileInclude.FirstMatch(name);
-    if (include == Result::Malformed) return true;
-    Result exclude = settings.fileExclude.FirstMatch(name);
-    if (exclude == Result::Malformed) return true;
-    if (exclude == Result::Match) return false;
+    Result include = Result::Match;
+    // The usual lists ("*", nothing excluded) pass every name: no need to decode and lower-case it.
+    if (!settings.fileInclude.MatchesEverything() || !settings.fileExclude.Empty()) {
+        std::u32string name = LowerText(file.name);
+        include = settings.fileInclude.FirstMatch(name);
+        if (include == Result::Malformed) return true;
+        Result exclude = settings.fileExclude.FirstMatch(name);
+        if (exclude == Result::Malformed) return true;
+        if (exclude == Result::Match) return false;
+    }
 
     if (settings.sizeRangeOn) {
         if (!settings.sizeFrom || !settings.sizeTo || !file.length) return true;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "column_values.h"
@@ -46,28 +48,63 @@ std::string CellText(const ListedFile& file, int column, const ListingSettings& 
     }
 }
 
-// Appends text escaped as EscapeMarkup escapes it, without the copy.
-void AppendEscaped(std::string& html, std::string_view text, bool ampersands) {
-    const char* specials = ampersands ? "<>&" : "<>";
-    size_t start = 0;
-    for (size_t pos = text.find_first_of(specials); pos != std::string_view::npos;
-         pos = text.find_first_of(specials, pos + 1)) {
-        html.append(text.substr(start, pos - start));
-        html += text[pos] == '<' ? "&lt;" : text[pos] == '>' ? "&gt;" : "&amp;";
-        start = pos + 1;
-    }
-    html.append(text.substr(start));
+// Whether any of the eight bytes in block equals byte.
+bool HasByte(std::uint64_t block, unsigned char byte) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+    const std::uint64_t x = block ^ (kOnes * byte);
+    return ((x - kOnes) & ~x & kHighs) != 0;
 }
 
-// The cell's text as it stands in the row: names without a copy.
+// Appends text escaped as EscapeMarkup escapes it, without the copy: runs of plain bytes at once,
+// looked through eight bytes at a time.
+void AppendEscaped(std::string& html, std::string_view text, bool ampersands) {
+    const char* run = text.data();
+    const char* end = run + text.size();
+    const char* p = run;
+    while (p != end) {
+        if (end - p >= 8) {
+            std::uint64_t block;
+            std::memcpy(&block, p, 8);
+            if (!HasByte(block, '<') && !HasByte(block, '>') && (!ampersands || !HasByte(block, '&'))) {
+                p += 8;
+                continue;
+            }
+        }
+        const char c = *p++;
+        if (c != '<' && c != '>' && (c != '&' || !ampersands)) continue;
+        html.append(run, static_cast<size_t>(p - 1 - run));
+        if (c == '<') html.append("&lt;", 4);
+        else if (c == '>') html.append("&gt;", 4);
+        else html.append("&amp;", 5);
+        run = p;
+    }
+    html.append(run, static_cast<size_t>(end - run));
+}
+
+bool IsMarkupByte(char c) { return c == '<' || c == '>' || c == '&'; }
+
+// The cell's text as it stands in the row, without a string of its own. Numbers go straight in
+// when the user's separators need no escaping; scratch is reused otherwise.
 void AppendCell(std::string& html, const ListedFile& file, int column, const ListingSettings& settings,
-                bool ampersands) {
+                bool ampersands, bool plainSeparators, std::string& scratch) {
+    std::string& out = plainSeparators ? html : scratch;
+    scratch.clear();
     switch (column) {
     case kColName: return AppendEscaped(html, file.name, ampersands);
     case kColType: return AppendEscaped(html, file.type, ampersands);
     case kColExt: return AppendEscaped(html, file.extension, ampersands);
-    default: return AppendEscaped(html, CellText(file, column, settings), ampersands);
+    case kColSize:
+        if (file.length) AppendSizeText(out, *file.length, settings.sizeUnit, settings.locale.decimalSeparator);
+        break;
+    case kColDate:
+        if (file.modified) AppendDateText(out, *file.modified, settings.locale.dateSeparator);
+        break;
+    case kColAttrib:
+        if (file.attributes) AppendAttributeText(html, *file.attributes);  // letters only
+        return;
+    default: return;
     }
+    if (!plainSeparators) AppendEscaped(html, scratch, ampersands);
 }
 
 void SortFiles(std::vector<ListedFile>& files, int column, const ListingSettings& settings) {
@@ -91,6 +128,7 @@ ListedFolder ReadListedFolder(const std::string& folder, FileSystem& fileSystem,
                               RunHost& host, std::vector<std::string>& subfolders) {
     ListedFolder listed;
     listed.path = folder;
+    listed.files.reserve(64);
     listed.readable = fileSystem.ReadFolder(
         folder,
         [&](const FileInfo& file) {
@@ -124,21 +162,34 @@ void AppendFolderSection(std::string& html, const ListedFolder& folder, const Li
         AppendHeadingCells(html, settings);
         html += "</tr></thead>";
     }
+    // The markup between the cells, joined once per folder rather than piece by piece per row.
+    int columns[kColumnCount];
+    std::string before[kColumnCount];  // what precedes each shown cell's text in the row
+    size_t shown = 0;
+    for (const DocumentColumn& c : kDocumentOrder) {
+        if (!settings.shown[c.column]) continue;
+        before[shown] = shown == 0 ? "" : "</td>";
+        before[shown] += "<td width=\"";
+        before[shown] += c.width;
+        before[shown] += "\">";
+        columns[shown++] = c.column;
+    }
+    const std::string oddStart = kOddRow + (shown ? before[0] : std::string());
+    const std::string evenStart = kEvenRow + (shown ? before[0] : std::string());
+    const std::string rowEnd = std::string(shown ? "</td>" : "") + "</tr>" + kCrLf;
+    const bool plainSeparators =
+        !IsMarkupByte(settings.locale.decimalSeparator) && !IsMarkupByte(settings.locale.dateSeparator);
+    std::string scratch;
     bool odd = true;
     for (const ListedFile& file : folder.files) {
-        html += odd ? kOddRow : kEvenRow;
+        html += odd ? oddStart : evenStart;
         odd = !odd;
-        for (const DocumentColumn& c : kDocumentOrder) {
-            if (!settings.shown[c.column]) continue;
-            html += "<td width=\"";
-            html += c.width;
-            html += "\">";
-            // Every cell may carry text from the file system or the shell: none may add markup.
-            AppendCell(html, file, c.column, settings, ampersands);
-            html += "</td>";
+        // Every cell may carry text from the file system or the shell: none may add markup.
+        for (size_t i = 0; i < shown; ++i) {
+            if (i > 0) html += before[i];
+            AppendCell(html, file, columns[i], settings, ampersands, plainSeparators, scratch);
         }
-        html += "</tr>";
-        html += kCrLf;
+        html += rowEnd;
     }
     html += "</table>";
     html += kCrLf;

@@ -1,9 +1,11 @@
 #include "type_names.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cctype>
 #include <cstring>
 #include <iterator>
+#include <string_view>
 
 namespace tessory {
 namespace {
@@ -35,19 +37,51 @@ constexpr TypeEntry kTypes[] = {
     {"zip", "Compressed (zipped) Folder"},
 };
 
+constexpr size_t kLongest = 4;  // characters of the longest extension in the table
+
+constexpr bool AllFit() {
+    for (const TypeEntry& e : kTypes) {
+        size_t n = 0;
+        while (e.extension[n]) ++n;
+        if (n > kLongest) return false;
+    }
+    return true;
+}
+static_assert(AllFit(), "an extension longer than kLongest would be cut short");
+
+// Up to kLongest characters as one number whose order is the text's byte order.
+std::uint32_t Packed(const char* text, size_t length) {
+    std::uint32_t key = 0;
+    for (size_t i = 0; i < kLongest; ++i) key = key << 8 | (i < length ? static_cast<unsigned char>(text[i]) : 0u);
+    return key;
+}
+
+struct PackedTable {
+    std::uint32_t keys[std::size(kTypes)];
+    PackedTable() {
+        for (size_t i = 0; i < std::size(kTypes); ++i) {
+            keys[i] = Packed(kTypes[i].extension, std::strlen(kTypes[i].extension));
+        }
+    }
+};
+
 }  // namespace
 
 std::string TypeNameFromExtension(const std::string& fileName) {
     size_t dot = fileName.rfind('.');
     if (dot == std::string::npos || dot + 1 == fileName.size()) return "File";
-    std::string ext = fileName.substr(dot + 1);
-    std::string lower = ext;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    auto it = std::lower_bound(std::begin(kTypes), std::end(kTypes), lower,
-                               [](const TypeEntry& e, const std::string& key) { return key.compare(e.extension) > 0; });
-    if (it != std::end(kTypes) && lower == it->extension) return it->name;
-    std::string upper = ext;
+    const std::string_view ext = std::string_view(fileName).substr(dot + 1);
+    // Asked for every file: the extension is looked up as one number, and not at all when it is
+    // longer than any in the table.
+    if (ext.size() <= kLongest && ext.find('\0') == std::string_view::npos) {
+        static const PackedTable table;
+        char lower[kLongest];
+        for (size_t i = 0; i < ext.size(); ++i) lower[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(ext[i])));
+        const std::uint32_t key = Packed(lower, ext.size());
+        const std::uint32_t* found = std::lower_bound(std::begin(table.keys), std::end(table.keys), key);
+        if (found != std::end(table.keys) && *found == key) return kTypes[found - std::begin(table.keys)].name;
+    }
+    std::string upper(ext);
     std::transform(upper.begin(), upper.end(), upper.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return upper + " File";

@@ -18,6 +18,8 @@ public:
     bool Malformed() const { return malformed_; }
     // True when the pattern matches the whole (already lower-cased) text; never for a malformed pattern.
     bool Matches(std::u32string_view text) const;
+    // True for "*", which matches every text.
+    bool MatchesAll() const { return matchesAll_; }
 
 private:
     struct Element {
@@ -41,6 +43,8 @@ public:
     // pattern before any match gives Malformed.
     Result FirstMatch(std::u32string_view loweredText) const;
     bool Empty() const { return patterns_.empty(); }
+    // True when the first pattern is "*": FirstMatch gives Match whatever the text.
+    bool MatchesEverything() const { return !patterns_.empty() && patterns_.front().MatchesAll(); }
 
 private:
     std::vector<WildcardPattern> patterns_;

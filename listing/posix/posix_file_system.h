@@ -1,8 +1,11 @@
 #pragma once
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "listing/file_system.h"
+#include "platform/date_time.h"
 
 namespace tessory {
 
@@ -10,9 +13,23 @@ namespace tessory {
 // ordinal comparison gives the order of a case-insensitive Windows volume.
 std::u16string WalkOrderKey(std::string_view name);
 
-// The walk on a POSIX file system: entries in WalkOrderKey order, dot-files are hidden, files the owner cannot write are
-// read-only, nothing is archived or system. Symbolic links to folders are not followed, so a
-// link cannot make the walk loop.
+// Local time of a file time, as localtime_r gives it, with the time zone asked once per quarter
+// of an hour rather than once per file. One per thread.
+class LocalTimeCache {
+public:
+    DateTime LocalTime(std::int64_t seconds);
+
+private:
+    bool known_ = false;
+    std::int64_t start_ = 0;
+    std::optional<long> offset_;  // seconds east of UTC over the quarter, when it holds throughout
+    DateTime startTime_;          // local time at the quarter's start, when offset_ is known
+};
+
+// The walk on a POSIX file system: entries in WalkOrderKey order, dot-files are hidden, files the
+// owner cannot write are read-only, nothing is archived or system. Symbolic links to folders are
+// not followed, so a link cannot make the walk loop. ReadFolder keeps state (counts, a time
+// cache): a thread that reads folders alongside others needs an object of its own.
 class PosixFileSystem : public FileSystem {
 public:
     bool ReadFolder(const std::string& folder, const std::function<void(const FileInfo&)>& onFile,
@@ -26,6 +43,7 @@ public:
 
 private:
     std::int64_t linksNotFollowed_ = 0;
+    LocalTimeCache times_;
 };
 
 }  // namespace tessory

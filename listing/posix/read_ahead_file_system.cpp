@@ -1,51 +1,96 @@
 #include "read_ahead_file_system.h"
 
 #include <exception>
+#include <iterator>
 
 namespace tessory {
 
 ReadAheadFileSystem::ReadAheadFileSystem(FileSystem& inner, size_t window)
-    : inner_(inner), window_(window < 1 ? 1 : window), reader_([this] { ReadLoop(); }) {}
+    : ReadAheadFileSystem(std::vector<FileSystem*>{&inner}, window) {}
+
+ReadAheadFileSystem::ReadAheadFileSystem(const std::vector<FileSystem*>& readers, size_t window)
+    : first_(*readers.at(0)), window_(window < 1 ? 1 : window) {
+    for (FileSystem* inner : readers) readers_.emplace_back([this, inner] { ReadLoop(*inner); });
+}
 
 ReadAheadFileSystem::~ReadAheadFileSystem() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         quit_ = true;
     }
-    changed_.notify_all();
-    reader_.join();
+    readersWake_.notify_all();
+    for (std::thread& reader : readers_) reader.join();
 }
 
-void ReadAheadFileSystem::ReadLoop() {
+size_t ReadAheadFileSystem::Lead() const {
+    if (toRead_.empty()) return ready_.size() + reading_;
+    return reading_ + static_cast<size_t>(std::distance(ready_.begin(), ready_.lower_bound(toRead_.begin()->first)));
+}
+
+bool ReadAheadFileSystem::MayReadNext() const {
+    if (toRead_.empty()) return false;
+    // The folder the walk waits for is read even when the window is full of later ones.
+    if (toRead_.begin()->second == wanted_) return true;
+    return Lead() < window_ && ready_.size() + reading_ < 2 * window_ && filesReady_ < kMaxFilesAhead;
+}
+
+bool ReadAheadFileSystem::WalkMayGo() const {
+    auto wanted = placeOf_.find(wanted_);
+    if (wanted == placeOf_.end() || ready_.count(wanted->second) == 0) return false;
+    // A walk that outruns the readers sleeps until a batch more is read (or the readers stop), not
+    // once per folder.
+    return reading_ == 0 || readWhileWaiting_ >= (window_ + 3) / 4 || filesReady_ >= kMaxFilesAhead / 2;
+}
+
+void ReadAheadFileSystem::WakeReadersIfLow() {
+    if (sleepingReaders_ == 0 || !MayReadNext()) return;
+    if (Lead() <= window_ / 2 || toRead_.begin()->second == wanted_) readersWake_.notify_all();
+}
+
+void ReadAheadFileSystem::ReadLoop(FileSystem& inner) {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        // The folder the walk waits for is read even when the window is full of later ones.
-        changed_.wait(lock, [this] {
-            return quit_ || (!toRead_.empty() && (ready_.size() < window_ || toRead_.begin()->second == wanted_));
-        });
+        ++sleepingReaders_;
+        readersWake_.wait(lock, [this] { return quit_ || MayReadNext(); });
+        --sleepingReaders_;
         if (quit_) return;
         auto next = toRead_.begin();
         Place place = next->first;
-        std::string folder = std::move(next->second);
+        Result result;
+        result.folder = std::move(next->second);
         toRead_.erase(next);
+        ++reading_;
         lock.unlock();
 
-        Result result;
         try {
-            std::int64_t linksBefore = inner_.LinksNotFollowed();
-            result.ok = inner_.ReadFolder(
-                folder, [&](const FileInfo& file) { result.files.push_back(file); }, result.subfolders);
-            result.linksNotFollowed = inner_.LinksNotFollowed() - linksBefore;
+            std::int64_t linksBefore = inner.LinksNotFollowed();
+            result.ok = inner.ReadFolder(
+                result.folder, [&](const FileInfo& file) { result.files.push_back(file); }, result.subfolders);
+            result.linksNotFollowed = inner.LinksNotFollowed() - linksBefore;
         } catch (const std::exception&) {
-            result = Result{};  // out of memory: the walk sees the folder as unreadable
+            // Out of memory: the walk sees the folder as unreadable.
+            result.ok = false;
+            result.files = {};
+            result.subfolders = {};
         }
 
         lock.lock();
+        --reading_;
         // Keep it only if the walk may still ask for it.
-        auto known = placeOf_.find(folder);
-        if (known != placeOf_.end() && known->second == place) ready_[folder] = std::move(result);
-        changed_.notify_all();
+        auto known = placeOf_.find(result.folder);
+        if (known != placeOf_.end() && known->second == place) {
+            filesReady_ += result.files.size();
+            ready_[place] = std::move(result);
+            ++readWhileWaiting_;
+        }
+        if (walkWaiting_ && WalkMayGo()) walkWake_.notify_one();
     }
+}
+
+void ReadAheadFileSystem::Forget(std::map<Place, Result>::iterator ready) {
+    filesReady_ -= ready->second.files.size();
+    placeOf_.erase(ready->second.folder);
+    ready_.erase(ready);
 }
 
 bool ReadAheadFileSystem::ReadFolder(const std::string& folder, const std::function<void(const FileInfo&)>& onFile,
@@ -60,6 +105,7 @@ bool ReadAheadFileSystem::ReadFolder(const std::string& folder, const std::funct
             toRead_.clear();
             placeOf_.clear();
             ready_.clear();
+            filesReady_ = 0;
             toRead_[place] = folder;
             placeOf_[folder] = place;
         } else {
@@ -68,20 +114,18 @@ bool ReadAheadFileSystem::ReadFolder(const std::string& folder, const std::funct
             for (auto it = toRead_.begin(); it != toRead_.end() && it->first < place; it = toRead_.erase(it)) {
                 placeOf_.erase(it->second);
             }
-            for (auto it = ready_.begin(); it != ready_.end();) {
-                auto p = placeOf_.find(it->first);
-                if (p != placeOf_.end() && p->second < place) {
-                    placeOf_.erase(p);
-                    it = ready_.erase(it);
-                } else {
-                    ++it;
-                }
-            }
+            while (!ready_.empty() && ready_.begin()->first < place) Forget(ready_.begin());
         }
         wanted_ = folder;
-        changed_.notify_all();
-        changed_.wait(lock, [&] { return ready_.count(folder) != 0; });
-        auto found = ready_.find(folder);
+        if (ready_.count(place) == 0) {
+            WakeReadersIfLow();
+            walkWaiting_ = true;
+            readWhileWaiting_ = 0;
+            walkWake_.wait(lock, [this] { return WalkMayGo(); });
+            walkWaiting_ = false;
+        }
+        auto found = ready_.find(place);
+        filesReady_ -= found->second.files.size();
         result = std::move(found->second);
         ready_.erase(found);
         placeOf_.erase(folder);
@@ -93,7 +137,7 @@ bool ReadAheadFileSystem::ReadFolder(const std::string& folder, const std::funct
             toRead_[child] = result.subfolders[i];
             placeOf_[result.subfolders[i]] = std::move(child);
         }
-        changed_.notify_all();
+        WakeReadersIfLow();
     }
     linksHandedOut_ += result.linksNotFollowed;
     for (const FileInfo& file : result.files) onFile(file);

@@ -12,54 +12,83 @@
 
 namespace tessory {
 
-// Reads folders on a second thread ahead of the walk, so that reading the next folders overlaps
-// formatting and writing the current one. The walk asks for folders in depth-first pre-order,
-// taking subfolders in the order ReadFolder gave them; this object predicts that order from the
-// folders already handed out and reads at most `window` folders ahead of it. A folder the walk
-// leaves out (filter, level limit) costs at most its own read: its subfolders are never predicted.
-// Results and their order are exactly those of the wrapped file system, which only the reading
-// thread calls (except TypeName and JoinPath, which must be safe to call alongside ReadFolder).
+// Reads folders on other threads ahead of the walk, so that reading the next folders overlaps
+// formatting and writing the current one, and, with several reading threads, so that several
+// folders' system calls wait on the disk at once (what a cold cache is made of). The walk asks
+// for folders in depth-first pre-order, taking subfolders in the order ReadFolder gave them; this
+// object predicts that order from the folders already handed out and reads at most `window`
+// folders ahead of it. A folder the walk leaves out (filter, level limit) costs at most its own
+// read: its subfolders are never predicted. Results and their order are exactly those of the
+// wrapped file systems. Each reading thread calls only its own one; TypeName and JoinPath go to
+// the first, from the walk's thread, and must be safe to call alongside ReadFolder.
 class ReadAheadFileSystem : public FileSystem {
 public:
+    // One reading thread.
     ReadAheadFileSystem(FileSystem& inner, size_t window);
+    // One reading thread per file system given (at least one); they read the same tree.
+    ReadAheadFileSystem(const std::vector<FileSystem*>& readers, size_t window);
     ~ReadAheadFileSystem() override;
     ReadAheadFileSystem(const ReadAheadFileSystem&) = delete;
     ReadAheadFileSystem& operator=(const ReadAheadFileSystem&) = delete;
 
     bool ReadFolder(const std::string& folder, const std::function<void(const FileInfo&)>& onFile,
                     std::vector<std::string>& subfolders) override;
-    std::string TypeName(const std::string& fileName) override { return inner_.TypeName(fileName); }
+    std::string TypeName(const std::string& fileName) override { return first_.TypeName(fileName); }
     std::string JoinPath(const std::string& folder, const std::string& name) const override {
-        return inner_.JoinPath(folder, name);
+        return first_.JoinPath(folder, name);
     }
-    const char* PathSeparators() const override { return inner_.PathSeparators(); }
+    const char* PathSeparators() const override { return first_.PathSeparators(); }
     // Those of the folders handed out so far; a folder read ahead and then left out counts nothing.
     std::int64_t LinksNotFollowed() const override { return linksHandedOut_; }
+
+    // Files held read but not yet handed out, above which no more folders are read ahead (the
+    // folder the walk waits for is always read): many large folders must not fill memory.
+    static constexpr size_t kMaxFilesAhead = 20000;
 
 private:
     // Place in the predicted walk: the indexes of the subfolders leading to it, compared
     // lexicographically (a prefix first), which is depth-first pre-order.
     using Place = std::vector<std::uint32_t>;
     struct Result {
+        std::string folder;
         bool ok = false;
         std::vector<FileInfo> files;
         std::vector<std::string> subfolders;
         std::int64_t linksNotFollowed = 0;
     };
 
-    void ReadLoop();
+    void ReadLoop(FileSystem& inner);
+    // Under the lock: the folders read or being read that the walk reaches before the next one
+    // still to read. Folders read far ahead (later siblings of the folders the walk is in) do
+    // not count, so that they cannot keep the readers from what the walk needs next.
+    size_t Lead() const;
+    // Under the lock: whether a reading thread may take the next predicted folder (at most
+    // `window` folders of lead, twice that in all).
+    bool MayReadNext() const;
+    // Under the lock: whether the walk, waiting for the folder it wants, may go on.
+    bool WalkMayGo() const;
+    // Under the lock: wakes sleeping readers once the room ahead is half used up, so that they
+    // are woken per batch of folders rather than per folder.
+    void WakeReadersIfLow();
+    void Forget(std::map<Place, Result>::iterator ready);
 
-    FileSystem& inner_;
+    FileSystem& first_;
     size_t window_;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable readersWake_;
+    std::condition_variable walkWake_;
     std::map<Place, std::string> toRead_;             // predicted and not yet read, in walk order
     std::unordered_map<std::string, Place> placeOf_;  // predicted folders not yet handed out
-    std::unordered_map<std::string, Result> ready_;   // read, not yet handed out
+    std::map<Place, Result> ready_;                   // read, not yet handed out
+    size_t filesReady_ = 0;                           // files of the results in ready_
+    size_t reading_ = 0;                              // folders being read now
+    size_t sleepingReaders_ = 0;
     std::string wanted_;                              // the folder the walk waits for
+    bool walkWaiting_ = false;
+    size_t readWhileWaiting_ = 0;                     // folders read since the walk began to wait
     bool quit_ = false;
     std::int64_t linksHandedOut_ = 0;  // the walk's thread only
-    std::thread reader_;
+    std::vector<std::thread> readers_;
 };
 
 }  // namespace tessory

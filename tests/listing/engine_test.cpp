@@ -7,6 +7,7 @@
 #include "listing/column_values.h"
 #include "listing/document.h"
 #include "listing/folder_level.h"
+#include "listing/folder_section.h"
 #include "listing/listing_engine.h"
 #include "settings/memory_store.h"
 #include "settings/setting_keys.h"
@@ -157,6 +158,27 @@ TEST_F(EngineTest, MarkupInNamesAndPathsIsEscapedAndPlaceholdersInNamesStay) {
     EXPECT_EQ(document.find("<i>"), std::string::npos);
     EXPECT_NE(document.find("<h2>Listing of /data/&lt;i&gt;</h2>"), std::string::npos);
     EXPECT_NE(document.find(">&lt;script&gt;##TYPE##.txt</td>"), std::string::npos);
+
+    // Specials before, at and after the eighth byte; separators from the user's locale that are
+    // markup themselves.
+    ListingSettings settings = ReadListingSettings(store, LocalNow());
+    settings.locale.decimalSeparator = '<';
+    settings.locale.dateSeparator = '&';
+    settings.shown[kColExt] = settings.shown[kColAttrib] = true;
+    ListedFolder folder;
+    folder.path = "/p";
+    folder.files = {ListedFile{"1234567<8&2345678>9", "x&y", "T>", 1536, DateTime{2004, 2, 3, 0, 0, 0}, kAttrReadOnly}};
+    std::string html;
+    AppendFolderSection(html, folder, settings, true);
+    EXPECT_NE(html.find("<tr class=\"fileOdd\"><td width=\"35%\">1234567&lt;8&amp;2345678&gt;9</td>"
+                        "<td width=\"6%\">x&amp;y</td><td width=\"20%\">T&gt;</td><td width=\"10%\">1&lt;5 KB</td>"
+                        "<td width=\"12%\">02&amp;03&amp;2004</td><td width=\"6%\">r</td></tr>\r\n"),
+              std::string::npos)
+        << html;
+    html.clear();
+    AppendFolderSection(html, folder, settings, false);
+    EXPECT_NE(html.find(">1234567&lt;8&2345678&gt;9</td><td width=\"6%\">x&y</td>"), std::string::npos) << html;
+    EXPECT_NE(html.find(">1&lt;5 KB</td><td width=\"12%\">02&03&2004</td>"), std::string::npos) << html;
 }
 
 TEST_F(EngineTest, UnreadableFolderGivesAnEmptySectionAndTheWalkGoesOn) {

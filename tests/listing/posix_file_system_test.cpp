@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
 #include <fstream>
 
 #include "fakes.h"
@@ -73,6 +75,54 @@ TEST_F(PosixFileSystemTest, EntriesComeInOrdinalOrderOfTheUpperCasedNames) {
     EXPECT_EQ(subfolders, (std::vector<std::string>{scratch.File("Sub_A"), scratch.File("sub_b")}));
 }
 
+// The same order for a folder of ASCII names only, which is sorted without making the keys:
+// punctuation between the upper- and lower-case letters, long shared prefixes, differences
+// before, at and after the eighth byte, and names that differ only in case.
+TEST_F(PosixFileSystemTest, AsciiNamesComeInTheSameOrder) {
+    for (const char* name : {"file0000a", "FILE0000A", "file0000_", "file0000[", "file0000`", "file000", "file0000",
+                             "file0000ab", "File0000Aa", "abcdefghIJKLMNOPq", "ABCDEFGHijklmnopR", "x", "X_"}) {
+        Write(name, "");
+    }
+    std::vector<std::string> names, subfolders;
+    ASSERT_TRUE(fs.ReadFolder(scratch.Path().string(), [&](const FileInfo& f) { names.push_back(f.name); }, subfolders));
+    EXPECT_EQ(names, (std::vector<std::string>{"abcdefghIJKLMNOPq", "ABCDEFGHijklmnopR", "file000", "file0000",
+                                               "FILE0000A", "file0000a", "File0000Aa", "file0000ab", "file0000[",
+                                               "file0000_", "file0000`", "x", "X_"}));
+}
+
+// File times against the C library's own local time, in zones with daylight saving, an offset
+// of minutes, an offset of seconds (Amsterdam before 1940) and leap seconds,
+// at and beside the changes (also one inside a quarter): the time zone is asked once per quarter of an hour, not per file.
+TEST(LocalTimeCacheTest, AgreesWithTheCLibrary) {
+    const char* before = std::getenv("TZ");
+    const std::string saved = before ? before : "";
+    const std::int64_t times[] = {
+        0, -1, 1615705199, 1615705200, 1615705201, 1615704300, 1615706099,  // New York, spring forward
+        1636264799, 1636264800, 1636268400, 1636266600,                      // New York, fall back
+        1483228799, 1483228800, 1483228826, 1483228827, 1483228825,           // leap second end of 2016
+        -1025745573, -1025745572, -1025745571, -1025745000,                  // Amsterdam 1937: +1:19:32 to +1:20
+        1700000000, 1700000899, 1700000900, 253402300799, -62135596800,
+    };
+    for (const char* zone : {"America/New_York", "Asia/Kathmandu", "Europe/Amsterdam", "right/UTC", "UTC"}) {
+        ::setenv("TZ", zone, 1);
+        ::tzset();
+        LocalTimeCache cache;
+        for (int pass = 0; pass < 2; ++pass) {  // the second pass meets every quarter already known
+            for (std::int64_t t : times) {
+                std::tm parts{};
+                time_t seconds = static_cast<time_t>(t);
+                ASSERT_NE(::localtime_r(&seconds, &parts), nullptr);
+                DateTime expected{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
+                                  parts.tm_hour,        parts.tm_min,     parts.tm_sec};
+                EXPECT_EQ(cache.LocalTime(t), expected) << zone << " " << t;
+            }
+        }
+    }
+    if (before) ::setenv("TZ", saved.c_str(), 1);
+    else ::unsetenv("TZ");
+    ::tzset();
+}
+
 TEST_F(PosixFileSystemTest, MissingFolderFailsAndPathsJoinOnce) {
     std::vector<std::string> subfolders;
     EXPECT_FALSE(fs.ReadFolder(scratch.File("nope"), [](const FileInfo&) {}, subfolders));
@@ -109,6 +159,24 @@ TEST(ReadAheadTest, SameDocumentAndNothingReadBelowWhatTheWalkLeavesOut) {
         EXPECT_EQ(document(ahead), plain);  // a second run from the same start folder
     }
     for (const std::string& read : fs.reads) EXPECT_EQ(read.find("C:\\R\\Skip\\"), std::string::npos) << read;
+
+    // Several reading threads, each with a file system of its own, and windows from one folder up.
+    for (size_t window : {1, 3, 64}) {
+        std::vector<FakeFileSystem> copies(3, fs);
+        std::vector<FileSystem*> readers;
+        for (FakeFileSystem& copy : copies) {
+            copy.reads.clear();
+            readers.push_back(&copy);
+        }
+        {
+            ReadAheadFileSystem ahead(readers, window);
+            EXPECT_EQ(document(ahead), plain) << window;
+            EXPECT_EQ(document(ahead), plain) << window;
+        }
+        for (const FakeFileSystem& copy : copies) {
+            for (const std::string& read : copy.reads) EXPECT_EQ(read.find("C:\\R\\Skip\\"), std::string::npos) << read;
+        }
+    }
 
     store.Write(key::kRecurse.section, key::kRecurse.name, "No");
     fs.reads.clear();

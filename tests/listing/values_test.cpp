@@ -57,6 +57,15 @@ TEST(TypeNamesTest, LookupByTheLastExtensionIgnoringCase) {
     EXPECT_EQ(TypeNameFromExtension(".profile"), "PROFILE File");
     EXPECT_EQ(TypeNameFromExtension("trailing."), "File");
     EXPECT_EQ(TypeNameFromExtension("Makefile"), "File");
+    // The first, last, shortest and longest of the table, and names just beside them.
+    EXPECT_EQ(TypeNameFromExtension("a.7Z"), "7-Zip Archive");
+    EXPECT_EQ(TypeNameFromExtension("a.zip"), "Compressed (zipped) Folder");
+    EXPECT_EQ(TypeNameFromExtension("a.C"), "C Source File");
+    EXPECT_EQ(TypeNameFromExtension("a.JPEG"), "JPEG Image");
+    EXPECT_EQ(TypeNameFromExtension("a.jpegs"), "JPEGS File");
+    EXPECT_EQ(TypeNameFromExtension("a.zi"), "ZI File");
+    EXPECT_EQ(TypeNameFromExtension("a.zipx"), "ZIPX File");
+    EXPECT_EQ(TypeNameFromExtension("a.b"), "B File");
 }
 
 struct MatchCase {
