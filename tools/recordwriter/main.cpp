@@ -6,16 +6,22 @@
 #include <string>
 
 #include "RecordWriter.h"
+#include "project_version.h"
 
 using namespace corvel::writer;
 
 namespace {
 
+const char kUsage[] =
+    "usage: corvel-recordwriter [--inner STEP,BASE] [--outer STEP,BASE] [--plain FILE]\n"
+    "                           DESCRIPTION UNINSTALLER OUTPUT\n"
+    "       corvel-recordwriter --help | --version\n"
+    "Layer keys are random unless given. --plain also writes the unwrapped record.\n"
+    "Exit codes: 0 written; 1 a file could not be read or written, or the description is wrong;\n"
+    "2 bad command line.\n";
+
 int usage() {
-    std::fprintf(stderr,
-                 "usage: corvel-recordwriter [--inner STEP,BASE] [--outer STEP,BASE] [--plain FILE]\n"
-                 "                           DESCRIPTION UNINSTALLER OUTPUT\n"
-                 "Layer keys are random unless given. --plain also writes the unwrapped record.\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -39,6 +45,14 @@ int main(int argc, char** argv) {
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::puts("corvel-recordwriter " TESSORY_VERSION_TEXT);
+            return 0;
+        }
         if ((arg == "--inner" || arg == "--outer" || arg == "--plain") && i + 1 < argc) {
             const char* value = argv[++i];
             if (arg == "--plain") {
