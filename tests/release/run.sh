@@ -70,7 +70,7 @@ check lintian lintian_no_errors
 check deb_install deb_in_scratch_root
 check zip zip_contents_and_versions
 # The Windows checks run the 64-bit uninstaller (the fast test bed) with the packaged tools.
-cmake -S . -B "$BUILD_DIR/win64" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+cmake -S . -B "$BUILD_DIR/win64" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null 2>&1 &&
   cmake --build "$BUILD_DIR/win64" -j"$(nproc)" --target CorvelUninstaller >/dev/null
 # shellcheck source=../../scripts/wine-env.sh
 . scripts/wine-env.sh
