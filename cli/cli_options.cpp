@@ -17,6 +17,7 @@ const char kCliUsage[] =
     "                           e.g. --set Output.Recurse=No --set Display.Attrib=1\n"
     "  -q, --quiet              no progress line on standard error\n"
     "  -h, --help               show this help\n"
+    "  --version                show the version\n"
     "\n"
     "Exit codes: 0 listing written; 1 the listing could not be written; 2 bad command line;\n"
     "3 FOLDER is not a folder; 130 interrupted (Ctrl-C), no listing written.\n";
@@ -59,6 +60,8 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
             onlyOperands = true;
         } else if (!onlyOperands && (arg == "-h" || arg == "--help")) {
             options.help = true;
+        } else if (!onlyOperands && arg == "--version") {
+            options.version = true;
         } else if (!onlyOperands && (arg == "-q" || arg == "--quiet")) {
             options.quiet = true;
         } else if (!onlyOperands && (arg == "-o" || arg == "--output")) {
@@ -94,7 +97,7 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
             return false;
         }
     }
-    if (!options.help && options.folder.empty()) {
+    if (!options.help && !options.version && options.folder.empty()) {
         error = "no FOLDER given";
         return false;
     }

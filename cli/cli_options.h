@@ -32,6 +32,7 @@ struct CliOptions {
     std::string compareWith;      // an earlier JSON listing to compare FOLDER with
     bool quiet = false;
     bool help = false;
+    bool version = false;
 };
 
 // Parses the arguments after the program name; on failure returns false and sets error.

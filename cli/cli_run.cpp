@@ -21,6 +21,7 @@
 #include "listing/posix/posix_file_system.h"
 #include "listing/posix/read_ahead_file_system.h"
 #include "platform/file_io.h"
+#include "project_version.h"
 #include "settings/ini_store.h"
 #include "settings/memory_store.h"
 
@@ -178,6 +179,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     if (options.help) {
         out << kCliUsage;
+        return kExitOk;
+    }
+    if (options.version) {
+        out << "tessory " TESSORY_VERSION_TEXT "\n";
         return kExitOk;
     }
     if (!IsFolder(options.folder)) {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up and runs every test: native (AddressSanitizer + UBSan), Windows under Wine, and a bounded fuzz run.
-# Usage: scripts/test.sh [native] [win32] [fuzz]   (default: all three)
+# Usage: scripts/test.sh [native] [win32] [fuzz] [release]   (default: all four)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -26,7 +26,7 @@ fi
 export DISPLAY_NUM
 jobs=$(nproc)
 stages=("$@")
-[ ${#stages[@]} -eq 0 ] && stages=(native win32 fuzz)
+[ ${#stages[@]} -eq 0 ] && stages=(native win32 fuzz release)
 failed=0
 passed_count=0 failed_count=0
 
@@ -105,9 +105,20 @@ for stage in "${stages[@]}"; do
       fi
     done
     ;;
+  release)
+    # --- release checks: packages, lintian, the .deb in a scratch root, the zip, a signed
+    # uninstaller and the integrator's guide under Wine (tests/release/run.sh), one count each.
+    echo "== release: packages, signed uninstaller, integrator's guide =="
+    tests/release/run.sh 2>&1 | tee "$BUILD_DIR/release.log"
+    ok=$(grep -c '^release .*: ok' "$BUILD_DIR/release.log" || true)
+    bad=$(grep -c '^release .*: FAILED' "$BUILD_DIR/release.log" || true)
+    [ $((ok + bad)) -gt 0 ] || bad=1  # the stage ended before any check
+    [ "$bad" -eq 0 ] || failed=1
+    passed_count=$((passed_count + ok)) failed_count=$((failed_count + bad))
+    ;;
   *) echo "unknown stage $stage" >&2; exit 2 ;;
   esac
 done
-# Test programs, the 32-bit build, the checks of the shipped 32-bit programs and the fuzz targets, one count each.
+# Test programs, the 32-bit build, the checks of the shipped 32-bit programs, the fuzz targets and the release checks, one count each.
 echo "tests: ${passed_count} passed, ${failed_count} failed"
 exit $failed

@@ -74,6 +74,8 @@ public:
     // First entry with the key, or the empty text.
     TextBuffer lookup(int32_t key) const;
     int count() const { return static_cast<int>(entries_.size()); }
+    // Every entry in record order, for tools that show a record.
+    const std::vector<std::pair<int32_t, TextBuffer>>& entries() const { return entries_; }
 
 private:
     int32_t language_ = 0;
@@ -87,6 +89,11 @@ public:
     // The span stays valid as long as this table lives and is not reloaded.
     ByteSpan find(int32_t key) const;
     int count() const { return static_cast<int>(entries_.size()); }
+    // Entry i (0 <= i < count()) in record order, for tools that show a record.
+    int32_t keyAt(int i) const { return entries_[i].key; }
+    ByteSpan bytesAt(int i) const {
+        return {reinterpret_cast<const unsigned char*>(bytes_.data()) + entries_[i].offset, entries_[i].size};
+    }
 
 private:
     struct Entry {

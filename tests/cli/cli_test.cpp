@@ -23,6 +23,7 @@ TEST(CliOptionsTest, ArgumentTable) {
         {{"-o", "out.htm", "dir"}, true, ""},
         {{"--set", "output.recurse=No", "dir"}, true, ""},
         {{"--help"}, true, ""},
+        {{"--version"}, true, ""},
         {{"--", "-dir"}, true, ""},
         {{}, false, "no FOLDER"},
         {{"a", "b"}, false, "only one FOLDER"},

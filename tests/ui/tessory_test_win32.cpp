@@ -532,6 +532,8 @@ TEST_F(TessoryTest, AboutBoxIsOneModelessBoxWithTheResourceVersion) {
                                 std::to_wstring(LOWORD(info->dwFileVersionMS)) + L"." +
                                 std::to_wstring(LOWORD(info->dwFileVersionLS));
   EXPECT_EQ(WindowText(GetDlgItem(about, IDC_LBLVERSION)), expected);
+  // The resource carries the project's one version number.
+  EXPECT_EQ(expected, L"Version " L"" TESSORY_VERSION_TEXT);
   EXPECT_EQ(WindowText(GetDlgItem(about, IDC_LBLTITLE)), L"Tessory");
 
   PostMessageW(about, WM_COMMAND, IDOK, 0);

@@ -1,8 +1,14 @@
 // The writer and the reader meet: a description written, wrapped, appended, read back.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
 #include "RecordFormat.h"
+#include "RecordTrailer.h"
 #include "RecordWriter.h"
+#include "UninstallerFile.h"
 
 using namespace corvel;
 
@@ -43,6 +49,12 @@ TEST(RecordWriterRoundTrip, DescriptionComesBackSectionBySection) {
     const std::string file =
         writer::appendRecord(exe, writer::wrapRecord(writer::buildPlainRecord(description), {9, 250}, {255, 1}));
     ASSERT_EQ(file.compare(0, exe.size(), exe), 0);
+    // Zeros after the executable end the file at a multiple of 8: a signer appends its table
+    // without padding of its own.
+    EXPECT_EQ(file.size() % 8, 0u);
+    const size_t at = static_cast<unsigned char>(file[file.size() - 4]);
+    EXPECT_TRUE(at >= exe.size() && at < exe.size() + 8) << at;
+    EXPECT_EQ(file.substr(exe.size(), at - exe.size()), std::string(at - exe.size(), '\0'));
 
     PlainRecord record;
     ASSERT_TRUE(parsePlainRecord(TextBuffer(unwrapFromExecutable(file)), record));
@@ -96,6 +108,141 @@ TEST(RecordWriterDescription, HeaderlessRecordStartsWithTheProduct) {
     ASSERT_TRUE(parsePlainRecord(TextBuffer(writer::buildPlainRecord(d)), record));
     EXPECT_FALSE(record.hasHeader);
     EXPECT_EQ(readProductLine(record.body).name.str(), "P");
+}
+
+void put32(std::string& f, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) f[at + i] = static_cast<char>(v >> (8 * i));
+}
+
+// 0x200 bytes of PE headers as the trailer search reads them: the PE header at 0x40, the file
+// header, and an optional header whose security directory names a table at (offset, size).
+std::string peHeaders(uint16_t magic, uint32_t directories, uint16_t optionalSize, uint32_t tableAt, uint32_t tableSize,
+                      uint32_t peAt = 0x40) {
+    std::string f(0x200, '\0');
+    f[0] = 'M';
+    f[1] = 'Z';
+    put32(f, 0x3C, peAt);
+    f.replace(0x40, 4, "PE\0\0", 4);
+    f[0x40 + 4 + 16] = static_cast<char>(optionalSize & 0xFF);
+    f[0x40 + 4 + 17] = static_cast<char>(optionalSize >> 8);
+    f[0x58] = static_cast<char>(magic & 0xFF);
+    f[0x59] = static_cast<char>(magic >> 8);
+    const size_t countAt = 0x58 + (magic == 0x20B ? 108 : 92);
+    put32(f, countAt, directories);
+    put32(f, countAt + 4 + 32, tableAt);
+    put32(f, countAt + 4 + 36, tableSize);
+    return f;
+}
+
+corvel::ReadAt readerOf(const std::string& file) {
+    return [&file](uint32_t offset, uint32_t size, unsigned char* out) {
+        if (offset > file.size() || size > file.size() - offset) return false;
+        std::memcpy(out, file.data() + offset, size);
+        return true;
+    };
+}
+
+// Headers, a 4-byte record at 0x200 with its trailer, then a 16-byte table at 0x208 whose last
+// 4 bytes happen to name 0x200 too: a trailer found before the table gives a 4-byte record, the
+// file's last 4 bytes a 20-byte one.
+TEST(RecordTrailer, BeforeACertificateTableThatEndsTheFileOtherwiseAtTheEnd) {
+    struct Row {
+        const char* what;
+        std::string headers;
+        bool found;
+        uint32_t length;
+        bool isSigned;
+    };
+    const Row rows[] = {
+        {"PE32+ signed", peHeaders(0x20B, 16, 240, 0x208, 16), true, 4, true},
+        {"PE32 signed", peHeaders(0x10B, 16, 224, 0x208, 16), true, 4, true},
+        {"no table", peHeaders(0x20B, 16, 240, 0, 0), true, 20, false},
+        {"table not at the end", peHeaders(0x20B, 16, 240, 0x208, 8), true, 20, true},
+        {"table past the end", peHeaders(0x20B, 16, 240, 0x208, 24), true, 20, false},
+        {"table offset wraps", peHeaders(0x20B, 16, 240, 0xFFFFFFF0, 0x28), true, 20, false},
+        {"four directories", peHeaders(0x20B, 4, 240, 0x208, 16), true, 20, false},
+        {"optional header too short", peHeaders(0x20B, 16, 150, 0x208, 16), true, 20, false},
+        {"unknown magic", peHeaders(0x999, 16, 240, 0x208, 16), true, 20, false},
+        {"PE header past the end", peHeaders(0x20B, 16, 240, 0x208, 16, 0x7FFFFFF0), true, 20, false},
+        {"not MZ", "ZM" + peHeaders(0x20B, 16, 240, 0x208, 16).substr(2), true, 20, false},
+    };
+    for (const Row& row : rows) {
+        std::string file = row.headers + "REC!" + std::string("\0\2\0\0", 4) + std::string(12, '\xEE');
+        file += std::string("\0\2\0\0", 4);
+        StoredRecordPlace place;
+        EXPECT_EQ(locateStoredRecord(file.size(), readerOf(file), place), row.found) << row.what;
+        EXPECT_EQ(place.offset, 0x200u) << row.what;
+        EXPECT_EQ(place.length, row.length) << row.what;
+        EXPECT_EQ(writer::isSigned(file), row.isSigned) << row.what;
+    }
+    // Trailers that name no readable record: too short a file, an offset past the trailer, at the
+    // end or before the table.
+    std::string pastTheTable = peHeaders(0x20B, 16, 240, 0x200, 16) + std::string(16, '\xEE');
+    put32(pastTheTable, 0x1FC, 0x1FD);
+    StoredRecordPlace place;
+    for (const std::string& file : {std::string("abc"), std::string("abcd\x05\0\0\0", 8),
+                                    pastTheTable}) {
+        EXPECT_FALSE(locateStoredRecord(file.size(), readerOf(file), place)) << file.size();
+    }
+}
+
+// Every statement the writer knows, in the form and order the dump writes them.
+const char kEverySection[] =
+    "headerbyte 7\n"
+    "language 3\n"
+    "string 0 \"%s Uninstall\"\n"
+    "string 4 \"The shared file\\n%s\\nis no longer used.\\tC:\\\\x\"\n"
+    "string 5 \"\"\n"
+    "template template.tpl\n"
+    "image 1 image-1.bmp\n"
+    "image 2 image-2.ico\n"
+    "product \" Tessory \"\n"
+    "runcode 7\n"
+    "command \"C:\\check.EXE\" /q\n"
+    "shared C:\\Windows\\System32\\tsrctl.ocx|CTRL\n"
+    "backup C:\\Program Files\\T\\b.dll|C:\\Windows\\b.dll|393216|0|-1|7\n"
+    "file C:\\Program Files\\T\\Tessory.exe\n"
+    "file C:\\Program Files\\T\\help.chm\n"
+    "directory C:\\Program Files\\T\n"
+    "key 0x1 HKCR\\Folder\\shell\\Print listing with Tessory\n"
+    "key 0x0 HKCU\n"
+    "value 1 AtTheRoot\n"
+    "key 0x5 HKCU\\Software\\Ombrel\n"
+    "value 1 Browser\n"
+    "value 0 \"Kept \"\n"
+    "key 0x2 HKLM\\Software\\Ombrel\n"
+    "key 0xC HKLM\\Software\\Ombrel\\Tessory\n"
+    "key 0x0 HKU\\.DEFAULT\\Leaf\n";
+
+TEST(RecordDump, DescriptionAppendedAndDumpedComesBackAsWritten) {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "corvel_dump_test";
+    std::filesystem::create_directories(folder);
+    const std::string files[][2] = {{"template.tpl", "RTT template bytes"}, {"image-1.bmp", "BM bitmap"},
+                                    {"image-2.ico", std::string("\0\0\1\0icon", 8)}};
+    for (const auto& f : files) ASSERT_TRUE(writer::writeFile((folder / f[0]).string(), f[1]));
+    for (const std::string& text : {std::string(kEverySection), std::string("header off\nproduct P\nfile C:\\abc\n")}) {
+        writer::RecordDescription description;
+        std::string error;
+        ASSERT_TRUE(writer::parseDescription(text, folder.string(), description, error)) << error;
+        const std::string file = writer::appendRecord(
+            "MZ fake executable", writer::wrapRecord(writer::buildPlainRecord(description), {3, 4}, {5, 6}));
+        writer::RecordDump dump;
+        ASSERT_EQ(writer::dumpRecord(file, dump), writer::DumpResult::kOk);
+        EXPECT_EQ(dump.description, text);
+        EXPECT_TRUE(dump.warnings.empty());
+        if (text == kEverySection) {
+            ASSERT_EQ(dump.files.size(), 3u);
+            for (int i = 0; i < 3; ++i) EXPECT_EQ(dump.files[i], std::make_pair(files[i][0], files[i][1]));
+        }
+
+        std::string changed = file;
+        changed[changed.size() - 10] ^= 1;
+        EXPECT_EQ(writer::dumpRecord(changed, dump), writer::DumpResult::kCorrupt);
+    }
+    std::filesystem::remove_all(folder);
+    writer::RecordDump dump;
+    EXPECT_EQ(writer::dumpRecord(std::string("MZ no record") + std::string(4, '\0'), dump), writer::DumpResult::kNoRecord);
+    EXPECT_EQ(writer::dumpRecord("MZ\xF0\xFF\xFF\x7F", dump), writer::DumpResult::kNoRecord);
 }
 
 }  // namespace

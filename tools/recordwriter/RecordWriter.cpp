@@ -167,8 +167,11 @@ std::string wrapRecord(const std::string& plain, LayerKey inner, LayerKey outer)
 }
 
 std::string appendRecord(const std::string& executable, const std::string& stored) {
-    const uint32_t at = static_cast<uint32_t>(executable.size());
-    std::string out = executable + stored;
+    // Signing pads the file to a multiple of 8 bytes before its certificate table; zeros before
+    // the record make the file end there already, so the trailer stays just before the table.
+    const size_t padding = (8 - (executable.size() + stored.size() + 4) % 8) % 8;
+    const uint32_t at = static_cast<uint32_t>(executable.size() + padding);
+    std::string out = executable + std::string(padding, '\0') + stored;
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((at >> (8 * i)) & 0xFF));
     return out;
 }

@@ -55,7 +55,8 @@ std::string be32(uint32_t value);
 std::string buildPlainRecord(const RecordDescription& record);
 // Inner layer first, then the outer one around it.
 std::string wrapRecord(const std::string& plain, LayerKey inner, LayerKey outer);
-// The executable, the stored record and the little-endian trailer with the record's offset.
+// The executable, zeros up to a length that keeps the file's end at a multiple of 8 bytes, the
+// stored record and the little-endian trailer with the record's offset.
 std::string appendRecord(const std::string& executable, const std::string& stored);
 
 // Reads the readable description (see docs/record-format.md). File names in it are taken

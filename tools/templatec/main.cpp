@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "TemplateText.h"
+#include "project_version.h"
 
 namespace {
 
@@ -31,9 +32,24 @@ bool WriteFile(const std::string& path, const std::string& bytes) {
 
 }  // namespace
 
+const char kUsage[] =
+    "usage: templatec input.txt output.tpl [images.bin]\n"
+    "       templatec --help | --version\n"
+    "Compiles a window description into a window template and, with a third file, the image table.\n"
+    "Exit codes: 0 written; 1 a file could not be read or written, or the description is wrong;\n"
+    "2 bad command line.\n";
+
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--help") {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::cout << "templatec " TESSORY_VERSION_TEXT "\n";
+    return 0;
+  }
   if (argc != 3 && argc != 4) {
-    std::cerr << "usage: templatec input.txt output.tpl [images.bin]\n";
+    std::cerr << kUsage;
     return 2;
   }
   std::string input = argv[1], text;

@@ -43,9 +43,5 @@
 #define IDC_LINE1 3007
 #define IDC_LINE2 3008
 
-// Version of the program, shown by the about box as major.minor.revision
-#define TESSORY_VERSION_MAJOR 1
-#define TESSORY_VERSION_MINOR 2
-#define TESSORY_VERSION_BUILD 0
-#define TESSORY_VERSION_REVISION 7
-#define TESSORY_VERSION_TEXT "1.2.0.7"
+// The project's version (major, minor, patch), from the build.
+#include "project_version.h"

@@ -11,6 +11,7 @@
 #include "Handles_win32.h"
 #include "ProgressWindow.h"
 #include "RecordFormat.h"
+#include "RecordTrailer.h"
 #include "Registry_win32.h"
 #include "RestartDelete_win32.h"
 #include "RunRules.h"
@@ -34,16 +35,17 @@ ReadResult readRecord(const std::string& path, TextBuffer& storedRecord) {
     UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file.valid()) return ReadResult::kCannotOpen;
     LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 4 || size.QuadPart > 0x7FFFFFFF) return ReadResult::kCorrupt;
-    const DWORD total = static_cast<DWORD>(size.QuadPart);
-    unsigned char tail[4] = {};
+    if (!GetFileSizeEx(file.get(), &size)) return ReadResult::kCorrupt;
+    const ReadAt readAt = [&file](uint32_t offset, uint32_t count, unsigned char* out) {
+        DWORD got = 0;
+        return SetFilePointer(file.get(), static_cast<LONG>(offset), nullptr, FILE_BEGIN) == offset &&
+               ReadFile(file.get(), out, count, &got, nullptr) && got == count;
+    };
+    StoredRecordPlace place;
+    if (!locateStoredRecord(static_cast<uint64_t>(size.QuadPart), readAt, place)) return ReadResult::kCorrupt;
+    const DWORD start = place.offset;
+    const DWORD length = place.length;
     DWORD got = 0;
-    SetFilePointer(file.get(), static_cast<LONG>(total - 4), nullptr, FILE_BEGIN);
-    if (!ReadFile(file.get(), tail, 4, &got, nullptr) || got != 4) return ReadResult::kCorrupt;
-    const DWORD start = tail[0] | (tail[1] << 8) | (tail[2] << 16) | (static_cast<DWORD>(tail[3]) << 24);
-    // An offset past the trailer would make the stored record's length negative.
-    if (start > total - 4) return ReadResult::kCorrupt;
-    const DWORD length = total - 4 - start;
     std::string stored;
     try {
         stored.resize(length);
