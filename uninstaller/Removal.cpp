@@ -53,16 +53,22 @@ void forEachLongLine(const TextBuffer& section, Fn fn) {
 
 }  // namespace
 
-void ProgressJournal::markShared(uint32_t index) {
-    if (index < state_.sharedDone) return;
-    state_.sharedDone = index + 1;
-    store_.save(state_);
+bool ProgressJournal::markShared(uint32_t index) {
+    if (index < state_.sharedDone) return true;
+    JournalState next = state_;
+    next.sharedDone = index + 1;
+    if (!store_.save(next)) return false;
+    state_ = next;
+    return true;
 }
 
-void ProgressJournal::markStage(uint32_t stage) {
-    if (stageDone(stage)) return;
-    state_.stages |= stage;
-    store_.save(state_);
+bool ProgressJournal::markStage(uint32_t stage) {
+    if (stageDone(stage)) return true;
+    JournalState next = state_;
+    next.stages |= stage;
+    if (!store_.save(next)) return false;
+    state_ = next;
+    return true;
 }
 
 std::string journalName(uint64_t recordHash, uint32_t volumeSerial, uint64_t fileIndex, uint64_t lastWrite) {
@@ -98,22 +104,18 @@ bool safeToActOn(const std::string& path, FileSystemSeam& fs) {
     return true;
 }
 
-void removeSharedFiles(const TextBuffer& section, SharedCounts* counts, FileSystemSeam& fs,
+bool removeSharedFiles(const TextBuffer& section, SharedCounts* counts, FileSystemSeam& fs,
                        SharedFileQuestion* question, bool silent, RemovalLogs& logs, ProgressJournal* journal) {
-    if (section.empty() || !counts) return;
-    if (journal && journal->stageDone(journal::kShared)) return;
+    if (section.empty()) return true;
+    if (!counts) return false;
+    if (journal && journal->stageDone(journal::kShared)) return true;
     bool yesToAll = silent || !question;
     bool noToAll = false;
+    bool journalFailed = false;
     TextBuffer answers;
     int pos = 0;
     for (uint32_t index = 0; section.validPosition(pos); ++index) {
         std::string path = section.readLine(&pos, false).str();
-        if (journal) {
-            if (journal->sharedDone(index)) continue;
-            // Recorded before the count changes: a run cut off here leaves a count one too
-            // high (the file stays), never one lowered twice.
-            journal->markShared(index);
-        }
         bool control = false;
         const size_t bar = path.find('|');
         if (bar != std::string::npos) {
@@ -121,6 +123,15 @@ void removeSharedFiles(const TextBuffer& section, SharedCounts* counts, FileSyst
             marker.upperCase();
             control = marker.str() == record::kControlFileMarker;
             path.erase(bar);
+        }
+        if (!journalFailed && journal && journal->sharedDone(index)) continue;
+        // Recorded before the count changes: a run cut off here leaves a count one too high
+        // (the file stays), never one lowered twice. Unrecorded, a repeat would lower it again,
+        // so from the first line that cannot be recorded on nothing is lowered.
+        if (journalFailed || (journal && !journal->markShared(index))) {
+            journalFailed = true;
+            if (!path.empty()) appendLine(logs.files, path);
+            continue;
         }
         // An empty line names no file; its "value" would be the key's default value.
         if (path.empty()) continue;
@@ -178,7 +189,9 @@ void removeSharedFiles(const TextBuffer& section, SharedCounts* counts, FileSyst
         if (control) fs.unregisterComServer(path);
         fs.deleteFile(path);
     }
-    if (journal) journal->markStage(journal::kShared);
+    if (journalFailed) return false;
+    if (journal && !journal->markStage(journal::kShared)) return false;
+    return true;
 }
 
 uint32_t parseWrappedDecimal(const std::string& text) {

@@ -107,9 +107,10 @@ class ProgressJournal {
 public:
     ProgressJournal(JournalStore& store, const JournalState& loaded) : store_(store), state_(loaded) {}
     bool sharedDone(uint32_t index) const { return index < state_.sharedDone || stageDone(journal::kShared); }
-    void markShared(uint32_t index);
+    // False when the entry could not be written and flushed: the step must not be taken.
+    bool markShared(uint32_t index);
     bool stageDone(uint32_t stage) const { return (state_.stages & stage) != 0; }
-    void markStage(uint32_t stage);
+    bool markStage(uint32_t stage);
     const JournalState& state() const { return state_; }
 
 private:
@@ -134,8 +135,10 @@ bool safeToActOn(const std::string& path, FileSystemSeam& fs);
 
 // `counts` null means the shared-DLL key could not be opened: the stage does nothing.
 // `question` null counts as silent (everything whose count runs out is removed).
-// `journal` (may be null) skips the entries already done and records each one before it acts.
-void removeSharedFiles(const TextBuffer& section, SharedCounts* counts, FileSystemSeam& fs,
+// `journal` (may be null) skips the entries already done and records each one before it acts;
+// once an entry cannot be recorded, nothing more is lowered and the lines left are logged.
+// True when the whole stage was done (and so may be marked complete).
+bool removeSharedFiles(const TextBuffer& section, SharedCounts* counts, FileSystemSeam& fs,
                        SharedFileQuestion* question, bool silent, RemovalLogs& logs,
                        ProgressJournal* journal = nullptr);
 

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <set>
@@ -178,12 +181,56 @@ class RecordingStore : public JournalStore {
 public:
     std::vector<JournalState> saved;
     std::function<void(const JournalState&)> onSave;
+    size_t failFrom = SIZE_MAX;  // saves from this one on are refused
+    size_t attempts = 0;
     bool save(const JournalState& state) override {
+        if (attempts++ >= failFrom) return false;
         if (onSave) onSave(state);
         saved.push_back(state);
         return true;
     }
 };
+
+TEST_F(SharedStage, JournalThatCannotBeWrittenStopsTheLowering) {
+    struct Row {
+        size_t failFrom;
+        std::map<std::string, uint32_t> counts;  // after the run
+        std::set<std::string> files;
+        const char* logged;
+    };
+    const Row rows[] = {
+        {0, {{"a.dll", 3}, {"b.dll", 1}, {"c.dll", 3}}, {"a.dll", "b.dll", "c.dll", "d.ocx"},
+         "a.dll\r\nb.dll\r\nc.dll\r\n"},
+        {1, {{"a.dll", 2}, {"b.dll", 1}, {"c.dll", 3}}, {"a.dll", "b.dll", "c.dll", "d.ocx"}, "b.dll\r\nc.dll\r\n"},
+        {2, {{"a.dll", 2}, {"c.dll", 3}}, {"a.dll", "c.dll", "d.ocx"}, "c.dll\r\n"},
+        // Every line done; only the stage's own mark is refused.
+        {3, {{"a.dll", 2}, {"c.dll", 2}}, {"a.dll", "c.dll", "d.ocx"}, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.failFrom);
+        SetUp();
+        counts.values = {{"a.dll", 3}, {"b.dll", 1}, {"c.dll", 3}};
+        logs = RemovalLogs();
+        RecordingStore store;
+        store.failFrom = row.failFrom;
+        ProgressJournal journal(store, JournalState{});
+        EXPECT_FALSE(removeSharedFiles(TextBuffer("a.dll\r\nb.dll|CTRL\r\nc.dll\r\n"), &counts, fs, &question, true,
+                                       logs, &journal));
+        EXPECT_EQ(counts.values, row.counts);
+        EXPECT_EQ(fs.files, row.files);
+        EXPECT_EQ(logs.files.str(), row.logged);
+        EXPECT_FALSE(journal.stageDone(journal::kShared));
+        EXPECT_EQ(journal.state().sharedDone, std::min<size_t>(row.failFrom, 3));
+    }
+}
+
+TEST_F(SharedStage, StageWithoutItsKeyIsNotMarkedDone) {
+    RecordingStore store;
+    ProgressJournal journal(store, JournalState{});
+    EXPECT_FALSE(removeSharedFiles(TextBuffer("a.dll\r\n"), nullptr, fs, &question, true, logs, &journal));
+    EXPECT_FALSE(journal.stageDone(journal::kShared));
+    EXPECT_TRUE(store.saved.empty());
+}
 
 TEST_F(SharedStage, JournalLowersEachCountOnceAcrossRuns) {
     counts.values = {{"a.dll", 5}, {"b.dll", 5}, {"c.dll", 5}};
@@ -191,7 +238,9 @@ TEST_F(SharedStage, JournalLowersEachCountOnceAcrossRuns) {
     // A run that was cut off after its first entry: only the other two are lowered now.
     ProgressJournal resumed(store, JournalState{1, 0});
     store.onSave = [&](const JournalState& state) {
-        if (state.sharedDone == 3 && !state.stages) EXPECT_EQ(counts.values["c.dll"], 5u) << "recorded before the count changes";
+        if (state.sharedDone == 3 && !state.stages) {
+            EXPECT_EQ(counts.values["c.dll"], 5u) << "recorded before the count changes";
+        }
     };
     run("a.dll\r\nb.dll\r\nc.dll\r\n", true, &resumed);
     store.onSave = nullptr;

@@ -17,8 +17,8 @@ DWORD readDword(HKEY key, const char* name) {
     return value;
 }
 
-void writeDword(HKEY key, const char* name, DWORD value) {
-    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+bool writeDword(HKEY key, const char* name, DWORD value) {
+    return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) == ERROR_SUCCESS;
 }
 
 // The identity part of an entry name: everything after the record hash and its dash.
@@ -63,9 +63,8 @@ void Win32JournalStore::setPath(const std::string& path) {
 
 bool Win32JournalStore::save(const JournalState& state) {
     if (!key_.get()) return false;
-    writeDword(key_.get(), "Shared", state.sharedDone);
-    writeDword(key_.get(), "Stages", state.stages);
-    return RegFlushKey(key_.get()) == ERROR_SUCCESS;
+    return writeDword(key_.get(), "Shared", state.sharedDone) && writeDword(key_.get(), "Stages", state.stages) &&
+           RegFlushKey(key_.get()) == ERROR_SUCCESS;
 }
 
 void pruneJournal() {

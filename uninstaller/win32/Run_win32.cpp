@@ -132,7 +132,7 @@ private:
     void scheduleOwnDeletion();
     void scheduleRestartDelete(const std::string& path);
     void openJournal(uint64_t recordHash);
-    void stageDone(uint32_t stage, const char* name);
+    void stageDone(uint32_t stage, const char* name, bool complete = true);
     int finish();
 
     HINSTANCE instance_;
@@ -240,8 +240,9 @@ void Run::openJournal(uint64_t recordHash) {
     journal_ = std::make_unique<ProgressJournal>(journalStore_, loaded);
 }
 
-void Run::stageDone(uint32_t stage, const char* name) {
-    if (journal_) journal_->markStage(stage);
+// A stage that could not be done whole is not marked, so that a repeat does it again.
+void Run::stageDone(uint32_t stage, const char* name, bool complete) {
+    if (journal_ && complete) journal_->markStage(stage);
 #ifdef CORVEL_STOP_SEAM
     // Test builds only: ends the process as a crash would, right after the named stage.
     char stopAfter[32] = {};
@@ -311,14 +312,15 @@ int Run::execute() {
     openJournal(recordHash);
 
     Win32FileSystem fs;
+    bool sharedComplete = false;
     {
         Win32SharedCounts counts;
         const bool opened = counts.open();
         SharedFileDialog dialog(instance_, owner(), record_.strings);
-        removeSharedFiles(sections_.shared, opened ? &counts : nullptr, fs, switches_.silent ? nullptr : &dialog,
-                          switches_.silent, logs_, journal_.get());
+        sharedComplete = removeSharedFiles(sections_.shared, opened ? &counts : nullptr, fs,
+                                           switches_.silent ? nullptr : &dialog, switches_.silent, logs_, journal_.get());
     }
-    stageDone(journal::kShared, "shared");
+    stageDone(journal::kShared, "shared", sharedComplete);
     showMark(62);
 
     // A repeated run finds its backups already restored or deleted: it neither asks again nor
