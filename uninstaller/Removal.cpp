@@ -79,6 +79,44 @@ std::string journalName(uint64_t recordHash, uint32_t volumeSerial, uint64_t fil
     return name;
 }
 
+namespace {
+
+bool parseHex(const std::string& text, size_t digits, uint64_t& value) {
+    if (text.size() != digits) return false;
+    value = 0;
+    for (char c : text) {
+        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (digit < 0) return false;
+        value = value << 4 | static_cast<uint64_t>(digit);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool parseJournalName(const std::string& name, uint64_t& recordHash, JournalIdentity& id) {
+    if (name.size() != 16 + 1 + 8 + 1 + 16 + 1 + 16 || name[16] != '-' || name[25] != '-' || name[42] != '-') return false;
+    uint64_t serial = 0;
+    if (!parseHex(name.substr(0, 16), 16, recordHash) || !parseHex(name.substr(17, 8), 8, serial) ||
+        !parseHex(name.substr(26, 16), 16, id.fileIndex) || !parseHex(name.substr(43), 16, id.lastWrite)) {
+        return false;
+    }
+    id.volumeSerial = static_cast<uint32_t>(serial);
+    return true;
+}
+
+std::vector<std::string> prunableJournalEntries(const std::vector<std::string>& names, const std::string& own,
+                                                JournalFileLookup& files) {
+    std::vector<std::string> gone;
+    for (const std::string& name : names) {
+        uint64_t hash = 0;
+        JournalIdentity id;
+        if (name == own || !parseJournalName(name, hash, id)) continue;
+        if (files.find(id) == FileLookup::kGone) gone.push_back(name);
+    }
+    return gone;
+}
+
 bool trustedOwner(const std::string& sid) {
     return sid == "S-1-5-32-544" || sid == "S-1-5-18" ||
            sid == "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";

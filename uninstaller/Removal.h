@@ -3,6 +3,7 @@
 // in the native tests.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "TextBuffer.h"
 
@@ -123,6 +124,27 @@ private:
 // with the file when it moves on its volume; the time also tells apart a new file that reuses
 // a deleted one's index (file systems without sequence numbers in their indexes do that).
 std::string journalName(uint64_t recordHash, uint32_t volumeSerial, uint64_t fileIndex, uint64_t lastWrite);
+
+struct JournalIdentity {
+    uint32_t volumeSerial = 0;
+    uint64_t fileIndex = 0;
+    uint64_t lastWrite = 0;
+};
+// False when `name` is not one that journalName makes.
+bool parseJournalName(const std::string& name, uint64_t& recordHash, JournalIdentity& id);
+
+// Whether the uninstaller file of an entry is still there, found by its identity alone (its
+// path may have changed with a renamed folder or drive letter).
+enum class FileLookup { kPresent, kGone, kUnknown };
+class JournalFileLookup {
+public:
+    virtual ~JournalFileLookup() = default;
+    virtual FileLookup find(const JournalIdentity& id) = 0;
+};
+// The entries that may go: only those whose file is known to be gone. `own` (this run's entry),
+// names journalName did not make, and every doubt (an absent volume, a failed look-up) stay.
+std::vector<std::string> prunableJournalEntries(const std::vector<std::string>& names, const std::string& own,
+                                                JournalFileLookup& files);
 
 // Administrators, SYSTEM and TrustedInstaller, by their SID strings: reparse points they own
 // (such as the system's compatibility junctions) may be acted through.

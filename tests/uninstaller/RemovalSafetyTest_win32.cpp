@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "FileSystem_win32.h"
+#include "Journal_win32.h"
 #include "Registry_win32.h"
 #include "RestartDelete_win32.h"
 #include "TestSupport_win32.h"
@@ -80,6 +81,82 @@ TEST_F(SafeRun, StoppedAfterSharedStageThenRepeatedLowersEachCountOnce) {
     exe = copy;
     EXPECT_EQ(run("/SILENT /NOREMOVE"), 1);
     EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, kSharedKey, five), 1);
+}
+
+TEST_F(SafeRun, RenamedFolderKeepsTheJournalAndACopyOverItIsAReinstall) {
+    const std::string three = file("shared\\three.dll");
+    setDword(HKEY_LOCAL_MACHINE, kSharedKey, three, 3);
+    record.shared = {three};
+    ASSERT_TRUE(writeUninstaller(exe, record));
+    ASSERT_TRUE(writeUninstaller(root + "\\fresh.exe", record)) << "the same uninstaller, for the reinstall below";
+    EXPECT_EQ(run("/SILENT /NOREMOVE"), 1);
+    EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, kSharedKey, three), 2);
+
+    // The same file at a new path (a renamed folder, or another drive letter): still done.
+    ASSERT_TRUE(MoveFileA((root + "\\app").c_str(), (root + "\\moved").c_str()));
+    exe = root + "\\moved\\unins.exe";
+    EXPECT_EQ(run("/SILENT /NOREMOVE"), 1);
+    EXPECT_EQ(run("/SILENT /NOREMOVE"), 1);
+    EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, kSharedKey, three), 2) << "lowered once across the rename";
+
+    // A reinstall copies the same uninstaller over the old one (same file, same write time)
+    // and raises the count again: the next run lowers it again.
+    setDword(HKEY_LOCAL_MACHINE, kSharedKey, three, 3);
+    ASSERT_TRUE(CopyFileA((root + "\\fresh.exe").c_str(), exe.c_str(), FALSE));
+    EXPECT_EQ(run("/SILENT /NOREMOVE"), 1);
+    EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, kSharedKey, three), 2);
+}
+
+TEST(JournalLookup, FindsAFileByIdWhereverItIsAndKnowsWhenItIsGone) {
+    const std::string folder = "C:\\corvel_safe\\lookup";
+    removeTree(folder);
+    ASSERT_TRUE(makeFolders(folder + "\\a"));
+    ASSERT_TRUE(writeText(folder + "\\a\\unins.exe", "x"));
+    const FileIdentity before = fileIdentity(folder + "\\a\\unins.exe");
+    ASSERT_TRUE(before.known);
+    ASSERT_TRUE(MoveFileA((folder + "\\a").c_str(), (folder + "\\b").c_str()));
+    const FileIdentity after = fileIdentity(folder + "\\b\\unins.exe");
+    EXPECT_EQ(after.fileIndex, before.fileIndex);
+    EXPECT_EQ(after.changeTime, before.changeTime) << "a renamed folder leaves the file as it was";
+    VolumeFileLookup lookup;
+    const JournalIdentity id{before.volumeSerial, before.fileIndex, before.lastWrite};
+    const FileLookup present = lookup.find(id);
+    ASSERT_TRUE(DeleteFileA((folder + "\\b\\unins.exe").c_str()));
+    const FileLookup gone = lookup.find(id);
+    RecordProperty("lookup", present == FileLookup::kUnknown ? "no open by id here" : "open by id");
+    if (present == FileLookup::kUnknown) {
+        EXPECT_EQ(gone, FileLookup::kUnknown) << "without open by id nothing is known gone";
+    } else {
+        EXPECT_EQ(present, FileLookup::kPresent);
+        EXPECT_EQ(gone, FileLookup::kGone);
+    }
+    EXPECT_EQ(lookup.find(JournalIdentity{before.volumeSerial ^ 0x5A5A5A5Au, before.fileIndex, before.lastWrite}),
+              FileLookup::kUnknown) << "an absent volume keeps the entry";
+}
+
+TEST(JournalPruning, GoneEntriesGoThenTheEmptyKeysAbove) {
+    struct Lookup : JournalFileLookup {
+        FileLookup answer = FileLookup::kGone;
+        FileLookup find(const JournalIdentity& id) override { return id.fileIndex == 2 ? FileLookup::kUnknown : answer; }
+    } files;
+    const std::string root = kJournalRoot;
+    const std::string completeNoPath = "AF63DC4C8601EC8C-1234ABCD-0000000000000001-01D9000000000007";
+    const std::string doubtful = "AF63DC4C8601EC8C-1234ABCD-0000000000000002-01D9000000000007";
+    const std::string own = "AF63DC4C8601EC8C-1234ABCD-0000000000000003-01D9000000000007";
+    setDword(HKEY_LOCAL_MACHINE, root + "\\" + completeNoPath, "Stages", 0x9F);
+    setString(HKEY_LOCAL_MACHINE, root + "\\" + doubtful, "Path", "Z:\\away\\unins.exe");
+    setString(HKEY_LOCAL_MACHINE, root + "\\" + own, "Path", "C:\\nowhere\\unins.exe");
+    pruneJournal(own, files);
+    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, root + "\\" + completeNoPath));
+    EXPECT_TRUE(keyExists(HKEY_LOCAL_MACHINE, root + "\\" + doubtful));
+    EXPECT_TRUE(keyExists(HKEY_LOCAL_MACHINE, root + "\\" + own)) << "this run's own entry is never pruned";
+
+    // Every file gone: the journal's keys go as well.
+    files.answer = FileLookup::kGone;
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (root + "\\" + doubtful).c_str());
+    pruneJournal(std::string(), files);
+    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, root));
+    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, kJournalParent));
 }
 
 TEST_F(SafeRun, RegistryCheckFailureSaysString2AndChangesNothing) {

@@ -262,6 +262,31 @@ TEST(JournalNameTest, RecordHashAndFileIdentity) {
               "AF63DC4C8601EC8C-1234ABCD-0001000000000042-01D9000000000007");
 }
 
+TEST(JournalPruning, OnlyEntriesWhoseFileIsKnownGoneGo) {
+    struct Lookup : JournalFileLookup {
+        std::map<uint64_t, FileLookup> byIndex;  // by file index; anything else is present
+        FileLookup find(const JournalIdentity& id) override {
+            return byIndex.count(id.fileIndex) ? byIndex[id.fileIndex] : FileLookup::kPresent;
+        }
+    } files;
+    files.byIndex = {{1, FileLookup::kGone}, {2, FileLookup::kUnknown}, {4, FileLookup::kGone}};
+    const std::string gone = "AF63DC4C8601EC8C-1234ABCD-0000000000000001-01D9000000000007";
+    const std::string doubtful = "AF63DC4C8601EC8C-1234ABCD-0000000000000002-01D9000000000007";
+    const std::string present = "AF63DC4C8601EC8C-1234ABCD-0000000000000003-01D9000000000007";
+    const std::string own = "0000000000000001-1234ABCD-0000000000000004-01D9000000000007";
+    const std::string foreign = "AF63DC4C8601EC8C-1234ABCD-0000000000000001";
+    EXPECT_EQ(prunableJournalEntries({gone, doubtful, present, own, foreign}, own, files), std::vector<std::string>{gone});
+
+    uint64_t hash = 0;
+    JournalIdentity id;
+    ASSERT_TRUE(parseJournalName(gone, hash, id));
+    EXPECT_EQ(hash, 0xAF63DC4C8601EC8Cull);
+    EXPECT_EQ(id.volumeSerial, 0x1234ABCDu);
+    EXPECT_EQ(id.fileIndex, 1u);
+    EXPECT_EQ(id.lastWrite, 0x01D9000000000007ull);
+    EXPECT_FALSE(parseJournalName("AF63DC4C8601EC8C-1234ABCD-000000000000000G-01D9000000000007", hash, id));
+}
+
 TEST(LinkCheck, UntrustedReparsePointInAFolderPartStopsTheAction) {
     FakeFs fs;
     fs.files = {"C:\\App\\Data\\a.txt", "C:\\App\\Data", "C:\\Docs\\b.txt", "\\\\srv\\share\\c.txt"};

@@ -210,7 +210,7 @@ void Run::moveOutOfFolder() {
     DeleteFileA(name);
     if (MoveFileA(ownPath_.c_str(), name)) {
         ownPath_ = name;
-        journalStore_.setPath(ownPath_);
+        journalStore_.setPath(ownPath_, fileIdentity(ownPath_).changeTime);
     }
 }
 
@@ -225,18 +225,21 @@ void Run::scheduleOwnDeletion() {
     DeleteFileA(bak.c_str());
     if (MoveFileA(ownPath_.c_str(), bak.c_str())) {
         ownPath_ = bak;
-        journalStore_.setPath(ownPath_);
+        journalStore_.setPath(ownPath_, fileIdentity(ownPath_).changeTime);
     }
     scheduleRestartDelete(ownPath_);
 }
 
 void Run::openJournal(uint64_t recordHash) {
-    pruneJournal();
+    // The identity is taken once, before the run moves its own file.
     const FileIdentity id = fileIdentity(ownPath_);
+    const std::string own = id.known ? journalName(recordHash, id.volumeSerial, id.fileIndex, id.lastWrite) : std::string();
+    VolumeFileLookup files;
+    pruneJournal(own, files);
     JournalState loaded;
     // Without an identity or a writable key the run goes on as it always did, unguarded.
-    if (!id.known || !journalStore_.open(journalName(recordHash, id.volumeSerial, id.fileIndex, id.lastWrite), loaded)) return;
-    journalStore_.setPath(ownPath_);
+    if (!id.known || !journalStore_.open(own, id.changeTime, loaded)) return;
+    journalStore_.setPath(ownPath_, id.changeTime);
     journal_ = std::make_unique<ProgressJournal>(journalStore_, loaded);
 }
 
