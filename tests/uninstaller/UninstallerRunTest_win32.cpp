@@ -235,6 +235,36 @@ TEST_F(UninstallerRun, SecondInstanceEndsAtOnceAndNoAtConfirmationEndsWithZero) 
     }
 }
 
+// What another holder of a name does to a silent run: another kind of object under the
+// mutex's name stops it; a mutex of a product whose name differs only by "\\" or "_" does not.
+TEST_F(UninstallerRun, OnlyThisProductsMutexStopsARun) {
+    struct Row {
+        const char* product;
+        const char* heldName;
+        bool event;
+        bool runs;
+    };
+    const Row rows[] = {
+        {"E2E_Event", "Global\\cvun_E2E_Event_mutex", true, false},
+        {"E2E\\Slash", "Global\\cvun_E2E_Slash_mutex", false, true},
+        {"E2E_Slash", "Global\\cvun_E2E_Slash_mutex", false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.product);
+        const std::string f = file("app\\a.txt");
+        record.files = {f};
+        record.product = row.product;
+        ASSERT_TRUE(writeUninstaller(exe, record));
+        HANDLE held = row.event ? CreateEventA(nullptr, TRUE, FALSE, row.heldName) : CreateMutexA(nullptr, TRUE, row.heldName);
+        ASSERT_NE(held, nullptr);
+        Process run;
+        ASSERT_TRUE(run.start(exe, "/SILENT /NOREMOVE"));
+        EXPECT_EQ(run.wait(), row.runs ? 1 : 0);
+        EXPECT_EQ(fileExists(f), !row.runs);
+        CloseHandle(held);
+    }
+}
+
 struct VetoCase {
     const char* runCode;
     const char* command;  // $ stands for the test folder

@@ -131,6 +131,7 @@ private:
     void moveOutOfFolder();
     void scheduleOwnDeletion();
     void scheduleRestartDelete(const std::string& path);
+    bool takeSingleInstance();
     void openJournal(uint64_t recordHash);
     void stageDone(uint32_t stage, const char* name, bool complete = true);
     int finish();
@@ -214,6 +215,22 @@ void Run::moveOutOfFolder() {
     }
 }
 
+bool Run::takeSingleInstance() {
+    const TextBuffer product(product_.name.c_str());
+    for (bool global : {true, false}) {
+        mutex_.reset(CreateMutexA(nullptr, TRUE, mutexName(product, global).c_str()));
+        switch (checkInstance(mutex_.valid(), GetLastError(), global)) {
+        case InstanceCheck::kOnly:
+            return true;
+        case InstanceCheck::kAnother:
+            return false;
+        case InstanceCheck::kNoGlobalNamespace:
+            break;
+        }
+    }
+    return false;
+}
+
 void Run::scheduleRestartDelete(const std::string& path) {
     // When not even wininit.ini could take it, the user at least sees the file in the details.
     if (!deleteAtRestart(path)) appendUniqueLine(logs_.files, TextBuffer(path));
@@ -294,8 +311,7 @@ int Run::execute() {
     substituteFirst(caption, product_.name);
     caption_ = limitCaption(caption);
 
-    mutex_.reset(CreateMutexA(nullptr, TRUE, mutexName(TextBuffer(product_.name.c_str())).c_str()));
-    if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+    if (!takeSingleInstance()) return 0;
 
     if (!switches_.silent && !switches_.noQuery) {
         TextBuffer question = record_.strings.lookup(record::kConfirm);
