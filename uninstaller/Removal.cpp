@@ -267,6 +267,15 @@ bool parseBackupLine(const TextBuffer& line, BackupLine& out) {
 
 namespace {
 
+// A read-only backup (the installer may have copied the attribute with it) goes all the same.
+void deleteBackup(FileSystemSeam& fs, const BackupLine& line) {
+    if (fs.exists(line.backup)) fs.clearReadOnly(line.backup);
+    fs.deleteFile(line.backup);
+}
+
+// A backup that stays is listed beside its target, so that the user can put it back by hand.
+void logKeptBackup(RemovalLogs& logs, const BackupLine& line) { appendLine(logs.files, line.target + " <- " + line.backup); }
+
 // Copies the backup beside the target and renames the copy over it, so that the target is
 // either whole old or whole new. The backup goes only once nothing can lose it.
 void restoreBackup(const BackupLine& line, FileSystemSeam& fs, RemovalLogs& logs) {
@@ -274,22 +283,22 @@ void restoreBackup(const BackupLine& line, FileSystemSeam& fs, RemovalLogs& logs
     if (folder.size() == 2 && folder[1] == ':') folder += '\\';  // "C:" alone is a current directory
     const std::string copy = fs.copyInto(line.backup, folder);
     if (copy.empty()) {
-        appendLine(logs.files, line.target);
+        logKeptBackup(logs, line);
         return;
     }
     const uint32_t error = fs.replace(copy, line.target);
     if (error == 0) {
-        fs.deleteFile(line.backup);
-        return;
-    }
-    if (inUseError(error) && fs.moveAtRestart(copy, line.target)) {
-        // Pending moves run in the order they were asked for: the target first, then the backup.
-        fs.moveAtRestart(line.backup, std::string());
-        logs.replacementScheduled = true;
+        deleteBackup(fs, line);
         return;
     }
     fs.deleteFile(copy);
-    appendLine(logs.files, line.target);
+    // The backup itself moves over the target at the next restart: should that move fail,
+    // nothing has been deleted and the backup is still there.
+    if (inUseError(error) && fs.moveAtRestart(line.backup, line.target)) {
+        logs.replacementScheduled = true;
+        return;
+    }
+    logKeptBackup(logs, line);
 }
 
 }  // namespace
@@ -300,7 +309,11 @@ void processBackups(const TextBuffer& section, FileSystemSeam& fs, bool restore,
         BackupLine line;
         if (!parseBackupLine(text, line)) return;
         if (!safeToActOn(line.backup, fs) || (restore && !line.target.empty() && !safeToActOn(line.target, fs))) {
-            appendLine(logs.files, restore && !line.target.empty() ? line.target : line.backup);
+            if (restore && !line.target.empty()) {
+                logKeptBackup(logs, line);
+            } else {
+                appendLine(logs.files, line.backup);
+            }
             return;
         }
         if (restore && !line.target.empty()) {
@@ -318,7 +331,7 @@ void processBackups(const TextBuffer& section, FileSystemSeam& fs, bool restore,
                 return;
             }
         }
-        fs.deleteFile(line.backup);
+        deleteBackup(fs, line);
     });
 }
 

@@ -336,31 +336,38 @@ TEST(BackupStage, RestoresOnlyUnchangedOrMissingTargets) {
 
 TEST(BackupStage, LockedTargetNeverLosesItsBackup) {
     FakeFs fs;
-    fs.files = {"b1", "b2"};
+    fs.files = {"b1", "b2", "b3"};
     fs.replaceErrors = {{"C:\\t1", syserr::kSharingViolation}, {"C:\\t2", 1392}};
     RemovalLogs logs;
-    processBackups(TextBuffer("b1\tC:\\t1\t0\t0\t0\t0\r\nb2\tC:\\t2\t0\t0\t0\t0\r\n"), fs, true, logs);
-    // In use: the copy goes over the target at the next restart, then the backup goes.
-    EXPECT_EQ(fs.restartMoves, (std::vector<std::string>{"C:\\~b1>C:\\t1", "b1>"}));
+    processBackups(TextBuffer("b1\tC:\\t1\t0\t0\t0\t0\r\nb2\tC:\\t2\t0\t0\t0\t0\r\nb3\tC:\\t3\t0\t0\t0\t0\r\n"), fs, true,
+                   logs);
+    // In use: the backup itself moves over the target at the next restart; nothing is deleted
+    // then, so a failed move leaves the backup. The copy goes now.
+    EXPECT_EQ(fs.restartMoves, (std::vector<std::string>{"b1>C:\\t1"}));
     EXPECT_TRUE(logs.replacementScheduled);
-    // Cannot be replaced at all: the backup stays, the copy goes, the target is reported.
-    EXPECT_EQ(fs.files, (std::set<std::string>{"b1", "C:\\~b1", "b2"}));
-    EXPECT_EQ(logs.files.str(), "C:\\t2\r\n");
+    // Cannot be replaced at all: the backup stays, the copy goes, the target is reported with it.
+    EXPECT_EQ(fs.files, (std::set<std::string>{"b1", "b2", "C:\\t3"}));
+    EXPECT_EQ(logs.files.str(), "C:\\t2 <- b2\r\n");
 
     FakeFs refused;
-    refused.files = {"b1"};
+    refused.files = {"b1", "C:\\Link\\b2"};
     refused.replaceErrors = {{"C:\\t1", syserr::kSharingViolation}};
     refused.refuseRestartMoves = true;
+    refused.untrustedLinks = {"C:\\Link"};
     RemovalLogs refusedLogs;
-    processBackups(TextBuffer("b1\tC:\\t1\t0\t0\t0\t0\r\n"), refused, true, refusedLogs);
-    EXPECT_EQ(refused.files, (std::set<std::string>{"b1"}));
-    EXPECT_EQ(refusedLogs.files.str(), "C:\\t1\r\n");
+    // The second backup lies behind a link: neither it nor its target is touched.
+    processBackups(TextBuffer("b1\tC:\\t1\t0\t0\t0\t0\r\nC:\\Link\\b2\tC:\\t2\t0\t0\t0\t0\r\n"), refused, true,
+                   refusedLogs);
+    EXPECT_EQ(refused.files, (std::set<std::string>{"b1", "C:\\Link\\b2"}));
+    EXPECT_EQ(refusedLogs.files.str(), "C:\\t1 <- b1\r\nC:\\t2 <- C:\\Link\\b2\r\n");
     EXPECT_FALSE(refusedLogs.replacementScheduled);
+    EXPECT_TRUE(refused.copies.empty());
 }
 
 TEST(BackupStage, DeleteModeNeverCopies) {
     FakeFs fs;
     fs.files = {"b1"};
+    fs.readOnly = {"b1"};
     RemovalLogs logs;
     processBackups(TextBuffer("b1\tt1\t0\t0\t0\t0\r\n"), fs, false, logs);
     EXPECT_TRUE(fs.copies.empty());

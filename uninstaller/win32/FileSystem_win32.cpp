@@ -30,16 +30,53 @@ uint32_t Win32FileSystem::removeDirectory(const std::string& path) {
     return RemoveDirectoryA(path.c_str()) ? 0 : GetLastError();
 }
 
+namespace {
+FlushFunction g_flush = &FlushFileBuffers;
+
+// Copies `source` into `copy` through the two handles, with its write time.
+bool copyThrough(HANDLE source, HANDLE copy) {
+    std::vector<char> buffer(64 * 1024);
+    for (;;) {
+        DWORD got = 0, written = 0;
+        if (!ReadFile(source, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return false;
+        if (got == 0) break;
+        if (!WriteFile(copy, buffer.data(), got, &written, nullptr) || written != got) return false;
+    }
+    FILETIME created = {}, accessed = {}, written = {};
+    if (GetFileTime(source, &created, &accessed, &written)) SetFileTime(copy, nullptr, nullptr, &written);
+    return true;
+}
+}  // namespace
+
+void setFlushFunction(FlushFunction fn) { g_flush = fn ? fn : &FlushFileBuffers; }
+
 std::string Win32FileSystem::copyInto(const std::string& from, const std::string& folder) {
-    char name[MAX_PATH + 1] = {};
-    if (!GetTempFileNameA(folder.c_str(), "cvr", 0, name)) return std::string();
-    if (!CopyFileA(from.c_str(), name, FALSE)) {
-        DeleteFileA(name);
+    UniqueHandle source(CreateFileA(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!source.valid()) return std::string();
+    // A name of its own, created here and only if new: nothing planted at it (a file, or a link
+    // in a folder others can write) is ever opened. The copy is never read-only, so nothing
+    // stands in the way of writing and flushing it through the handle that made it.
+    const std::string base = folder + (folder.empty() || folder.back() == '\\' ? "" : "\\");
+    std::string name;
+    UniqueHandle copy;
+    for (DWORD attempt = 0; attempt < 100 && !copy.valid(); ++attempt) {
+        char unique[32];
+        wsprintfA(unique, "cvr%08lX.tmp", static_cast<unsigned long>(GetTickCount() ^ (GetCurrentProcessId() << 16) ^ (attempt * 0x9E3779B9u)));
+        name = base + unique;
+        copy.reset(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        const DWORD error = copy.valid() ? 0 : GetLastError();
+        if (!copy.valid() && error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return std::string();
+    }
+    if (!copy.valid()) return std::string();
+    // On disk before it replaces anything, so that a power cut cannot leave a torn target.
+    const bool ok = copyThrough(source.get(), copy.get()) && g_flush(copy.get());
+    copy.reset();
+    if (!ok) {
+        DeleteFileA(name.c_str());
         return std::string();
     }
-    // On disk before it replaces anything, so that a power cut cannot leave a torn target.
-    UniqueHandle copy(CreateFileA(name, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (copy.valid()) FlushFileBuffers(copy.get());
     return name;
 }
 

@@ -23,6 +23,10 @@ public:
     void unregisterComServer(const std::string& path) override;
 };
 
+// The flush of a restored backup's copy; tests put one in that fails or records.
+using FlushFunction = BOOL(WINAPI*)(HANDLE);
+void setFlushFunction(FlushFunction fn);
+
 // The owner of a reparse point as a SID string ("S-1-5-32-544"); empty when it cannot be read.
 std::string reparsePointOwner(const std::string& path);
 
