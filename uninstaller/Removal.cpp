@@ -42,6 +42,16 @@ bool inUseError(uint32_t error) {
     return error == syserr::kAccessDenied || error == syserr::kSharingViolation || error == syserr::kLockViolation;
 }
 
+// Deletes a file as the files stage does: one that is gone is fine, one that stays is logged,
+// and one in use is also listed for deletion at the next restart.
+void deleteOrLog(FileSystemSeam& fs, const std::string& path, RemovalLogs& logs) {
+    if (fs.exists(path)) fs.clearReadOnly(path);
+    const uint32_t error = fs.deleteFile(path);
+    if (error == 0 || error == syserr::kFileNotFound || error == syserr::kPathNotFound) return;
+    appendLine(logs.files, path);
+    if (error == syserr::kAccessDenied || error == syserr::kSharingViolation) appendLine(logs.inUse, path);
+}
+
 template <typename Fn>
 void forEachLongLine(const TextBuffer& section, Fn fn) {
     int pos = 0;
@@ -174,7 +184,13 @@ bool removeSharedFiles(const TextBuffer& section, SharedCounts* counts, FileSyst
         // An empty line names no file; its "value" would be the key's default value.
         if (path.empty()) continue;
         uint32_t count = 0;
-        if (!counts->read(path, count)) count = 0;
+        const SharedCounts::Read read = counts->read(path, count);
+        if (read == SharedCounts::Read::kUnreadable) {
+            // Not a count that says this is the last reference: the file stays, left as it is.
+            appendLine(logs.files, path);
+            continue;
+        }
+        if (read == SharedCounts::Read::kMissing) count = 0;
         if (count >= 2) {
             counts->write(path, count - 1);
             continue;
@@ -194,9 +210,9 @@ bool removeSharedFiles(const TextBuffer& section, SharedCounts* counts, FileSyst
             remove = true;
         } else {
             switch (question->ask(path)) {
-            case shared::kNo:
-                recordAnswer(answers, path, kKeep);
-                remove = false;
+            case shared::kYes:
+                recordAnswer(answers, path, kRemove);
+                remove = true;
                 break;
             case shared::kYesToAll:
                 yesToAll = true;
@@ -206,9 +222,9 @@ bool removeSharedFiles(const TextBuffer& section, SharedCounts* counts, FileSyst
                 noToAll = true;
                 remove = false;
                 break;
-            default:
-                recordAnswer(answers, path, kRemove);
-                remove = true;
+            default:  // "No", or a dialog that could not be shown
+                recordAnswer(answers, path, kKeep);
+                remove = false;
                 break;
             }
         }
@@ -223,9 +239,8 @@ bool removeSharedFiles(const TextBuffer& section, SharedCounts* counts, FileSyst
             continue;
         }
         counts->remove(path);
-        if (fs.exists(path)) fs.clearReadOnly(path);
         if (control) fs.unregisterComServer(path);
-        fs.deleteFile(path);
+        deleteOrLog(fs, path, logs);
     }
     if (journalFailed) return false;
     if (journal && !journal->markStage(journal::kShared)) return false;
@@ -341,11 +356,7 @@ void removeFiles(const TextBuffer& section, FileSystemSeam& fs, RemovalLogs& log
             logs.files.append(line).append("\r\n");
             return;
         }
-        if (fs.exists(line.str())) fs.clearReadOnly(line.str());
-        const uint32_t error = fs.deleteFile(line.str());
-        if (error == 0 || error == syserr::kFileNotFound || error == syserr::kPathNotFound) return;
-        logs.files.append(line).append("\r\n");
-        if (error == syserr::kAccessDenied || error == syserr::kSharingViolation) logs.inUse.append(line).append("\r\n");
+        deleteOrLog(fs, line.str(), logs);
     });
 }
 

@@ -62,8 +62,9 @@ public:
 class SharedCounts {
 public:
     virtual ~SharedCounts() = default;
-    // False when the value is missing or unreadable.
-    virtual bool read(const std::string& path, uint32_t& count) = 0;
+    enum class Read { kCount, kMissing, kUnreadable };
+    // kUnreadable: the value is there but is no 32-bit count (another type or size).
+    virtual Read read(const std::string& path, uint32_t& count) = 0;
     virtual void write(const std::string& path, uint32_t count) = 0;
     virtual void remove(const std::string& path) = 0;
 };
@@ -78,7 +79,8 @@ constexpr int kNoToAll = 1008;
 class SharedFileQuestion {
 public:
     virtual ~SharedFileQuestion() = default;
-    // One of the shared:: results, or anything else when the dialog could not be shown.
+    // One of the shared:: results, or anything else when the dialog could not be shown (which
+    // counts as "No": only an explicit Yes removes a file).
     virtual int ask(const std::string& path) = 0;
 };
 

@@ -227,6 +227,31 @@ TEST_F(SafeRun, LockedRestoreTargetNeverLosesItsBackup) {
     if (find != INVALID_HANDLE_VALUE) FindClose(find);
 }
 
+TEST(SharedCountValues, OnlyADwordIsACount) {
+    setDword(HKEY_LOCAL_MACHINE, kSharedKey, "C:\\corvel_safe\\dword.dll", 3);
+    setString(HKEY_LOCAL_MACHINE, kSharedKey, "C:\\corvel_safe\\text.dll", "3");
+    const unsigned char eight[8] = {3};
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedKey, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+    RegSetValueExA(key, "C:\\corvel_safe\\binary.dll", 0, REG_BINARY, eight, sizeof eight);
+    RegCloseKey(key);
+    Win32SharedCounts counts;
+    ASSERT_TRUE(counts.open());
+    const std::pair<const char*, SharedCounts::Read> rows[] = {
+        {"C:\\corvel_safe\\dword.dll", SharedCounts::Read::kCount},
+        {"C:\\corvel_safe\\text.dll", SharedCounts::Read::kUnreadable},
+        {"C:\\corvel_safe\\binary.dll", SharedCounts::Read::kUnreadable},
+        {"C:\\corvel_safe\\none.dll", SharedCounts::Read::kMissing},
+    };
+    for (const auto& row : rows) {
+        uint32_t count = 0;
+        EXPECT_EQ(counts.read(row.first, count), row.second) << row.first;
+        if (row.second == SharedCounts::Read::kCount) {
+            EXPECT_EQ(count, 3u);
+        }
+    }
+}
+
 int g_flushes = 0;
 BOOL WINAPI countFlush(HANDLE file) {
     ++g_flushes;

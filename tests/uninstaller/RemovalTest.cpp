@@ -75,10 +75,12 @@ private:
 class FakeCounts : public SharedCounts {
 public:
     std::map<std::string, uint32_t> values;
-    bool read(const std::string& p, uint32_t& c) override {
-        if (!values.count(p)) return false;
+    std::set<std::string> unreadable;  // there, but of another type or size
+    Read read(const std::string& p, uint32_t& c) override {
+        if (unreadable.count(p)) return Read::kUnreadable;
+        if (!values.count(p)) return Read::kMissing;
         c = values[p];
-        return true;
+        return Read::kCount;
     }
     void write(const std::string& p, uint32_t c) override { values[p] = c; }
     void remove(const std::string& p) override { values.erase(p); }
@@ -152,13 +154,56 @@ TEST_F(SharedStage, ControlFileGoesWithoutQuestionAndIsUnregistered) {
     EXPECT_FALSE(fs.files.count("d.ocx"));
 }
 
-TEST_F(SharedStage, SilentRemovesAndDialogFailureMeansYes) {
+TEST_F(SharedStage, SilentRemovesAndDialogFailureMeansNo) {
     run("a.dll|other\r\n", true);
     EXPECT_TRUE(question.asked.empty());
     EXPECT_FALSE(fs.files.count("a.dll"));
     EXPECT_TRUE(fs.unregistered.empty());
-    run("b.dll\r\n");
-    EXPECT_FALSE(fs.files.count("b.dll"));
+    run("b.dll\r\nb.dll\r\n");
+    EXPECT_TRUE(fs.files.count("b.dll")) << "only an explicit Yes is consent";
+    EXPECT_EQ(counts.values["b.dll"], 0u);
+    EXPECT_EQ(question.asked.size(), 1u);
+}
+
+// One shared line in a silent run, by what its count and its file do.
+TEST_F(SharedStage, EachCountAndDeletionOutcome) {
+    struct Row {
+        const char* name;
+        bool hasCount;
+        uint32_t count;
+        bool unreadable;
+        uint32_t deleteError;
+        bool fileStays;
+        long long countAfter;  // -1: value removed
+        const char* filesLog;
+        const char* inUse;
+    };
+    const Row rows[] = {
+        {"two", true, 2, false, 0, true, 1, "", ""},
+        {"one", true, 1, false, 0, false, -1, "", ""},
+        {"zero", true, 0, false, 0, false, -1, "", ""},
+        {"missing", false, 0, false, 0, false, -1, "", ""},
+        {"wrong type", true, 7, true, 0, true, 7, "x.dll\r\n", ""},
+        {"in use", true, 1, false, syserr::kSharingViolation, true, -1, "x.dll\r\n", "x.dll\r\n"},
+        {"denied", true, 1, false, syserr::kAccessDenied, true, -1, "x.dll\r\n", "x.dll\r\n"},
+        {"other failure", true, 1, false, 1392, true, -1, "x.dll\r\n", ""},
+        {"already gone", true, 1, false, syserr::kFileNotFound, true, -1, "", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakeFs files;
+        FakeCounts values;
+        files.files = {"x.dll"};
+        if (row.deleteError) files.failures = {{"x.dll", row.deleteError}};
+        if (row.hasCount) values.values = {{"x.dll", row.count}};
+        if (row.unreadable) values.unreadable = {"x.dll"};
+        RemovalLogs out;
+        EXPECT_TRUE(removeSharedFiles(TextBuffer("x.dll\r\n"), &values, files, nullptr, true, out));
+        EXPECT_EQ(files.files.count("x.dll") != 0, row.fileStays);
+        EXPECT_EQ(values.values.count("x.dll") ? static_cast<long long>(values.values["x.dll"]) : -1, row.countAfter);
+        EXPECT_EQ(out.files.str(), row.filesLog);
+        EXPECT_EQ(out.inUse.str(), row.inUse);
+    }
 }
 
 TEST_F(SharedStage, FileBehindAnUntrustedLinkIsKeptAndListed) {

@@ -89,16 +89,15 @@ bool Win32SharedCounts::open() {
     return RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, kChangeAccess, key_.out()) == ERROR_SUCCESS;
 }
 
-bool Win32SharedCounts::read(const std::string& path, uint32_t& count) {
+SharedCounts::Read Win32SharedCounts::read(const std::string& path, uint32_t& count) {
     DWORD value = 0;
     DWORD size = sizeof value;
     DWORD type = 0;
-    if (RegQueryValueExA(key_.get(), path.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
-        size != sizeof value) {
-        return false;
-    }
+    const LONG rc = RegQueryValueExA(key_.get(), path.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    if (rc == ERROR_FILE_NOT_FOUND) return Read::kMissing;
+    if (rc != ERROR_SUCCESS || type != REG_DWORD || size != sizeof value) return Read::kUnreadable;
     count = value;
-    return true;
+    return Read::kCount;
 }
 
 void Win32SharedCounts::write(const std::string& path, uint32_t count) {

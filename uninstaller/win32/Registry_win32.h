@@ -29,7 +29,7 @@ class Win32SharedCounts : public SharedCounts {
 public:
     // False when the key cannot be opened for change.
     bool open();
-    bool read(const std::string& path, uint32_t& count) override;
+    Read read(const std::string& path, uint32_t& count) override;
     void write(const std::string& path, uint32_t count) override;
     void remove(const std::string& path) override;
 
