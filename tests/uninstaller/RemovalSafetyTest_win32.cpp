@@ -389,10 +389,42 @@ TEST(ComUnregistration, TypeLibraryAndServerProgram) {
 void deleteLinkedTree(const std::string& path) {
     Win32Registry registry;
     RegistryAccess::Key key = nullptr;
-    if (registry.openForChange(HKEY_CURRENT_USER, path, key) != RegistryAccess::Open::kOk) return;
+    if (registry.openForChange(HKEY_CURRENT_USER, path, key, true) != RegistryAccess::Open::kOk) return;
     deleteKeyTree(registry, key);
     registry.close(key);
     registry.deleteKey(HKEY_CURRENT_USER, path);
+}
+
+// A volatile registry link below HKEY_CURRENT_USER.
+bool link(const std::string& name, const wchar_t* target) {
+    HKEY key = nullptr;
+    const std::wstring wide(name.begin(), name.end());
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, wide.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
+                        KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    const bool ok = RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target),
+                                   static_cast<DWORD>(wcslen(target) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return ok;
+}
+
+TEST(RegistryLinks, LinkInTheMiddleOfAPathIsFollowed) {
+    deleteLinkedTree("Software\\CorvelMid");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\CorvelMidTarget");
+    setString(HKEY_LOCAL_MACHINE, "Software\\CorvelMidTarget\\Inner", "v", "1");
+    setString(HKEY_LOCAL_MACHINE, "Software\\CorvelMidTarget\\Other", "keep", "1");
+    ASSERT_TRUE(link("Software\\CorvelMid\\Link", L"\\Registry\\Machine\\Software\\CorvelMidTarget"));
+    writer::RegistryTree tree;
+    tree.key("HKCU\\Software\\CorvelMid\\Link\\Inner", record::kDeleteKey).value("v", 1);
+    Win32Registry registry;
+    TextBuffer log;
+    EXPECT_TRUE(walkRegistryTree(registry, TextBuffer(tree.encode()), WalkMode::kCheck, nullptr));
+    walkRegistryTree(registry, TextBuffer(tree.encode()), WalkMode::kDelete, &log);
+    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, "Software\\CorvelMidTarget\\Inner")) << "skipped as if missing";
+    EXPECT_TRUE(keyExists(HKEY_LOCAL_MACHINE, "Software\\CorvelMidTarget\\Other"));
+    EXPECT_TRUE(log.empty()) << log.str();
+    deleteLinkedTree("Software\\CorvelMid");
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\CorvelMidTarget");
 }
 
 TEST(RegistryLinks, TreeDeletionRemovesTheLinkNotItsTarget) {
@@ -401,17 +433,6 @@ TEST(RegistryLinks, TreeDeletionRemovesTheLinkNotItsTarget) {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\CorvelLinkTarget");
     setString(HKEY_LOCAL_MACHINE, "Software\\CorvelLinkTarget\\Inner", "keep", "1");
     setString(HKEY_CURRENT_USER, app + "\\Plain", "v", "1");
-    auto link = [&](const std::string& name, const wchar_t* target) {
-        HKEY key = nullptr;
-        const std::wstring wide(name.begin(), name.end());
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, wide.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
-                            KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &key, nullptr) != ERROR_SUCCESS)
-            return false;
-        const bool ok = RegSetValueExW(key, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target),
-                                       static_cast<DWORD>(wcslen(target) * sizeof(wchar_t))) == ERROR_SUCCESS;
-        RegCloseKey(key);
-        return ok;
-    };
     ASSERT_TRUE(link(app + "\\ToOther", L"\\Registry\\Machine\\Software\\CorvelLinkTarget"));
     ASSERT_TRUE(keyExists(HKEY_CURRENT_USER, app + "\\ToOther\\Inner")) << "the link is followed by ordinary opens";
     // A link back to an ancestor: followed, the tree would never end.

@@ -10,14 +10,14 @@ constexpr DWORD kMaxKeyName = 261;
 
 HKEY hkey(RegistryAccess::Key key) { return static_cast<HKEY>(key); }
 
-// A registry link is opened as the link itself, never as its target: the walk must not empty
-// another tree, nor follow a link back to an ancestor. The 9x family has no links.
-DWORD openOptions() { return ntFamily() ? REG_OPTION_OPEN_LINK : 0; }
+// A key that may be deleted is opened as the link itself, never as its target: the walk must
+// not empty another tree, nor follow a link back to an ancestor. The 9x family has no links.
+DWORD openOptions(bool asLink) { return asLink && ntFamily() ? REG_OPTION_OPEN_LINK : 0; }
 
-RegistryAccess::Open openKey(RegistryAccess::Key parent, const std::string& name, REGSAM access,
+RegistryAccess::Open openKey(RegistryAccess::Key parent, const std::string& name, REGSAM access, bool asLink,
                              RegistryAccess::Key& out) {
     HKEY key = nullptr;
-    const LONG rc = RegOpenKeyExA(hkey(parent), name.c_str(), openOptions(), access, &key);
+    const LONG rc = RegOpenKeyExA(hkey(parent), name.c_str(), openOptions(asLink), access, &key);
     if (rc == ERROR_SUCCESS) {
         out = key;
         return RegistryAccess::Open::kOk;
@@ -32,12 +32,12 @@ RegistryAccess::Key Win32Registry::root(int index) {
     return roots[index];
 }
 
-RegistryAccess::Open Win32Registry::openForChange(Key parent, const std::string& name, Key& out) {
-    return openKey(parent, name, kChangeAccess, out);
+RegistryAccess::Open Win32Registry::openForChange(Key parent, const std::string& name, Key& out, bool asLink) {
+    return openKey(parent, name, kChangeAccess, asLink, out);
 }
 
-RegistryAccess::Open Win32Registry::openReadOnly(Key parent, const std::string& name, Key& out) {
-    return openKey(parent, name, KEY_READ, out);
+RegistryAccess::Open Win32Registry::openReadOnly(Key parent, const std::string& name, Key& out, bool asLink) {
+    return openKey(parent, name, KEY_READ, asLink, out);
 }
 
 void Win32Registry::close(Key key) {

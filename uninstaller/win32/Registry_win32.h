@@ -14,8 +14,8 @@ constexpr char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\
 class Win32Registry : public RegistryAccess {
 public:
     Key root(int index) override;
-    Open openForChange(Key parent, const std::string& name, Key& out) override;
-    Open openReadOnly(Key parent, const std::string& name, Key& out) override;
+    Open openForChange(Key parent, const std::string& name, Key& out, bool asLink) override;
+    Open openReadOnly(Key parent, const std::string& name, Key& out, bool asLink) override;
     void close(Key key) override;
     void deleteValue(Key key, const std::string& name) override;
     bool hasSubkey(Key key) override;
