@@ -127,9 +127,100 @@ std::vector<std::string> prunableJournalEntries(const std::vector<std::string>& 
     return gone;
 }
 
-bool trustedOwner(const std::string& sid) {
-    return sid == "S-1-5-32-544" || sid == "S-1-5-18" ||
-           sid == "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+namespace {
+
+std::string upper(const std::string& text) {
+    TextBuffer buffer(text);
+    buffer.upperCase();
+    return buffer.str();
+}
+
+// A path as compared here: upper case, without "\\??\\" or "\\\\?\\" before it and without a
+// last backslash.
+std::string comparable(const std::string& path) {
+    std::string out = upper(path);
+    if (out.compare(0, 4, "\\??\\") == 0 || out.compare(0, 4, "\\\\?\\") == 0) out.erase(0, 4);
+    while (out.size() > 3 && out.back() == '\\') out.pop_back();
+    return out;
+}
+
+struct OldName {
+    const char* name;    // below its base folder
+    const char* leadsTo; // below the same base, or "" for the base itself
+};
+
+// Inside every profile (and the default profile).
+const OldName kProfileJunctions[] = {
+    {"Application Data", "AppData\\Roaming"},
+    {"Local Settings", "AppData\\Local"},
+    {"My Documents", "Documents"},
+    {"Cookies", "AppData\\Roaming\\Microsoft\\Windows\\Cookies"},
+    {"Cookies", "AppData\\Local\\Microsoft\\Windows\\INetCookies"},
+    {"NetHood", "AppData\\Roaming\\Microsoft\\Windows\\Network Shortcuts"},
+    {"PrintHood", "AppData\\Roaming\\Microsoft\\Windows\\Printer Shortcuts"},
+    {"Recent", "AppData\\Roaming\\Microsoft\\Windows\\Recent"},
+    {"SendTo", "AppData\\Roaming\\Microsoft\\Windows\\SendTo"},
+    {"Start Menu", "AppData\\Roaming\\Microsoft\\Windows\\Start Menu"},
+    {"Templates", "AppData\\Roaming\\Microsoft\\Windows\\Templates"},
+    {"AppData\\Local\\Application Data", "AppData\\Local"},
+    {"AppData\\Local\\History", "AppData\\Local\\Microsoft\\Windows\\History"},
+    {"AppData\\Local\\Temporary Internet Files", "AppData\\Local\\Microsoft\\Windows\\Temporary Internet Files"},
+    {"AppData\\Local\\Temporary Internet Files", "AppData\\Local\\Microsoft\\Windows\\INetCache"},
+    {"Documents\\My Music", "Music"},
+    {"Documents\\My Pictures", "Pictures"},
+    {"Documents\\My Videos", "Videos"},
+};
+
+// In ProgramData.
+const OldName kProgramDataJunctions[] = {
+    {"Application Data", ""},
+    {"Start Menu", "Microsoft\\Windows\\Start Menu"},
+    {"Templates", "Microsoft\\Windows\\Templates"},
+};
+
+// In ProgramData, leading into the public profile.
+const OldName kPublicJunctions[] = {
+    {"Desktop", "Desktop"},
+    {"Documents", "Documents"},
+    {"Favorites", "Favorites"},
+};
+
+std::string below(const std::string& base, const std::string& name) { return name.empty() ? base : base + "\\" + name; }
+
+}  // namespace
+
+bool compatibilityJunction(const std::string& link, const FolderFacts& facts, const KnownFolders& known) {
+    if (!facts.reparsePoint || !facts.hidden || !facts.system || facts.target.empty()) return false;
+    const std::string path = comparable(link), target = comparable(facts.target);
+    auto is = [&](const std::string& name, const std::string& leadsTo) {
+        return !name.empty() && path == comparable(name) && target == comparable(leadsTo);
+    };
+    if (!known.systemDrive.empty() && !known.profiles.empty() &&
+        is(known.systemDrive + "\\Documents and Settings", known.profiles))
+        return true;
+    if (!known.programData.empty()) {
+        for (const OldName& old : kProgramDataJunctions) {
+            if (is(below(known.programData, old.name), below(known.programData, old.leadsTo))) return true;
+        }
+        for (const OldName& old : kPublicJunctions) {
+            if (!known.publicFolder.empty() &&
+                is(below(known.programData, old.name), below(known.publicFolder, old.leadsTo)))
+                return true;
+        }
+    }
+    if (known.profiles.empty()) return false;
+    if (is(known.profiles + "\\All Users", known.programData) || is(known.profiles + "\\Default User", known.profiles + "\\Default"))
+        return true;
+    // Inside a profile: the link's path is profiles\\<one name>\\<old name>.
+    const std::string profiles = comparable(known.profiles) + "\\";
+    if (path.compare(0, profiles.size(), profiles) != 0) return false;
+    const size_t end = path.find('\\', profiles.size());
+    if (end == std::string::npos || end == profiles.size()) return false;
+    const std::string profile = path.substr(0, end);
+    for (const OldName& old : kProfileJunctions) {
+        if (is(below(profile, old.name), below(profile, old.leadsTo))) return true;
+    }
+    return false;
 }
 
 bool safeToActOn(const std::string& path, FileSystemSeam& fs) {
@@ -145,9 +236,18 @@ bool safeToActOn(const std::string& path, FileSystemSeam& fs) {
             if (separator(path[start])) ++slashes;
         }
     }
+    KnownFolders known;
+    bool knownRead = false;
     for (size_t i = start; i < path.size(); ++i) {
         if (!separator(path[i]) || i == 0 || separator(path[i - 1])) continue;
-        if (fs.folderLink(path.substr(0, i)) == FolderLink::kUntrusted) return false;
+        const std::string folder = path.substr(0, i);
+        const FolderFacts facts = fs.folderFacts(folder);
+        if (!facts.reparsePoint) continue;
+        if (!knownRead) {
+            known = fs.knownFolders();
+            knownRead = true;
+        }
+        if (!compatibilityJunction(folder, facts, known)) return false;
     }
     return true;
 }

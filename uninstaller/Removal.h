@@ -28,11 +28,20 @@ constexpr uint32_t kSharingViolation = 32;
 constexpr uint32_t kLockViolation = 33;
 }  // namespace syserr
 
-// What a folder part of a path is, as far as deleting through it is concerned.
-enum class FolderLink {
-    kPlain,      // no reparse point
-    kTrusted,    // a reparse point owned by Administrators, SYSTEM or TrustedInstaller
-    kUntrusted,  // any other reparse point, or one whose owner cannot be read
+// What a folder part of a path is, as far as acting through it is concerned.
+struct FolderFacts {
+    bool reparsePoint = false;
+    bool hidden = false;
+    bool system = false;
+    std::string target;  // where a junction or symbolic link leads ("C:\\Users"); empty when unknown
+};
+
+// The system's own folders that its compatibility junctions stand in for, as full paths.
+struct KnownFolders {
+    std::string systemDrive;  // "C:"
+    std::string profiles;     // "C:\\Users"
+    std::string programData;  // "C:\\ProgramData"
+    std::string publicFolder; // "C:\\Users\\Public"
 };
 
 class FileSystemSeam {
@@ -50,7 +59,8 @@ public:
     // Delayed until the next restart: `from` moved over `to`, or deleted when `to` is empty.
     // False when the system refuses the request.
     virtual bool moveAtRestart(const std::string& from, const std::string& to) = 0;
-    virtual FolderLink folderLink(const std::string& folder) = 0;
+    virtual FolderFacts folderFacts(const std::string& folder) = 0;
+    virtual KnownFolders knownFolders() = 0;
     // False when the file cannot be opened for reading.
     virtual bool lastWriteTime(const std::string& path, uint32_t& high, uint32_t& low) = 0;
     // False when the file has no readable version resource.
@@ -148,13 +158,15 @@ public:
 std::vector<std::string> prunableJournalEntries(const std::vector<std::string>& names, const std::string& own,
                                                 JournalFileLookup& files);
 
-// Administrators, SYSTEM and TrustedInstaller, by their SID strings: reparse points they own
-// (such as the system's compatibility junctions) may be acted through.
-bool trustedOwner(const std::string& sid);
+// One of the system's own compatibility junctions (such as "C:\\Documents and Settings" for
+// "C:\\Users"), known by what it is: hidden and system, at a known old name, leading to the very
+// folder that name stands for. Who owns it proves nothing: a user who may write to an empty
+// folder that Administrators own can turn it into a mount point that they still own.
+bool compatibilityJunction(const std::string& link, const FolderFacts& facts, const KnownFolders& known);
 
 // False when a folder part of `path` (the drive or share root excluded, the last part too) is
-// a reparse point that someone other than the system's own accounts could have made: acting
-// through it could delete or overwrite files elsewhere.
+// a reparse point other than a compatibility junction: acting through it could delete or
+// overwrite files elsewhere.
 bool safeToActOn(const std::string& path, FileSystemSeam& fs);
 
 // `counts` null means the shared-DLL key could not be opened: the stage does nothing.

@@ -21,7 +21,8 @@ public:
     std::map<std::string, uint32_t> failures;  // path -> error code of delete/remove
     std::map<std::string, std::pair<uint32_t, uint32_t>> times, versions;
     std::vector<std::string> copies, unregistered, restartMoves;
-    std::set<std::string> untrustedLinks, trustedLinks;
+    std::set<std::string> untrustedLinks;       // plain junctions, leading elsewhere
+    std::map<std::string, FolderFacts> links;   // other reparse points, as they are
     std::map<std::string, uint32_t> replaceErrors;  // target -> error of putting a copy in its place
     bool refuseRestartMoves = false;
 
@@ -47,11 +48,11 @@ public:
         restartMoves.push_back(from + ">" + to);
         return true;
     }
-    FolderLink folderLink(const std::string& folder) override {
-        return untrustedLinks.count(folder) ? FolderLink::kUntrusted
-               : trustedLinks.count(folder) ? FolderLink::kTrusted
-                                            : FolderLink::kPlain;
+    FolderFacts folderFacts(const std::string& folder) override {
+        if (untrustedLinks.count(folder)) return FolderFacts{true, false, false, "D:\\Elsewhere"};
+        return links.count(folder) ? links[folder] : FolderFacts();
     }
+    KnownFolders knownFolders() override { return {"C:", "C:\\Users", "C:\\ProgramData", "C:\\Users\\Public"}; }
     bool lastWriteTime(const std::string& p, uint32_t& h, uint32_t& l) override {
         if (!times.count(p)) return false;
         std::tie(h, l) = times[p];
@@ -334,25 +335,66 @@ TEST(JournalPruning, OnlyEntriesWhoseFileIsKnownGoneGo) {
 
 TEST(LinkCheck, UntrustedReparsePointInAFolderPartStopsTheAction) {
     FakeFs fs;
-    fs.files = {"C:\\App\\Data\\a.txt", "C:\\App\\Data", "C:\\Docs\\b.txt", "\\\\srv\\share\\c.txt"};
+    fs.files = {"C:\\App\\Data\\a.txt", "C:\\App\\Data", "C:\\Documents and Settings\\b.txt", "\\\\srv\\share\\c.txt"};
     fs.untrustedLinks = {"C:\\App", "\\\\srv\\share", "\\\\?\\C:\\Long"};
-    fs.trustedLinks = {"C:\\Docs"};
+    fs.links = {{"C:\\Documents and Settings", FolderFacts{true, true, true, "\\??\\C:\\Users\\"}}};
     EXPECT_FALSE(safeToActOn("C:\\App\\Data\\a.txt", fs));
     EXPECT_TRUE(safeToActOn("C:\\App", fs)) << "a link itself is removed as a link";
-    EXPECT_TRUE(safeToActOn("C:\\Docs\\b.txt", fs));
+    EXPECT_TRUE(safeToActOn("C:\\Documents and Settings\\b.txt", fs));
     EXPECT_TRUE(safeToActOn("\\\\srv\\share\\c.txt", fs)) << "a share's root is not a folder part";
     EXPECT_FALSE(safeToActOn("\\\\?\\C:\\Long\\x", fs));
 
     RemovalLogs logs;
-    removeFiles(TextBuffer("C:\\App\\Data\\a.txt\r\nC:\\Docs\\b.txt\r\n"), fs, logs);
+    removeFiles(TextBuffer("C:\\App\\Data\\a.txt\r\nC:\\Documents and Settings\\b.txt\r\n"), fs, logs);
     removeDirectories(TextBuffer("C:\\App\\Data\r\n"), fs, logs);
     EXPECT_TRUE(fs.files.count("C:\\App\\Data\\a.txt") && fs.files.count("C:\\App\\Data"));
-    EXPECT_FALSE(fs.files.count("C:\\Docs\\b.txt"));
+    EXPECT_FALSE(fs.files.count("C:\\Documents and Settings\\b.txt"));
     EXPECT_EQ(logs.files.str(), "C:\\App\\Data\\a.txt\r\n");
     EXPECT_EQ(logs.directories.str(), "C:\\App\\Data\r\n");
+}
 
-    EXPECT_TRUE(trustedOwner("S-1-5-32-544") && trustedOwner("S-1-5-18"));
-    EXPECT_FALSE(trustedOwner("S-1-5-32-545") || trustedOwner(""));
+// Only the system's own compatibility junctions are acted through, known by what they are;
+// an owner proves nothing (a user can turn an empty folder Administrators own into a mount point).
+TEST(LinkCheck, CompatibilityJunctionsAreKnownByWhatTheyAre) {
+    const KnownFolders known{"C:", "C:\\Users", "C:\\ProgramData", "C:\\Users\\Public"};
+    struct Row {
+        const char* link;
+        bool hidden, system;
+        const char* target;
+        bool followed;
+    };
+    const Row rows[] = {
+        {"C:\\Documents and Settings", true, true, "\\??\\C:\\Users", true},
+        {"c:\\documents and settings", true, true, "C:\\USERS\\", true},
+        {"C:\\Documents and Settings", false, true, "C:\\Users", false},
+        {"C:\\Documents and Settings", true, false, "C:\\Users", false},
+        {"C:\\Documents and Settings", true, true, "C:\\Windows", false},
+        {"C:\\Documents and Settings", true, true, "", false},
+        {"C:\\ProgramData\\Application Data", true, true, "C:\\ProgramData", true},
+        {"C:\\ProgramData\\Desktop", true, true, "C:\\Users\\Public\\Desktop", true},
+        {"C:\\ProgramData\\Desktop", true, true, "C:\\Windows\\System32", false},
+        {"C:\\Users\\All Users", true, true, "C:\\ProgramData", true},
+        {"C:\\Users\\Bob\\Application Data", true, true, "C:\\Users\\Bob\\AppData\\Roaming", true},
+        {"C:\\Users\\Bob\\Application Data", true, true, "C:\\Users\\Eve\\AppData\\Roaming", false},
+        {"C:\\Users\\Bob\\AppData\\Local\\Application Data", true, true, "C:\\Users\\Bob\\AppData\\Local", true},
+        // A setup folder under ProgramData made into a mount point by a user, hidden and system
+        // as well: not one of the old names.
+        {"C:\\ProgramData\\Vendor", true, true, "C:\\ProgramData", false},
+        {"C:\\ProgramData\\Vendor", true, true, "C:\\Windows\\System32", false},
+        {"C:\\Users\\Application Data", true, true, "C:\\Users\\AppData\\Roaming", false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(compatibilityJunction(row.link, FolderFacts{true, row.hidden, row.system, row.target}, known), row.followed)
+            << row.link << " -> " << row.target;
+    }
+    // Through the check of a whole path: a mount point in a folder part stops the action.
+    FakeFs fs;
+    fs.links = {{"C:\\ProgramData\\Vendor", FolderFacts{true, true, true, "C:\\Windows\\System32"}}};
+    RemovalLogs logs;
+    fs.files = {"C:\\ProgramData\\Vendor\\config.sys"};
+    removeFiles(TextBuffer("C:\\ProgramData\\Vendor\\config.sys\r\n"), fs, logs);
+    EXPECT_TRUE(fs.files.count("C:\\ProgramData\\Vendor\\config.sys"));
+    EXPECT_EQ(logs.files.str(), "C:\\ProgramData\\Vendor\\config.sys\r\n");
 }
 
 TEST(BackupLineTest, FieldsWrapAround) {

@@ -1,8 +1,7 @@
 #include "FileSystem_win32.h"
 
 #include <windows.h>
-#include <aclapi.h>
-#include <sddl.h>
+#include <winioctl.h>
 
 #include <vector>
 
@@ -90,32 +89,92 @@ bool Win32FileSystem::moveAtRestart(const std::string& from, const std::string& 
     return delayedMoveFunction()(from.c_str(), to.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
-FolderLink Win32FileSystem::folderLink(const std::string& folder) {
+FolderFacts Win32FileSystem::folderFacts(const std::string& folder) {
+    FolderFacts facts;
     const DWORD attributes = GetFileAttributesA(folder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return FolderLink::kPlain;
-    return trustedOwner(reparsePointOwner(folder)) ? FolderLink::kTrusted : FolderLink::kUntrusted;
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return facts;
+    facts.reparsePoint = true;
+    facts.hidden = (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+    facts.system = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
+    facts.target = reparseTarget(folder);
+    return facts;
 }
 
-std::string reparsePointOwner(const std::string& path) {
-    // The reparse point itself, not what it points to.
-    UniqueHandle file(CreateFileA(path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                  nullptr));
-    if (!file.valid()) return std::string();
-    PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetSecurityInfo(file.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                        &descriptor) != ERROR_SUCCESS) {
+KnownFolders Win32FileSystem::knownFolders() {
+    if (!knownRead_) {
+        known_ = readKnownFolders();
+        knownRead_ = true;
+    }
+    return known_;
+}
+
+namespace {
+
+// The substitute name of a junction or symbolic link, read from the link itself.
+std::string targetFromBuffer(const std::vector<BYTE>& data, DWORD size) {
+    if (size < 16) return std::string();
+    const DWORD tag = *reinterpret_cast<const DWORD*>(data.data());
+    const auto* words = reinterpret_cast<const WORD*>(data.data());
+    size_t pathStart = 0;
+    if (tag == IO_REPARSE_TAG_MOUNT_POINT) {
+        pathStart = 16;
+    } else if (tag == IO_REPARSE_TAG_SYMLINK) {
+        pathStart = 20;
+    } else {
         return std::string();
     }
-    std::string result;
-    char* text = nullptr;
-    if (owner && ConvertSidToStringSidA(owner, &text)) {
-        result = text;
-        LocalFree(text);
-    }
-    LocalFree(descriptor);
-    return result;
+    const size_t offset = words[4], length = words[5];
+    if (pathStart + offset + length > size) return std::string();
+    const auto* text = reinterpret_cast<const wchar_t*>(data.data() + pathStart + offset);
+    const int n = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length / 2), nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n : 0, '\0');
+    if (n > 0) WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length / 2), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+// A value of ProfileList, with %SystemDrive% put in from the Windows folder (not from the
+// environment, which the user sets).
+std::string profileListValue(const char* name, const std::string& systemDrive) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", 0, KEY_READ,
+                      &key) != ERROR_SUCCESS)
+        return std::string();
+    char value[MAX_PATH + 1] = {};
+    DWORD size = MAX_PATH, type = 0;
+    const LONG rc = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::string();
+    std::string text(value);
+    const std::string variable = "%SystemDrive%";
+    if (text.size() >= variable.size() && lstrcmpiA(text.substr(0, variable.size()).c_str(), variable.c_str()) == 0)
+        text = systemDrive + text.substr(variable.size());
+    return text.find('%') == std::string::npos ? text : std::string();
+}
+
+}  // namespace
+
+std::string reparseTarget(const std::string& path) {
+    UniqueHandle link(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!link.valid()) return std::string();
+    std::vector<BYTE> data(16 * 1024);
+    DWORD size = 0;
+    if (!DeviceIoControl(link.get(), FSCTL_GET_REPARSE_POINT, nullptr, 0, data.data(), static_cast<DWORD>(data.size()),
+                         &size, nullptr))
+        return std::string();
+    return targetFromBuffer(data, size);
+}
+
+KnownFolders readKnownFolders() {
+    KnownFolders known;
+    char windows[MAX_PATH + 1] = {};
+    const UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
+    if (n < 2 || n > MAX_PATH || windows[1] != ':') return known;
+    known.systemDrive = std::string(windows, 2);
+    known.profiles = profileListValue("ProfilesDirectory", known.systemDrive);
+    known.programData = profileListValue("ProgramData", known.systemDrive);
+    known.publicFolder = profileListValue("Public", known.systemDrive);
+    return known;
 }
 
 bool Win32FileSystem::lastWriteTime(const std::string& path, uint32_t& high, uint32_t& low) {
