@@ -520,6 +520,19 @@ TEST(FileSystemLinks, LinkInAFolderPartIsNotActedThrough) {
     EXPECT_TRUE(fileExists(victim));
     EXPECT_EQ(logs.files.str(), folder + "\\app\\victim.txt\r\n");
     EXPECT_EQ(logs.directories.str(), folder + "\\app\\sub\r\n");
+
+    // A backup behind the link is not deleted; a restore target behind it is not overwritten.
+    const std::string mine = "C:\\corvel_safe\\mine.bak";
+    ASSERT_TRUE(writeText(mine, "mine"));
+    RemovalLogs backupLogs;
+    processBackups(TextBuffer((folder + "\\app\\victim.txt\t" + folder + "\\t.dll\t0\t0\t0\t0\r\n").c_str()), fs, false,
+                   backupLogs);
+    processBackups(TextBuffer((mine + "\t" + folder + "\\app\\victim.txt\t0\t0\t0\t0\r\n").c_str()), fs, true,
+                   backupLogs);
+    EXPECT_EQ(readText(victim), "someone else's");
+    EXPECT_EQ(readText(mine), "mine");
+    EXPECT_EQ(backupLogs.files.str(), folder + "\\app\\victim.txt\r\n" + folder + "\\app\\victim.txt <- " + mine + "\r\n");
+    DeleteFileA(mine.c_str());
     DeleteFileA(victim.c_str());
 }
 

@@ -437,16 +437,18 @@ TEST(BackupStage, LockedTargetNeverLosesItsBackup) {
     EXPECT_EQ(logs.files.str(), "C:\\t2 <- b2\r\n");
 
     FakeFs refused;
-    refused.files = {"b1", "C:\\Link\\b2"};
+    refused.files = {"b1", "C:\\Link\\b2", "b3"};
     refused.replaceErrors = {{"C:\\t1", syserr::kSharingViolation}};
     refused.refuseRestartMoves = true;
     refused.untrustedLinks = {"C:\\Link"};
     RemovalLogs refusedLogs;
-    // The second backup lies behind a link: neither it nor its target is touched.
-    processBackups(TextBuffer("b1\tC:\\t1\t0\t0\t0\t0\r\nC:\\Link\\b2\tC:\\t2\t0\t0\t0\t0\r\n"), refused, true,
-                   refusedLogs);
-    EXPECT_EQ(refused.files, (std::set<std::string>{"b1", "C:\\Link\\b2"}));
-    EXPECT_EQ(refusedLogs.files.str(), "C:\\t1 <- b1\r\nC:\\t2 <- C:\\Link\\b2\r\n");
+    // The second backup lies behind a link, the third one's target too: neither the backup
+    // nor its target is touched.
+    processBackups(TextBuffer("b1\tC:\\t1\t0\t0\t0\t0\r\nC:\\Link\\b2\tC:\\t2\t0\t0\t0\t0\r\n"
+                              "b3\tC:\\Link\\t3\t0\t0\t0\t0\r\n"),
+                   refused, true, refusedLogs);
+    EXPECT_EQ(refused.files, (std::set<std::string>{"b1", "C:\\Link\\b2", "b3"}));
+    EXPECT_EQ(refusedLogs.files.str(), "C:\\t1 <- b1\r\nC:\\t2 <- C:\\Link\\b2\r\nC:\\Link\\t3 <- b3\r\n");
     EXPECT_FALSE(refusedLogs.replacementScheduled);
     EXPECT_TRUE(refused.copies.empty());
 }
