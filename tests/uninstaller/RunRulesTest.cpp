@@ -86,6 +86,13 @@ TEST(WininitTest, FileMissingEmptyOrUnreadable) {
     EXPECT_EQ(back.str(), "[Rename]\r\nNUL=C:\\B.DLL\r\nNUL=C:\\A.DLL");
     std::remove(path.c_str());
 
+    // One that exists but is empty is written anew, without a line break at the end.
+    ASSERT_EQ(TextBuffer().saveFile(path.c_str()), 1);
+    ASSERT_TRUE(scheduleInWininit(path.c_str(), true, "C:\\C.DLL", &renameFile));
+    back.loadFile(path.c_str());
+    EXPECT_EQ(back.str(), "[Rename]\r\nNUL=C:\\C.DLL");
+    std::remove(path.c_str());
+
     // A wininit.ini that exists but cannot be read whole (here a folder) is left alone.
     const std::string folder = testing::TempDir() + "corvel_wininit_dir.ini";
     ::mkdir(folder.c_str(), 0700);
