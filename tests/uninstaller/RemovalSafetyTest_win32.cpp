@@ -83,6 +83,22 @@ TEST_F(SafeRun, StoppedAfterSharedStageThenRepeatedLowersEachCountOnce) {
     EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, kSharedKey, five), 1);
 }
 
+TEST_F(SafeRun, StoppedInTheMiddleOfTheSharedStageResumesAtTheNextLine) {
+    const std::string a = file("shared\\a.dll"), b = file("shared\\b.dll"), c = file("shared\\c.dll");
+    for (const std::string& path : {a, b, c}) setDword(HKEY_LOCAL_MACHINE, kSharedKey, path, 4);
+    record.shared = {a, b, c};
+    ASSERT_TRUE(writeUninstaller(exe, record, "CorvelUninstallerStoppable.exe"));
+    SetEnvironmentVariableA("CORVEL_STOP_AFTER", "shared:2");
+    EXPECT_EQ(run("/SILENT /NOREMOVE"), 3) << "the test build ends after line 2 of 3";
+    SetEnvironmentVariableA("CORVEL_STOP_AFTER", nullptr);
+    EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, kSharedKey, a), 3);
+    EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, kSharedKey, b), 3);
+    EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, kSharedKey, c), 4);
+    EXPECT_EQ(run("/SILENT /NOREMOVE"), 1);
+    EXPECT_EQ(run("/SILENT /NOREMOVE"), 1);
+    for (const std::string& path : {a, b, c}) EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, kSharedKey, path), 3) << path;
+}
+
 TEST_F(SafeRun, RenamedFolderKeepsTheJournalAndACopyOverItIsAReinstall) {
     const std::string three = file("shared\\three.dll");
     setDword(HKEY_LOCAL_MACHINE, kSharedKey, three, 3);
@@ -314,17 +330,25 @@ BOOL WINAPI refuseDelayedMove(LPCSTR, LPCSTR, DWORD) {
     return FALSE;
 }
 
+UINT WINAPI testWindowsFolder(LPSTR buffer, UINT size) {
+    const char folder[] = "C:\\corvel_safe\\windows";
+    if (size < sizeof folder) return sizeof folder;
+    lstrcpyA(buffer, folder);
+    return sizeof folder - 1;
+}
+
 TEST(RestartDeletion, RefusedOnNtIsAFailureWithoutWininit) {
-    char windows[MAX_PATH] = {};
-    GetWindowsDirectoryA(windows, MAX_PATH);
-    const std::string ini = std::string(windows) + "\\wininit.ini";
-    DeleteFileA(ini.c_str());
+    // A Windows folder of the test's own: the host's wininit.ini is never touched.
+    removeTree("C:\\corvel_safe\\windows");
+    ASSERT_TRUE(makeFolders("C:\\corvel_safe\\windows"));
+    setWindowsFolderFunction(&testWindowsFolder);
     setDelayedMoveFunction(&refuseDelayedMove);
     EXPECT_FALSE(deleteAtRestart("C:\\corvel_safe\\x.dll"));
     Win32FileSystem fs;
     EXPECT_FALSE(fs.moveAtRestart("C:\\corvel_safe\\x.tmp", "C:\\corvel_safe\\x.dll"));
     setDelayedMoveFunction(nullptr);
-    EXPECT_FALSE(fileExists(ini)) << "NT never reads wininit.ini";
+    setWindowsFolderFunction(nullptr);
+    EXPECT_FALSE(fileExists("C:\\corvel_safe\\windows\\wininit.ini")) << "NT never reads wininit.ini";
 }
 
 std::vector<std::pair<std::string, DWORD>> g_loads;

@@ -1,5 +1,6 @@
 #include "Run_win32.h"
 
+#include <cstdlib>
 #include <memory>
 #include <new>
 #include <string>
@@ -68,6 +69,26 @@ void processPending(HWND window) {
         DispatchMessageA(&msg);
     }
 }
+
+#ifdef CORVEL_STOP_SEAM
+// Test builds only: CORVEL_STOP_AFTER "shared:N" ends the process as a crash would, once the
+// first N shared lines are done and before line N + 1 is recorded.
+class StoppingStore : public JournalStore {
+public:
+    explicit StoppingStore(JournalStore& inner) : inner_(inner) {}
+    bool save(const JournalState& state) override {
+        char stopAfter[32] = {};
+        const DWORD n = GetEnvironmentVariableA("CORVEL_STOP_AFTER", stopAfter, sizeof stopAfter);
+        if (n > 7 && n < sizeof stopAfter && std::string(stopAfter, 7) == "shared:" && !(state.stages & journal::kShared) &&
+            state.sharedDone == static_cast<uint32_t>(atoi(stopAfter + 7)) + 1)
+            ExitProcess(3);
+        return inner_.save(state);
+    }
+
+private:
+    JournalStore& inner_;
+};
+#endif
 
 class Run : public ProgressWindowEvents {
 public:
@@ -146,6 +167,9 @@ private:
     bool restartNeeded_ = false;
     std::string ownPath_;
     Win32JournalStore journalStore_;
+#ifdef CORVEL_STOP_SEAM
+    StoppingStore stoppingStore_{journalStore_};
+#endif
     std::unique_ptr<ProgressJournal> journal_;
     UniqueHandle mutex_;
     std::unique_ptr<ProgressWindow> window_;
@@ -257,7 +281,11 @@ void Run::openJournal(uint64_t recordHash) {
     // Without an identity or a writable key the run goes on as it always did, unguarded.
     if (!id.known || !journalStore_.open(own, id.changeTime, loaded)) return;
     journalStore_.setPath(ownPath_, id.changeTime);
+#ifdef CORVEL_STOP_SEAM
+    journal_ = std::make_unique<ProgressJournal>(stoppingStore_, loaded);
+#else
     journal_ = std::make_unique<ProgressJournal>(journalStore_, loaded);
+#endif
 }
 
 // A stage that could not be done whole is not marked, so that a repeat does it again.
