@@ -99,6 +99,33 @@ TEST_F(SafeRun, StoppedInTheMiddleOfTheSharedStageResumesAtTheNextLine) {
     for (const std::string& path : {a, b, c}) EXPECT_EQ(readDword(HKEY_LOCAL_MACHINE, kSharedKey, path), 3) << path;
 }
 
+TEST_F(SafeRun, FolderNameOutsideTheCodePageStillUninstalls) {
+    const std::string f = file("app\\a.txt");
+    record.files = {f};
+    ASSERT_TRUE(writeUninstaller(exe, record));
+    char ansi[8] = {};
+    BOOL lossy = FALSE;
+    WideCharToMultiByte(CP_ACP, 0, L"\u0416\u6587", -1, ansi, sizeof ansi, nullptr, &lossy);
+    if (!lossy) GTEST_SKIP() << "this code page holds the folder's name";
+    const std::wstring folder = std::wstring(root.begin(), root.end()) + L"\\\u0416\u6587";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring moved = folder + L"\\unins.exe";
+    ASSERT_TRUE(MoveFileW(std::wstring(exe.begin(), exe.end()).c_str(), moved.c_str()));
+    std::wstring command = L"\"" + moved + L"\" /SILENT";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+    ASSERT_EQ(WaitForSingleObject(info.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+    EXPECT_EQ(code, 1u) << "the record was read";
+    EXPECT_FALSE(fileExists(f));
+    EXPECT_EQ(GetFileAttributesW(moved.c_str()), INVALID_FILE_ATTRIBUTES) << "moved out of its folder";
+}
+
 TEST_F(SafeRun, RenamedFolderKeepsTheJournalAndACopyOverItIsAReinstall) {
     const std::string three = file("shared\\three.dll");
     setDword(HKEY_LOCAL_MACHINE, kSharedKey, three, 3);
@@ -128,10 +155,10 @@ TEST(JournalLookup, FindsAFileByIdWhereverItIsAndKnowsWhenItIsGone) {
     removeTree(folder);
     ASSERT_TRUE(makeFolders(folder + "\\a"));
     ASSERT_TRUE(writeText(folder + "\\a\\unins.exe", "x"));
-    const FileIdentity before = fileIdentity(folder + "\\a\\unins.exe");
+    const FileIdentity before = fileIdentity(L"C:\\corvel_safe\\lookup\\a\\unins.exe");
     ASSERT_TRUE(before.known);
     ASSERT_TRUE(MoveFileA((folder + "\\a").c_str(), (folder + "\\b").c_str()));
-    const FileIdentity after = fileIdentity(folder + "\\b\\unins.exe");
+    const FileIdentity after = fileIdentity(L"C:\\corvel_safe\\lookup\\b\\unins.exe");
     EXPECT_EQ(after.fileIndex, before.fileIndex);
     EXPECT_EQ(after.changeTime, before.changeTime) << "a renamed folder leaves the file as it was";
     VolumeFileLookup lookup;

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "Text_win32.h"
+
 namespace corvel {
 
 namespace {
@@ -51,10 +53,11 @@ uint64_t changeTimeOf(HANDLE file) {
 
 }  // namespace
 
-FileIdentity fileIdentity(const std::string& path) {
+FileIdentity fileIdentity(const std::wstring& path) {
     FileIdentity id;
-    UniqueHandle file(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr));
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    UniqueHandle file(ntFamily() ? CreateFileW(path.c_str(), 0, share, nullptr, OPEN_EXISTING, 0, nullptr)
+                                 : CreateFileA(wideToAnsi(path).c_str(), 0, share, nullptr, OPEN_EXISTING, 0, nullptr));
     BY_HANDLE_FILE_INFORMATION info = {};
     if (!file.valid() || !GetFileInformationByHandle(file.get(), &info)) return id;
     id.known = true;
@@ -86,10 +89,16 @@ bool Win32JournalStore::open(const std::string& name, uint64_t changeTime, Journ
     return true;
 }
 
-void Win32JournalStore::setPath(const std::string& path, uint64_t changeTime) {
+void Win32JournalStore::setPath(const std::wstring& path, uint64_t changeTime) {
     if (!key_.get()) return;
-    RegSetValueExA(key_.get(), "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-                   static_cast<DWORD>(path.size() + 1));
+    if (ntFamily()) {
+        RegSetValueExW(key_.get(), L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                       static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+    } else {
+        const std::string ansi = wideToAnsi(path);
+        RegSetValueExA(key_.get(), "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(ansi.c_str()),
+                       static_cast<DWORD>(ansi.size() + 1));
+    }
     writeChangeTime(key_.get(), changeTime);
     RegFlushKey(key_.get());
 }

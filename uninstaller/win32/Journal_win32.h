@@ -25,7 +25,7 @@ struct FileIdentity {
     uint64_t lastWrite = 0;
     uint64_t changeTime = 0;  // 0 where the file system keeps none
 };
-FileIdentity fileIdentity(const std::string& path);
+FileIdentity fileIdentity(const std::wstring& path);
 
 class Win32JournalStore : public JournalStore {
 public:
@@ -34,7 +34,7 @@ public:
     // copied over the old uninstaller): it starts afresh.
     bool open(const std::string& name, uint64_t changeTime, JournalState& loaded);
     // Where the uninstaller file is now, and its change time after this run moved it.
-    void setPath(const std::string& path, uint64_t changeTime);
+    void setPath(const std::wstring& path, uint64_t changeTime);
     bool save(const JournalState& state) override;
 
 private:

@@ -9,6 +9,7 @@
 #include "Dialogs_win32.h"
 #include "FileSystem_win32.h"
 #include "Journal_win32.h"
+#include "OwnFile_win32.h"
 #include "Handles_win32.h"
 #include "ProgressWindow.h"
 #include "RecordFormat.h"
@@ -24,15 +25,9 @@ namespace {
 
 enum class ReadResult { kOk, kCannotOpen, kNoMemory, kCorrupt };
 
-std::string modulePath() {
-    char path[MAX_PATH + 1] = {};
-    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return std::string(path, n <= MAX_PATH ? n : 0);
-}
-
 // Reads the stored record at the end of `path`.
-ReadResult readRecord(const std::string& path, TextBuffer& storedRecord) {
-    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+ReadResult readRecord(const std::wstring& path, TextBuffer& storedRecord) {
+    UniqueHandle file(openForReading(path));
     if (!file.valid()) return ReadResult::kCannotOpen;
     LARGE_INTEGER size = {};
     if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 4 || size.QuadPart > 0x7FFFFFFF) return ReadResult::kCorrupt;
@@ -151,7 +146,6 @@ private:
     void buildWindow();
     void moveOutOfFolder();
     void scheduleOwnDeletion();
-    void scheduleRestartDelete(const std::string& path);
     bool takeSingleInstance();
     void openJournal(uint64_t recordHash);
     void stageDone(uint32_t stage, const char* name, bool complete = true);
@@ -165,7 +159,7 @@ private:
     Sections sections_;
     RemovalLogs logs_;
     bool restartNeeded_ = false;
-    std::string ownPath_;
+    std::wstring ownPath_;
     Win32JournalStore journalStore_;
 #ifdef CORVEL_STOP_SEAM
     StoppingStore stoppingStore_{journalStore_};
@@ -221,19 +215,13 @@ void Run::buildWindow() {
 }
 
 void Run::moveOutOfFolder() {
-    TextBuffer folder = folderOf(TextBuffer(ownPath_));
-    char windows[MAX_PATH + 1] = {};
-    GetWindowsDirectoryA(windows, MAX_PATH);
-    TextBuffer windowsFolder(windows);
-    folder.upperCase();
-    windowsFolder.upperCase();
-    if (folder == windowsFolder) return;
-    char temp[MAX_PATH + 1] = {};
-    char name[MAX_PATH + 1] = {};
-    const DWORD n = GetTempPathA(MAX_PATH, temp);
-    if (n == 0 || n > MAX_PATH || !GetTempFileNameA(temp, "uni", 0, name)) return;
-    DeleteFileA(name);
-    if (MoveFileA(ownPath_.c_str(), name)) {
+    const size_t slash = ownPath_.rfind(L'\\');
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : ownPath_.substr(0, slash);
+    if (upperCased(folder) == upperCased(windowsFolder())) return;
+    const std::wstring name = newTempFileName();
+    if (name.empty()) return;
+    deleteFileAnyAttributes(name);
+    if (moveFile(ownPath_, name)) {
         ownPath_ = name;
         journalStore_.setPath(ownPath_, fileIdentity(ownPath_).changeTime);
     }
@@ -255,20 +243,15 @@ bool Run::takeSingleInstance() {
     return false;
 }
 
-void Run::scheduleRestartDelete(const std::string& path) {
-    // When not even wininit.ini could take it, the user at least sees the file in the details.
-    if (!deleteAtRestart(path)) appendUniqueLine(logs_.files, TextBuffer(path));
-}
-
 void Run::scheduleOwnDeletion() {
-    const std::string bak = ownPath_ + ".bak";
-    SetFileAttributesA(bak.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(bak.c_str());
-    if (MoveFileA(ownPath_.c_str(), bak.c_str())) {
+    const std::wstring bak = ownPath_ + L".bak";
+    deleteFileAnyAttributes(bak);
+    if (moveFile(ownPath_, bak)) {
         ownPath_ = bak;
         journalStore_.setPath(ownPath_, fileIdentity(ownPath_).changeTime);
     }
-    scheduleRestartDelete(ownPath_);
+    // When not even wininit.ini could take it, the user at least sees the file in the details.
+    if (!deleteAtRestart(ownPath_)) appendUniqueLine(logs_.files, TextBuffer(wideToAnsi(ownPath_)));
 }
 
 void Run::openJournal(uint64_t recordHash) {
@@ -304,7 +287,7 @@ void Run::stageDone(uint32_t stage, const char* name, bool complete) {
 int Run::execute() {
     initCommonControls();
     ntFamily();
-    ownPath_ = modulePath();
+    ownPath_ = ownModulePath();
     TextBuffer stored;
     ReadResult read = readRecord(ownPath_, stored);
     uint64_t recordHash = 0;
