@@ -341,6 +341,105 @@ TEST(BackupCopy, RenamedOverTheTargetOnlyOnceFlushed) {
     }
 }
 
+// The functions the program imports by name, as "DLL!Function" (DLL upper-cased), read from
+// its import table; PE32 and PE32+ alike.
+std::vector<std::string> importsOf(const std::string& exe) {
+    const std::string bytes = readText(exe);
+    std::vector<std::string> out;
+    auto u32 = [&](size_t at) -> uint32_t { return at + 4 <= bytes.size() ? *reinterpret_cast<const uint32_t*>(&bytes[at]) : 0; };
+    auto u16 = [&](size_t at) -> uint16_t { return at + 2 <= bytes.size() ? *reinterpret_cast<const uint16_t*>(&bytes[at]) : 0; };
+    const size_t pe = u32(0x3C), optional = pe + 24;
+    const bool plus = u16(optional) == 0x20B;
+    const uint32_t importRva = u32(optional + (plus ? 120 : 104));
+    const size_t sections = optional + u16(pe + 20);
+    auto offset = [&](uint32_t rva) -> size_t {
+        for (int i = 0; i < u16(pe + 6); ++i) {
+            const size_t at = sections + i * 40;
+            const uint32_t va = u32(at + 12), size = u32(at + 16), raw = u32(at + 20);
+            if (rva >= va && rva < va + size) return raw + (rva - va);
+        }
+        return 0;
+    };
+    for (size_t d = offset(importRva); d && u32(d + 12); d += 20) {
+        std::string dll = bytes.c_str() + offset(u32(d + 12));
+        CharUpperBuffA(&dll[0], static_cast<DWORD>(dll.size()));
+        for (size_t t = offset(u32(d) ? u32(d) : u32(d + 16));; t += plus ? 8 : 4) {
+            const uint64_t entry = plus ? (static_cast<uint64_t>(u32(t + 4)) << 32 | u32(t)) : u32(t);
+            if (!entry) break;
+            if (entry >> (plus ? 63 : 31)) continue;  // by ordinal
+            out.push_back(dll + "!" + (bytes.c_str() + offset(static_cast<uint32_t>(entry)) + 2));
+        }
+    }
+    return out;
+}
+
+// Every function the program imports must be on the oldest Windows it claims, Windows Vista
+// (the toolchain's thread library, linked in, imports GetTickCount64): functions of later
+// systems are looked up at run time. The list is written out by hand from Vista's exports.
+TEST(ProgramResources, ImportsOnlyWhatTheOldestSupportedWindowsHas) {
+    const std::string oldest =
+        " ADVAPI32.DLL!AdjustTokenPrivileges ADVAPI32.DLL!LookupPrivilegeValueA ADVAPI32.DLL!OpenProcessToken"
+        " ADVAPI32.DLL!RegCloseKey ADVAPI32.DLL!RegCreateKeyExA ADVAPI32.DLL!RegDeleteKeyA ADVAPI32.DLL!RegDeleteValueA"
+        " ADVAPI32.DLL!RegEnumKeyExA ADVAPI32.DLL!RegEnumValueA ADVAPI32.DLL!RegFlushKey ADVAPI32.DLL!RegOpenKeyExA"
+        " ADVAPI32.DLL!RegQueryInfoKeyA ADVAPI32.DLL!RegQueryValueExA ADVAPI32.DLL!RegSetValueExA ADVAPI32.DLL!RegSetValueExW"
+        " GDI32.DLL!BitBlt GDI32.DLL!CreateCompatibleBitmap GDI32.DLL!CreateCompatibleDC GDI32.DLL!CreateDIBitmap"
+        " GDI32.DLL!CreateFontA GDI32.DLL!CreateSolidBrush GDI32.DLL!DeleteDC GDI32.DLL!DeleteObject GDI32.DLL!GetDeviceCaps"
+        " GDI32.DLL!GetStockObject GDI32.DLL!SelectObject GDI32.DLL!SetBkColor GDI32.DLL!SetBkMode GDI32.DLL!SetBrushOrgEx"
+        " GDI32.DLL!SetStretchBltMode GDI32.DLL!SetTextColor GDI32.DLL!StretchBlt"
+        " KERNEL32.DLL!AddVectoredExceptionHandler KERNEL32.DLL!CloseHandle KERNEL32.DLL!CreateEventA KERNEL32.DLL!CreateFileA"
+        " KERNEL32.DLL!CreateFileW KERNEL32.DLL!CreateMutexA KERNEL32.DLL!CreateProcessA KERNEL32.DLL!CreateSemaphoreA"
+        " KERNEL32.DLL!DeleteCriticalSection KERNEL32.DLL!DeleteFileA KERNEL32.DLL!DeleteFileW KERNEL32.DLL!DeviceIoControl"
+        " KERNEL32.DLL!DuplicateHandle KERNEL32.DLL!EnterCriticalSection KERNEL32.DLL!FlushFileBuffers KERNEL32.DLL!FreeLibrary"
+        " KERNEL32.DLL!GetCommandLineA KERNEL32.DLL!GetCurrentDirectoryA KERNEL32.DLL!GetCurrentProcess"
+        " KERNEL32.DLL!GetCurrentProcessId KERNEL32.DLL!GetCurrentThread KERNEL32.DLL!GetCurrentThreadId"
+        " KERNEL32.DLL!GetExitCodeProcess KERNEL32.DLL!GetFileAttributesA KERNEL32.DLL!GetFileInformationByHandle"
+        " KERNEL32.DLL!GetFileSize KERNEL32.DLL!GetFileTime KERNEL32.DLL!GetFullPathNameA KERNEL32.DLL!GetHandleInformation"
+        " KERNEL32.DLL!GetLastError KERNEL32.DLL!GetModuleFileNameA KERNEL32.DLL!GetModuleFileNameW KERNEL32.DLL!GetModuleHandleA"
+        " KERNEL32.DLL!GetModuleHandleW KERNEL32.DLL!GetProcAddress KERNEL32.DLL!GetProcessAffinityMask"
+        " KERNEL32.DLL!GetShortPathNameA KERNEL32.DLL!GetStartupInfoA KERNEL32.DLL!GetSystemDirectoryA"
+        " KERNEL32.DLL!GetSystemTimeAsFileTime KERNEL32.DLL!GetTempFileNameA KERNEL32.DLL!GetTempFileNameW"
+        " KERNEL32.DLL!GetTempPathA KERNEL32.DLL!GetTempPathW KERNEL32.DLL!GetThreadContext KERNEL32.DLL!GetThreadPriority"
+        " KERNEL32.DLL!GetTickCount KERNEL32.DLL!GetTickCount64 KERNEL32.DLL!GetVersionExA KERNEL32.DLL!GetVolumeInformationW"
+        " KERNEL32.DLL!GetWindowsDirectoryA KERNEL32.DLL!GetWindowsDirectoryW KERNEL32.DLL!InitializeCriticalSection"
+        " KERNEL32.DLL!IsDBCSLeadByteEx KERNEL32.DLL!IsDebuggerPresent KERNEL32.DLL!LeaveCriticalSection"
+        " KERNEL32.DLL!LoadLibraryA KERNEL32.DLL!LoadLibraryExA KERNEL32.DLL!LoadLibraryW KERNEL32.DLL!MoveFileA"
+        " KERNEL32.DLL!MoveFileExA KERNEL32.DLL!MoveFileExW KERNEL32.DLL!MoveFileW KERNEL32.DLL!MultiByteToWideChar"
+        " KERNEL32.DLL!OpenProcess KERNEL32.DLL!OutputDebugStringA KERNEL32.DLL!RaiseException KERNEL32.DLL!ReadFile"
+        " KERNEL32.DLL!ReleaseSemaphore KERNEL32.DLL!RemoveDirectoryA KERNEL32.DLL!RemoveVectoredExceptionHandler"
+        " KERNEL32.DLL!ResetEvent KERNEL32.DLL!ResumeThread KERNEL32.DLL!RtlCaptureContext KERNEL32.DLL!RtlLookupFunctionEntry"
+        " KERNEL32.DLL!RtlUnwindEx KERNEL32.DLL!RtlVirtualUnwind KERNEL32.DLL!SetCurrentDirectoryA KERNEL32.DLL!SetErrorMode"
+        " KERNEL32.DLL!SetEvent KERNEL32.DLL!SetFileAttributesA KERNEL32.DLL!SetFileAttributesW KERNEL32.DLL!SetFilePointer"
+        " KERNEL32.DLL!SetFileTime KERNEL32.DLL!SetLastError KERNEL32.DLL!SetProcessAffinityMask KERNEL32.DLL!SetThreadContext"
+        " KERNEL32.DLL!SetThreadPriority KERNEL32.DLL!SetUnhandledExceptionFilter KERNEL32.DLL!Sleep KERNEL32.DLL!SuspendThread"
+        " KERNEL32.DLL!TlsAlloc KERNEL32.DLL!TlsGetValue KERNEL32.DLL!TlsSetValue KERNEL32.DLL!TryEnterCriticalSection"
+        " KERNEL32.DLL!VirtualProtect KERNEL32.DLL!VirtualQuery KERNEL32.DLL!WaitForMultipleObjects"
+        " KERNEL32.DLL!WaitForSingleObject KERNEL32.DLL!WideCharToMultiByte KERNEL32.DLL!WriteFile"
+        " KERNEL32.DLL!__C_specific_handler KERNEL32.DLL!lstrcatA KERNEL32.DLL!lstrcmpiA"
+        " OLE32.DLL!CoInitialize OLE32.DLL!CoUninitialize OLE32.DLL!OleInitialize OLE32.DLL!OleUninitialize"
+        " OLEAUT32.DLL!LoadTypeLib OLEAUT32.DLL!UnRegisterTypeLib SHELL32.DLL!ShellExecuteA SHELL32.DLL!ShellExecuteW"
+        " USER32.DLL!CharUpperBuffW USER32.DLL!CreateIconFromResourceEx USER32.DLL!CreateWindowExA USER32.DLL!CreateWindowExW"
+        " USER32.DLL!DefWindowProcA USER32.DLL!DefWindowProcW USER32.DLL!DestroyIcon USER32.DLL!DestroyWindow"
+        " USER32.DLL!DialogBoxParamA USER32.DLL!DialogBoxParamW USER32.DLL!DispatchMessageA USER32.DLL!DrawFocusRect"
+        " USER32.DLL!DrawTextA USER32.DLL!DrawTextW USER32.DLL!EnableWindow USER32.DLL!EndDialog USER32.DLL!ExitWindowsEx"
+        " USER32.DLL!GetClientRect USER32.DLL!GetCursorPos USER32.DLL!GetDC USER32.DLL!GetDesktopWindow USER32.DLL!GetDlgItem"
+        " USER32.DLL!GetMessageA USER32.DLL!GetSysColor USER32.DLL!GetSystemMetrics USER32.DLL!GetWindowLongA"
+        " USER32.DLL!GetWindowLongPtrA USER32.DLL!GetWindowRect USER32.DLL!GetWindowTextA USER32.DLL!GetWindowTextW"
+        " USER32.DLL!IsDialogMessageA USER32.DLL!IsWindow USER32.DLL!IsWindowEnabled USER32.DLL!IsWindowVisible"
+        " USER32.DLL!KillTimer USER32.DLL!LoadCursorA USER32.DLL!LoadIconA USER32.DLL!LookupIconIdFromDirectoryEx"
+        " USER32.DLL!MapWindowPoints USER32.DLL!MessageBoxA USER32.DLL!MessageBoxW USER32.DLL!MsgWaitForMultipleObjects"
+        " USER32.DLL!PeekMessageA USER32.DLL!PostQuitMessage USER32.DLL!PtInRect USER32.DLL!RedrawWindow"
+        " USER32.DLL!RegisterClassA USER32.DLL!RegisterClassW USER32.DLL!ReleaseDC USER32.DLL!SendMessageA USER32.DLL!SetCursor"
+        " USER32.DLL!SetFocus USER32.DLL!SetTimer USER32.DLL!SetWindowLongA USER32.DLL!SetWindowLongPtrA"
+        " USER32.DLL!SetWindowTextA USER32.DLL!SetWindowTextW USER32.DLL!ShowWindow USER32.DLL!SystemParametersInfoA"
+        " USER32.DLL!TranslateMessage USER32.DLL!wsprintfA ";
+    const std::vector<std::string> imports = importsOf(binFolder() + "CorvelUninstaller.exe");
+    ASSERT_GT(imports.size(), 50u);
+    for (const std::string& import : imports) {
+        if (import.compare(0, 11, "MSVCRT.DLL!") == 0) continue;  // the C runtime every Windows ships
+        EXPECT_NE(oldest.find(" " + import + " "), std::string::npos) << import << " is not on the oldest Windows claimed";
+    }
+}
+
 TEST(ProgramResources, ManifestAsksForAdministrator) {
     HMODULE exe = LoadLibraryExA((binFolder() + "CorvelUninstaller.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(exe, nullptr);

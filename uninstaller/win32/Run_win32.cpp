@@ -29,9 +29,12 @@ enum class ReadResult { kOk, kCannotOpen, kNoMemory, kCorrupt };
 ReadResult readRecord(const std::wstring& path, TextBuffer& storedRecord) {
     UniqueHandle file(openForReading(path));
     if (!file.valid()) return ReadResult::kCannotOpen;
-    LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 4 || size.QuadPart > 0x7FFFFFFF) return ReadResult::kCorrupt;
-    const DWORD total = static_cast<DWORD>(size.QuadPart);
+    // GetFileSize is on every Windows; a file past 2 GB cannot carry a record anyway.
+    DWORD high = 0;
+    const DWORD low = GetFileSize(file.get(), &high);
+    if ((low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0 || low < 4 || low > 0x7FFFFFFF)
+        return ReadResult::kCorrupt;
+    const DWORD total = low;
     unsigned char tail[4] = {};
     DWORD got = 0;
     SetFilePointer(file.get(), static_cast<LONG>(total - 4), nullptr, FILE_BEGIN);
