@@ -6,7 +6,9 @@ namespace corvel {
 
 namespace {
 
-constexpr DWORD kMaxKeyName = 261;
+// A key or value name holds up to 255 characters; through the ANSI functions each may take
+// two bytes in a double-byte code page.
+constexpr DWORD kMaxKeyName = 2 * 255 + 1;
 
 HKEY hkey(RegistryAccess::Key key) { return static_cast<HKEY>(key); }
 
