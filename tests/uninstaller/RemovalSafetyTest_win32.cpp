@@ -108,8 +108,11 @@ TEST_F(SafeRun, FolderNameOutsideTheCodePageStillUninstalls) {
     WideCharToMultiByte(CP_ACP, 0, L"\u0416\u6587", -1, ansi, sizeof ansi, nullptr, &lossy);
     if (!lossy) GTEST_SKIP() << "this code page holds the folder's name";
     const std::wstring folder = std::wstring(root.begin(), root.end()) + L"\\\u0416\u6587";
-    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     const std::wstring moved = folder + L"\\unins.exe";
+    // The scratch folder's clean-up works by ANSI names: this one is removed here.
+    DeleteFileW(moved.c_str());
+    RemoveDirectoryW(folder.c_str());
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     ASSERT_TRUE(MoveFileW(std::wstring(exe.begin(), exe.end()).c_str(), moved.c_str()));
     std::wstring command = L"\"" + moved + L"\" /SILENT";
     STARTUPINFOW startup = {};
@@ -124,6 +127,8 @@ TEST_F(SafeRun, FolderNameOutsideTheCodePageStillUninstalls) {
     EXPECT_EQ(code, 1u) << "the record was read";
     EXPECT_FALSE(fileExists(f));
     EXPECT_EQ(GetFileAttributesW(moved.c_str()), INVALID_FILE_ATTRIBUTES) << "moved out of its folder";
+    DeleteFileW(moved.c_str());
+    RemoveDirectoryW(folder.c_str());
 }
 
 TEST_F(SafeRun, RenamedFolderKeepsTheJournalAndACopyOverItIsAReinstall) {
