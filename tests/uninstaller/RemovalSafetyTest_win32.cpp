@@ -275,6 +275,36 @@ TEST_F(SafeRun, LockedRestoreTargetNeverLosesItsBackup) {
     if (find != INVALID_HANDLE_VALUE) FindClose(find);
 }
 
+TEST(DeepPaths, FilesAndFoldersPastMaxPathAreRemoved) {
+    std::string deep = "C:\\corvel_safe\\deep";
+    removeTree(deep);
+    ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    std::vector<std::string> folders;
+    while (deep.size() < 300) {
+        deep += "\\" + std::string(40, 'd');
+        folders.push_back(deep);
+        ASSERT_TRUE(CreateDirectoryW(longPath(deep).c_str(), nullptr)) << deep.size();
+    }
+    const std::string file = deep + "\\a.txt";
+    HANDLE h = CreateFileW(longPath(file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_READONLY, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    CloseHandle(h);
+    EXPECT_EQ(longPath("C:\\short"), L"C:\\short");
+    EXPECT_EQ(longPath(file).compare(0, 7, L"\\\\?\\C:\\"), 0);
+    EXPECT_EQ(longPath("\\\\srv\\share\\" + std::string(300, 'x')).compare(0, 14, L"\\\\?\\UNC\\srv\\sh"), 0);
+
+    Win32FileSystem fs;
+    RemovalLogs logs;
+    removeFiles(TextBuffer((file + "\r\n").c_str()), fs, logs);
+    std::string directories;
+    for (auto it = folders.rbegin(); it != folders.rend(); ++it) directories += *it + "\r\n";
+    removeDirectories(TextBuffer(directories.c_str()), fs, logs);
+    EXPECT_EQ(GetFileAttributesW(longPath(file).c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesW(longPath(folders.front()).c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(logs.files.empty()) << logs.files.str();
+    EXPECT_TRUE(logs.directories.empty()) << logs.directories.str();
+}
+
 TEST(SharedCountValues, OnlyADwordIsACount) {
     setDword(HKEY_LOCAL_MACHINE, kSharedKey, "C:\\corvel_safe\\dword.dll", 3);
     setString(HKEY_LOCAL_MACHINE, kSharedKey, "C:\\corvel_safe\\text.dll", "3");

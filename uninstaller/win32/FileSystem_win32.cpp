@@ -8,25 +8,51 @@
 #include "Handles_win32.h"
 #include "RestartDelete_win32.h"
 #include "SystemLibraries_win32.h"
+#include "Text_win32.h"
 
 namespace corvel {
 
+std::wstring longPath(const std::string& ansiPath) {
+    std::wstring wide;
+    if (!ansiPath.empty()) {
+        const int n = MultiByteToWideChar(CP_ACP, 0, ansiPath.data(), static_cast<int>(ansiPath.size()), nullptr, 0);
+        wide.assign(n > 0 ? n : 0, L'\0');
+        if (n > 0) MultiByteToWideChar(CP_ACP, 0, ansiPath.data(), static_cast<int>(ansiPath.size()), &wide[0], n);
+    }
+    if (wide.size() < MAX_PATH || wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
+    if (wide.size() > 2 && wide[1] == L':' && wide[2] == L'\\') return L"\\\\?\\" + wide;
+    if (wide.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + wide.substr(2);
+    return wide;
+}
+
+// The record's paths are ANSI; on the NT family they go to the wide functions, so that files in
+// folders deeper than MAX_PATH are removed too. The 9x family has only the ANSI ones.
 bool Win32FileSystem::exists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const DWORD attributes = ntFamily() ? GetFileAttributesW(longPath(path).c_str()) : GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES;
 }
 
 void Win32FileSystem::clearReadOnly(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (!ntFamily()) {
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+            SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+        return;
+    }
+    const std::wstring wide = longPath(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
 uint32_t Win32FileSystem::deleteFile(const std::string& path) {
-    return DeleteFileA(path.c_str()) ? 0 : GetLastError();
+    const BOOL ok = ntFamily() ? DeleteFileW(longPath(path).c_str()) : DeleteFileA(path.c_str());
+    return ok ? 0 : GetLastError();
 }
 
 uint32_t Win32FileSystem::removeDirectory(const std::string& path) {
-    return RemoveDirectoryA(path.c_str()) ? 0 : GetLastError();
+    const BOOL ok = ntFamily() ? RemoveDirectoryW(longPath(path).c_str()) : RemoveDirectoryA(path.c_str());
+    return ok ? 0 : GetLastError();
 }
 
 namespace {

@@ -28,6 +28,10 @@ private:
     bool knownRead_ = false;
 };
 
+// An ANSI path as UTF-16 for the wide functions, with "\\\\?\\" before it once it is MAX_PATH
+// characters or longer.
+std::wstring longPath(const std::string& ansiPath);
+
 // The flush of a restored backup's copy; tests put one in that fails or records.
 using FlushFunction = BOOL(WINAPI*)(HANDLE);
 void setFlushFunction(FlushFunction fn);
