@@ -59,12 +59,14 @@ private:
     bool walkSubkey(RegistryAccess::Key parent, uint32_t flags, const std::string& name) {
         path_.push_back(name);
         RegistryAccess::Key key = nullptr;
-        switch (reg_.openForChange(parent, name, key)) {
+        // A key that may be deleted is opened as a link: deleting must never empty another tree.
+        const bool asLink = (flags & record::kDeleteKey) != 0;
+        switch (reg_.openForChange(parent, name, key, asLink)) {
         case RegistryAccess::Open::kOk:
             break;
         case RegistryAccess::Open::kDenied: {
             const int32_t listedValues = peekNumber();
-            if (listedValues > 0 || reg_.openReadOnly(parent, name, key) != RegistryAccess::Open::kOk) {
+            if (listedValues > 0 || reg_.openReadOnly(parent, name, key, asLink) != RegistryAccess::Open::kOk) {
                 if (mode_ == WalkMode::kDelete) report();
                 path_.pop_back();
                 walkNode(nullptr);
@@ -155,7 +157,7 @@ void deleteKeyTreeAt(RegistryAccess& registry, RegistryAccess::Key key, int dept
     if (depth >= kMaxDepth) return;
     for (const std::string& name : registry.subkeyNames(key)) {
         RegistryAccess::Key child = nullptr;
-        if (registry.openForChange(key, name, child) != RegistryAccess::Open::kOk) continue;
+        if (registry.openForChange(key, name, child, true) != RegistryAccess::Open::kOk) continue;
         deleteKeyTreeAt(registry, child, depth + 1);
         registry.close(child);
         registry.deleteKey(key, name);

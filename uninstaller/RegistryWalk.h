@@ -18,9 +18,11 @@ public:
 
     virtual ~RegistryAccess() = default;
     virtual Key root(int index) = 0;  // record::kRootNames order
-    // Opens for reading, setting values and creating subkeys.
-    virtual Open openForChange(Key parent, const std::string& name, Key& out) = 0;
-    virtual Open openReadOnly(Key parent, const std::string& name, Key& out) = 0;
+    // Opens for reading, setting values and creating subkeys. `asLink`: a registry link is
+    // opened as the link itself, not as its target (for a key that may be deleted, and inside
+    // tree deletion); otherwise links along a path are followed as any program follows them.
+    virtual Open openForChange(Key parent, const std::string& name, Key& out, bool asLink) = 0;
+    virtual Open openReadOnly(Key parent, const std::string& name, Key& out, bool asLink) = 0;
     virtual void close(Key key) = 0;
     virtual void deleteValue(Key key, const std::string& name) = 0;
     virtual bool hasSubkey(Key key) = 0;

@@ -42,6 +42,16 @@ bool inUseError(uint32_t error) {
     return error == syserr::kAccessDenied || error == syserr::kSharingViolation || error == syserr::kLockViolation;
 }
 
+// Deletes a file as the files stage does: one that is gone is fine, one that stays is logged,
+// and one in use is also listed for deletion at the next restart.
+void deleteOrLog(FileSystemSeam& fs, const std::string& path, RemovalLogs& logs) {
+    if (fs.exists(path)) fs.clearReadOnly(path);
+    const uint32_t error = fs.deleteFile(path);
+    if (error == 0 || error == syserr::kFileNotFound || error == syserr::kPathNotFound) return;
+    appendLine(logs.files, path);
+    if (error == syserr::kAccessDenied || error == syserr::kSharingViolation) appendLine(logs.inUse, path);
+}
+
 template <typename Fn>
 void forEachLongLine(const TextBuffer& section, Fn fn) {
     int pos = 0;
@@ -53,16 +63,22 @@ void forEachLongLine(const TextBuffer& section, Fn fn) {
 
 }  // namespace
 
-void ProgressJournal::markShared(uint32_t index) {
-    if (index < state_.sharedDone) return;
-    state_.sharedDone = index + 1;
-    store_.save(state_);
+bool ProgressJournal::markShared(uint32_t index) {
+    if (index < state_.sharedDone) return true;
+    JournalState next = state_;
+    next.sharedDone = index + 1;
+    if (!store_.save(next)) return false;
+    state_ = next;
+    return true;
 }
 
-void ProgressJournal::markStage(uint32_t stage) {
-    if (stageDone(stage)) return;
-    state_.stages |= stage;
-    store_.save(state_);
+bool ProgressJournal::markStage(uint32_t stage) {
+    if (stageDone(stage)) return true;
+    JournalState next = state_;
+    next.stages |= stage;
+    if (!store_.save(next)) return false;
+    state_ = next;
+    return true;
 }
 
 std::string journalName(uint64_t recordHash, uint32_t volumeSerial, uint64_t fileIndex, uint64_t lastWrite) {
@@ -73,9 +89,138 @@ std::string journalName(uint64_t recordHash, uint32_t volumeSerial, uint64_t fil
     return name;
 }
 
-bool trustedOwner(const std::string& sid) {
-    return sid == "S-1-5-32-544" || sid == "S-1-5-18" ||
-           sid == "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+namespace {
+
+bool parseHex(const std::string& text, size_t digits, uint64_t& value) {
+    if (text.size() != digits) return false;
+    value = 0;
+    for (char c : text) {
+        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        if (digit < 0) return false;
+        value = value << 4 | static_cast<uint64_t>(digit);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool parseJournalName(const std::string& name, uint64_t& recordHash, JournalIdentity& id) {
+    if (name.size() != 16 + 1 + 8 + 1 + 16 + 1 + 16 || name[16] != '-' || name[25] != '-' || name[42] != '-') return false;
+    uint64_t serial = 0;
+    if (!parseHex(name.substr(0, 16), 16, recordHash) || !parseHex(name.substr(17, 8), 8, serial) ||
+        !parseHex(name.substr(26, 16), 16, id.fileIndex) || !parseHex(name.substr(43), 16, id.lastWrite)) {
+        return false;
+    }
+    id.volumeSerial = static_cast<uint32_t>(serial);
+    return true;
+}
+
+std::vector<std::string> prunableJournalEntries(const std::vector<std::string>& names, const std::string& own,
+                                                JournalFileLookup& files) {
+    std::vector<std::string> gone;
+    for (const std::string& name : names) {
+        uint64_t hash = 0;
+        JournalIdentity id;
+        if (name == own || !parseJournalName(name, hash, id)) continue;
+        if (files.find(id) == FileLookup::kGone) gone.push_back(name);
+    }
+    return gone;
+}
+
+namespace {
+
+std::string upper(const std::string& text) {
+    TextBuffer buffer(text);
+    buffer.upperCase();
+    return buffer.str();
+}
+
+// A path as compared here: upper case, without "\\??\\" or "\\\\?\\" before it and without a
+// last backslash.
+std::string comparable(const std::string& path) {
+    std::string out = upper(path);
+    if (out.compare(0, 4, "\\??\\") == 0 || out.compare(0, 4, "\\\\?\\") == 0) out.erase(0, 4);
+    while (out.size() > 3 && out.back() == '\\') out.pop_back();
+    return out;
+}
+
+struct OldName {
+    const char* name;    // below its base folder
+    const char* leadsTo; // below the same base, or "" for the base itself
+};
+
+// Inside every profile (and the default profile).
+const OldName kProfileJunctions[] = {
+    {"Application Data", "AppData\\Roaming"},
+    {"Local Settings", "AppData\\Local"},
+    {"My Documents", "Documents"},
+    {"Cookies", "AppData\\Roaming\\Microsoft\\Windows\\Cookies"},
+    {"Cookies", "AppData\\Local\\Microsoft\\Windows\\INetCookies"},
+    {"NetHood", "AppData\\Roaming\\Microsoft\\Windows\\Network Shortcuts"},
+    {"PrintHood", "AppData\\Roaming\\Microsoft\\Windows\\Printer Shortcuts"},
+    {"Recent", "AppData\\Roaming\\Microsoft\\Windows\\Recent"},
+    {"SendTo", "AppData\\Roaming\\Microsoft\\Windows\\SendTo"},
+    {"Start Menu", "AppData\\Roaming\\Microsoft\\Windows\\Start Menu"},
+    {"Templates", "AppData\\Roaming\\Microsoft\\Windows\\Templates"},
+    {"AppData\\Local\\Application Data", "AppData\\Local"},
+    {"AppData\\Local\\History", "AppData\\Local\\Microsoft\\Windows\\History"},
+    {"AppData\\Local\\Temporary Internet Files", "AppData\\Local\\Microsoft\\Windows\\Temporary Internet Files"},
+    {"AppData\\Local\\Temporary Internet Files", "AppData\\Local\\Microsoft\\Windows\\INetCache"},
+    {"Documents\\My Music", "Music"},
+    {"Documents\\My Pictures", "Pictures"},
+    {"Documents\\My Videos", "Videos"},
+};
+
+// In ProgramData.
+const OldName kProgramDataJunctions[] = {
+    {"Application Data", ""},
+    {"Start Menu", "Microsoft\\Windows\\Start Menu"},
+    {"Templates", "Microsoft\\Windows\\Templates"},
+};
+
+// In ProgramData, leading into the public profile.
+const OldName kPublicJunctions[] = {
+    {"Desktop", "Desktop"},
+    {"Documents", "Documents"},
+    {"Favorites", "Favorites"},
+};
+
+std::string below(const std::string& base, const std::string& name) { return name.empty() ? base : base + "\\" + name; }
+
+}  // namespace
+
+bool compatibilityJunction(const std::string& link, const FolderFacts& facts, const KnownFolders& known) {
+    if (!facts.reparsePoint || !facts.hidden || !facts.system || facts.target.empty()) return false;
+    const std::string path = comparable(link), target = comparable(facts.target);
+    auto is = [&](const std::string& name, const std::string& leadsTo) {
+        return !name.empty() && path == comparable(name) && target == comparable(leadsTo);
+    };
+    if (!known.systemDrive.empty() && !known.profiles.empty() &&
+        is(known.systemDrive + "\\Documents and Settings", known.profiles))
+        return true;
+    if (!known.programData.empty()) {
+        for (const OldName& old : kProgramDataJunctions) {
+            if (is(below(known.programData, old.name), below(known.programData, old.leadsTo))) return true;
+        }
+        for (const OldName& old : kPublicJunctions) {
+            if (!known.publicFolder.empty() &&
+                is(below(known.programData, old.name), below(known.publicFolder, old.leadsTo)))
+                return true;
+        }
+    }
+    if (known.profiles.empty()) return false;
+    if (is(known.profiles + "\\All Users", known.programData) || is(known.profiles + "\\Default User", known.profiles + "\\Default"))
+        return true;
+    // Inside a profile: the link's path is profiles\\<one name>\\<old name>.
+    const std::string profiles = comparable(known.profiles) + "\\";
+    if (path.compare(0, profiles.size(), profiles) != 0) return false;
+    const size_t end = path.find('\\', profiles.size());
+    if (end == std::string::npos || end == profiles.size()) return false;
+    const std::string profile = path.substr(0, end);
+    for (const OldName& old : kProfileJunctions) {
+        if (is(below(profile, old.name), below(profile, old.leadsTo))) return true;
+    }
+    return false;
 }
 
 bool safeToActOn(const std::string& path, FileSystemSeam& fs) {
@@ -91,29 +236,34 @@ bool safeToActOn(const std::string& path, FileSystemSeam& fs) {
             if (separator(path[start])) ++slashes;
         }
     }
+    KnownFolders known;
+    bool knownRead = false;
     for (size_t i = start; i < path.size(); ++i) {
         if (!separator(path[i]) || i == 0 || separator(path[i - 1])) continue;
-        if (fs.folderLink(path.substr(0, i)) == FolderLink::kUntrusted) return false;
+        const std::string folder = path.substr(0, i);
+        const FolderFacts facts = fs.folderFacts(folder);
+        if (!facts.reparsePoint) continue;
+        if (!knownRead) {
+            known = fs.knownFolders();
+            knownRead = true;
+        }
+        if (!compatibilityJunction(folder, facts, known)) return false;
     }
     return true;
 }
 
-void removeSharedFiles(const TextBuffer& section, SharedCounts* counts, FileSystemSeam& fs,
+bool removeSharedFiles(const TextBuffer& section, SharedCounts* counts, FileSystemSeam& fs,
                        SharedFileQuestion* question, bool silent, RemovalLogs& logs, ProgressJournal* journal) {
-    if (section.empty() || !counts) return;
-    if (journal && journal->stageDone(journal::kShared)) return;
+    if (section.empty()) return true;
+    if (!counts) return false;
+    if (journal && journal->stageDone(journal::kShared)) return true;
     bool yesToAll = silent || !question;
     bool noToAll = false;
+    bool journalFailed = false;
     TextBuffer answers;
     int pos = 0;
     for (uint32_t index = 0; section.validPosition(pos); ++index) {
         std::string path = section.readLine(&pos, false).str();
-        if (journal) {
-            if (journal->sharedDone(index)) continue;
-            // Recorded before the count changes: a run cut off here leaves a count one too
-            // high (the file stays), never one lowered twice.
-            journal->markShared(index);
-        }
         bool control = false;
         const size_t bar = path.find('|');
         if (bar != std::string::npos) {
@@ -122,10 +272,25 @@ void removeSharedFiles(const TextBuffer& section, SharedCounts* counts, FileSyst
             control = marker.str() == record::kControlFileMarker;
             path.erase(bar);
         }
+        if (!journalFailed && journal && journal->sharedDone(index)) continue;
+        // Recorded before the count changes: a run cut off here leaves a count one too high
+        // (the file stays), never one lowered twice. Unrecorded, a repeat would lower it again,
+        // so from the first line that cannot be recorded on nothing is lowered.
+        if (journalFailed || (journal && !journal->markShared(index))) {
+            journalFailed = true;
+            if (!path.empty()) appendLine(logs.files, path);
+            continue;
+        }
         // An empty line names no file; its "value" would be the key's default value.
         if (path.empty()) continue;
         uint32_t count = 0;
-        if (!counts->read(path, count)) count = 0;
+        const SharedCounts::Read read = counts->read(path, count);
+        if (read == SharedCounts::Read::kUnreadable) {
+            // Not a count that says this is the last reference: the file stays, left as it is.
+            appendLine(logs.files, path);
+            continue;
+        }
+        if (read == SharedCounts::Read::kMissing) count = 0;
         if (count >= 2) {
             counts->write(path, count - 1);
             continue;
@@ -145,9 +310,9 @@ void removeSharedFiles(const TextBuffer& section, SharedCounts* counts, FileSyst
             remove = true;
         } else {
             switch (question->ask(path)) {
-            case shared::kNo:
-                recordAnswer(answers, path, kKeep);
-                remove = false;
+            case shared::kYes:
+                recordAnswer(answers, path, kRemove);
+                remove = true;
                 break;
             case shared::kYesToAll:
                 yesToAll = true;
@@ -157,9 +322,9 @@ void removeSharedFiles(const TextBuffer& section, SharedCounts* counts, FileSyst
                 noToAll = true;
                 remove = false;
                 break;
-            default:
-                recordAnswer(answers, path, kRemove);
-                remove = true;
+            default:  // "No", or a dialog that could not be shown
+                recordAnswer(answers, path, kKeep);
+                remove = false;
                 break;
             }
         }
@@ -174,11 +339,12 @@ void removeSharedFiles(const TextBuffer& section, SharedCounts* counts, FileSyst
             continue;
         }
         counts->remove(path);
-        if (fs.exists(path)) fs.clearReadOnly(path);
         if (control) fs.unregisterComServer(path);
-        fs.deleteFile(path);
+        deleteOrLog(fs, path, logs);
     }
-    if (journal) journal->markStage(journal::kShared);
+    if (journalFailed) return false;
+    if (journal && !journal->markStage(journal::kShared)) return false;
+    return true;
 }
 
 uint32_t parseWrappedDecimal(const std::string& text) {
@@ -216,6 +382,15 @@ bool parseBackupLine(const TextBuffer& line, BackupLine& out) {
 
 namespace {
 
+// A read-only backup (the installer may have copied the attribute with it) goes all the same.
+void deleteBackup(FileSystemSeam& fs, const BackupLine& line) {
+    if (fs.exists(line.backup)) fs.clearReadOnly(line.backup);
+    fs.deleteFile(line.backup);
+}
+
+// A backup that stays is listed beside its target, so that the user can put it back by hand.
+void logKeptBackup(RemovalLogs& logs, const BackupLine& line) { appendLine(logs.files, line.target + " <- " + line.backup); }
+
 // Copies the backup beside the target and renames the copy over it, so that the target is
 // either whole old or whole new. The backup goes only once nothing can lose it.
 void restoreBackup(const BackupLine& line, FileSystemSeam& fs, RemovalLogs& logs) {
@@ -223,22 +398,22 @@ void restoreBackup(const BackupLine& line, FileSystemSeam& fs, RemovalLogs& logs
     if (folder.size() == 2 && folder[1] == ':') folder += '\\';  // "C:" alone is a current directory
     const std::string copy = fs.copyInto(line.backup, folder);
     if (copy.empty()) {
-        appendLine(logs.files, line.target);
+        logKeptBackup(logs, line);
         return;
     }
     const uint32_t error = fs.replace(copy, line.target);
     if (error == 0) {
-        fs.deleteFile(line.backup);
-        return;
-    }
-    if (inUseError(error) && fs.moveAtRestart(copy, line.target)) {
-        // Pending moves run in the order they were asked for: the target first, then the backup.
-        fs.moveAtRestart(line.backup, std::string());
-        logs.replacementScheduled = true;
+        deleteBackup(fs, line);
         return;
     }
     fs.deleteFile(copy);
-    appendLine(logs.files, line.target);
+    // The backup itself moves over the target at the next restart: should that move fail,
+    // nothing has been deleted and the backup is still there.
+    if (inUseError(error) && fs.moveAtRestart(line.backup, line.target)) {
+        logs.replacementScheduled = true;
+        return;
+    }
+    logKeptBackup(logs, line);
 }
 
 }  // namespace
@@ -249,7 +424,11 @@ void processBackups(const TextBuffer& section, FileSystemSeam& fs, bool restore,
         BackupLine line;
         if (!parseBackupLine(text, line)) return;
         if (!safeToActOn(line.backup, fs) || (restore && !line.target.empty() && !safeToActOn(line.target, fs))) {
-            appendLine(logs.files, restore && !line.target.empty() ? line.target : line.backup);
+            if (restore && !line.target.empty()) {
+                logKeptBackup(logs, line);
+            } else {
+                appendLine(logs.files, line.backup);
+            }
             return;
         }
         if (restore && !line.target.empty()) {
@@ -267,7 +446,7 @@ void processBackups(const TextBuffer& section, FileSystemSeam& fs, bool restore,
                 return;
             }
         }
-        fs.deleteFile(line.backup);
+        deleteBackup(fs, line);
     });
 }
 
@@ -277,11 +456,7 @@ void removeFiles(const TextBuffer& section, FileSystemSeam& fs, RemovalLogs& log
             logs.files.append(line).append("\r\n");
             return;
         }
-        if (fs.exists(line.str())) fs.clearReadOnly(line.str());
-        const uint32_t error = fs.deleteFile(line.str());
-        if (error == 0 || error == syserr::kFileNotFound || error == syserr::kPathNotFound) return;
-        logs.files.append(line).append("\r\n");
-        if (error == syserr::kAccessDenied || error == syserr::kSharingViolation) logs.inUse.append(line).append("\r\n");
+        deleteOrLog(fs, line.str(), logs);
     });
 }
 

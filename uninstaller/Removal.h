@@ -3,6 +3,7 @@
 // in the native tests.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "TextBuffer.h"
 
@@ -27,11 +28,20 @@ constexpr uint32_t kSharingViolation = 32;
 constexpr uint32_t kLockViolation = 33;
 }  // namespace syserr
 
-// What a folder part of a path is, as far as deleting through it is concerned.
-enum class FolderLink {
-    kPlain,      // no reparse point
-    kTrusted,    // a reparse point owned by Administrators, SYSTEM or TrustedInstaller
-    kUntrusted,  // any other reparse point, or one whose owner cannot be read
+// What a folder part of a path is, as far as acting through it is concerned.
+struct FolderFacts {
+    bool reparsePoint = false;
+    bool hidden = false;
+    bool system = false;
+    std::string target;  // where a junction or symbolic link leads ("C:\\Users"); empty when unknown
+};
+
+// The system's own folders that its compatibility junctions stand in for, as full paths.
+struct KnownFolders {
+    std::string systemDrive;  // "C:"
+    std::string profiles;     // "C:\\Users"
+    std::string programData;  // "C:\\ProgramData"
+    std::string publicFolder; // "C:\\Users\\Public"
 };
 
 class FileSystemSeam {
@@ -49,7 +59,8 @@ public:
     // Delayed until the next restart: `from` moved over `to`, or deleted when `to` is empty.
     // False when the system refuses the request.
     virtual bool moveAtRestart(const std::string& from, const std::string& to) = 0;
-    virtual FolderLink folderLink(const std::string& folder) = 0;
+    virtual FolderFacts folderFacts(const std::string& folder) = 0;
+    virtual KnownFolders knownFolders() = 0;
     // False when the file cannot be opened for reading.
     virtual bool lastWriteTime(const std::string& path, uint32_t& high, uint32_t& low) = 0;
     // False when the file has no readable version resource.
@@ -61,8 +72,9 @@ public:
 class SharedCounts {
 public:
     virtual ~SharedCounts() = default;
-    // False when the value is missing or unreadable.
-    virtual bool read(const std::string& path, uint32_t& count) = 0;
+    enum class Read { kCount, kMissing, kUnreadable };
+    // kUnreadable: the value is there but is no 32-bit count (another type or size).
+    virtual Read read(const std::string& path, uint32_t& count) = 0;
     virtual void write(const std::string& path, uint32_t count) = 0;
     virtual void remove(const std::string& path) = 0;
 };
@@ -77,7 +89,8 @@ constexpr int kNoToAll = 1008;
 class SharedFileQuestion {
 public:
     virtual ~SharedFileQuestion() = default;
-    // One of the shared:: results, or anything else when the dialog could not be shown.
+    // One of the shared:: results, or anything else when the dialog could not be shown (which
+    // counts as "No": only an explicit Yes removes a file).
     virtual int ask(const std::string& path) = 0;
 };
 
@@ -107,9 +120,10 @@ class ProgressJournal {
 public:
     ProgressJournal(JournalStore& store, const JournalState& loaded) : store_(store), state_(loaded) {}
     bool sharedDone(uint32_t index) const { return index < state_.sharedDone || stageDone(journal::kShared); }
-    void markShared(uint32_t index);
+    // False when the entry could not be written and flushed: the step must not be taken.
+    bool markShared(uint32_t index);
     bool stageDone(uint32_t stage) const { return (state_.stages & stage) != 0; }
-    void markStage(uint32_t stage);
+    bool markStage(uint32_t stage);
     const JournalState& state() const { return state_; }
 
 private:
@@ -123,19 +137,44 @@ private:
 // a deleted one's index (file systems without sequence numbers in their indexes do that).
 std::string journalName(uint64_t recordHash, uint32_t volumeSerial, uint64_t fileIndex, uint64_t lastWrite);
 
-// Administrators, SYSTEM and TrustedInstaller, by their SID strings: reparse points they own
-// (such as the system's compatibility junctions) may be acted through.
-bool trustedOwner(const std::string& sid);
+struct JournalIdentity {
+    uint32_t volumeSerial = 0;
+    uint64_t fileIndex = 0;
+    uint64_t lastWrite = 0;
+};
+// False when `name` is not one that journalName makes.
+bool parseJournalName(const std::string& name, uint64_t& recordHash, JournalIdentity& id);
+
+// Whether the uninstaller file of an entry is still there, found by its identity alone (its
+// path may have changed with a renamed folder or drive letter).
+enum class FileLookup { kPresent, kGone, kUnknown };
+class JournalFileLookup {
+public:
+    virtual ~JournalFileLookup() = default;
+    virtual FileLookup find(const JournalIdentity& id) = 0;
+};
+// The entries that may go: only those whose file is known to be gone. `own` (this run's entry),
+// names journalName did not make, and every doubt (an absent volume, a failed look-up) stay.
+std::vector<std::string> prunableJournalEntries(const std::vector<std::string>& names, const std::string& own,
+                                                JournalFileLookup& files);
+
+// One of the system's own compatibility junctions (such as "C:\\Documents and Settings" for
+// "C:\\Users"), known by what it is: hidden and system, at a known old name, leading to the very
+// folder that name stands for. Who owns it proves nothing: a user who may write to an empty
+// folder that Administrators own can turn it into a mount point that they still own.
+bool compatibilityJunction(const std::string& link, const FolderFacts& facts, const KnownFolders& known);
 
 // False when a folder part of `path` (the drive or share root excluded, the last part too) is
-// a reparse point that someone other than the system's own accounts could have made: acting
-// through it could delete or overwrite files elsewhere.
+// a reparse point other than a compatibility junction: acting through it could delete or
+// overwrite files elsewhere.
 bool safeToActOn(const std::string& path, FileSystemSeam& fs);
 
 // `counts` null means the shared-DLL key could not be opened: the stage does nothing.
 // `question` null counts as silent (everything whose count runs out is removed).
-// `journal` (may be null) skips the entries already done and records each one before it acts.
-void removeSharedFiles(const TextBuffer& section, SharedCounts* counts, FileSystemSeam& fs,
+// `journal` (may be null) skips the entries already done and records each one before it acts;
+// once an entry cannot be recorded, nothing more is lowered and the lines left are logged.
+// True when the whole stage was done (and so may be marked complete).
+bool removeSharedFiles(const TextBuffer& section, SharedCounts* counts, FileSystemSeam& fs,
                        SharedFileQuestion* question, bool silent, RemovalLogs& logs,
                        ProgressJournal* journal = nullptr);
 

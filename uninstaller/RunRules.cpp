@@ -50,12 +50,18 @@ TextBuffer stripCaptionMarks(const TextBuffer& caption) {
 
 bool isConsent(int messageBoxResult) { return messageBoxResult == 6; }
 
-TextBuffer mutexName(const TextBuffer& product) {
-    std::string name = product.str();
-    for (char& c : name) {
-        if (c == '\\') c = '_';
+TextBuffer mutexName(const TextBuffer& product, bool global) {
+    std::string name;
+    for (char c : product.str()) {
+        if (c == '%') {
+            name += "%25";
+        } else if (c == '\\') {
+            name += "%5C";
+        } else {
+            name += c;
+        }
     }
-    const std::string prefix = "cvun_", suffix = "_mutex";
+    const std::string prefix = global ? "Global\\cvun_" : "cvun_", suffix = "_mutex";
     if (prefix.size() + name.size() + suffix.size() > static_cast<size_t>(kMaxMutexName)) {
         char hash[20];
         std::snprintf(hash, sizeof hash, "~%016llX", static_cast<unsigned long long>(hashBytes(product.str())));
@@ -63,6 +69,15 @@ TextBuffer mutexName(const TextBuffer& product) {
         name += hash;
     }
     return TextBuffer(prefix + name + suffix);
+}
+
+InstanceCheck checkInstance(bool created, uint32_t lastError, bool global) {
+    constexpr uint32_t kPathNotFound = 3, kAlreadyExists = 183, kBadPathname = 161;
+    if (created) return lastError == kAlreadyExists ? InstanceCheck::kAnother : InstanceCheck::kOnly;
+    if (global && (lastError == kPathNotFound || lastError == kBadPathname)) return InstanceCheck::kNoGlobalNamespace;
+    // Access denied (another user's run) or an invalid handle (another kind of object holds
+    // the name): carrying on would run two removals at once.
+    return InstanceCheck::kAnother;
 }
 
 TextBuffer folderOf(const TextBuffer& path) {

@@ -31,11 +31,18 @@ TextBuffer stripCaptionMarks(const TextBuffer& caption);
 // Only a Yes (IDYES, 6) to the confirmation goes on; a message box that failed (0) is no consent.
 bool isConsent(int messageBoxResult);
 
-// The single-instance mutex name "cvun_" + product + "_mutex", made valid for any product:
-// a backslash (which would name a namespace) becomes "_", and a name past the system's limit
-// of 259 characters keeps its start and gets a hash of the whole product name instead of its end.
+// The single-instance mutex name "Global\cvun_" + product + "_mutex", one for every logged-on
+// user, made valid for any product: "%" and a backslash (which would name a namespace) are
+// written as "%25" and "%5C", so that no two products share a name, and a name past the
+// system's limit of 259 characters keeps its start and gets a hash of the whole product name
+// instead of its end. `global` false leaves out the "Global\" (systems without that namespace).
 constexpr int kMaxMutexName = 259;
-TextBuffer mutexName(const TextBuffer& product);
+TextBuffer mutexName(const TextBuffer& product, bool global = true);
+
+// What creating the mutex tells: this is the only run; another run (or another kind of object
+// under the name) holds it; or the system has no global namespace and the plain name is to be used.
+enum class InstanceCheck { kOnly, kAnother, kNoGlobalNamespace };
+InstanceCheck checkInstance(bool created, uint32_t lastError, bool global);
 
 // The folder part of a path (up to, not including, its last backslash).
 TextBuffer folderOf(const TextBuffer& path);

@@ -120,6 +120,9 @@ TEST(CaptionTest, CutsAtCharacterBoundary) {
     std::string text(510, 'a');
     text += "\xc3\xa4\xc3\xa4";
     EXPECT_EQ(limitCaption(TextBuffer(text)).length(), 510);
+    // A 3-byte character across the cut (bytes 509 to 511) goes whole.
+    const std::string euro = std::string(509, 'a') + "\xe2\x82\xac" + "b";
+    EXPECT_EQ(limitCaption(TextBuffer(euro)).str(), std::string(509, 'a'));
     EXPECT_EQ(limitCaption(TextBuffer("short")).str(), "short");
 }
 

@@ -7,6 +7,7 @@
 
 #include "RecordFormat.h"
 #include "RecordTrailer.h"
+#include "Removal.h"
 #include "RecordWriter.h"
 #include "UninstallerFile.h"
 
@@ -76,13 +77,25 @@ TEST(RecordWriterRoundTrip, DescriptionComesBackSectionBySection) {
     EXPECT_EQ(s.registry.str(), expected.encode());
 }
 
+// A key `levels` deep below HKCU.
+std::string deepKey(int levels) {
+    std::string line = "key 1 HKCU";
+    for (int i = 0; i < levels; ++i) line += "\\k";
+    return line + "\n";
+}
+
 TEST(RecordWriterDescription, ErrorsNameTheLine) {
     // The last ones are accepted by the syntax but would be misread by the uninstaller.
     const std::string bad[] = {"language x\n", "key 1 HKXX\\Software\n", "backup a|b|c\n", "frobnicate 1\n",
                                "template /no/such/file\n", "backup C:\\b|C:\\t|0x10|0|0|0\n",
                                "backup C:\\b|C:\\t|1|2|3|4 5\n", "value 1 Orphan\n", "file C:\\My Files:\n",
                                "command check.exe Registry:\n", std::string("file C:\\a\0b\n", 11), "directory C:\n",
-                               "product A\\B\n", "product " + std::string(249, 'p') + "\n"};
+                               "product A\\B\n", "product " + std::string(242, 'p') + "\n",
+                               // Refused because the reader would misread them.
+                               "backup |C:\\t|0|0|0|0\n", "shared C:\\a|b.dll|CTRL\n",
+                               "backup C:\\b|C:\\t|4294967296|0|0|0\n", "backup C:\\b|C:\\t|-2147483649|0|0|0\n",
+                               "language 4294967296\n", "string 0x100000000 x\n", "key 0x100000001 HKCU\\S\n",
+                               "headerbyte 256\n", deepKey(512)};
     for (const std::string& text : bad) {
         writer::RecordDescription d;
         std::string error;
@@ -94,10 +107,27 @@ TEST(RecordWriterDescription, ErrorsNameTheLine) {
 TEST(RecordWriterDescription, AcceptsWhatTheReaderReadsBack) {
     writer::RecordDescription d;
     std::string error;
-    EXPECT_TRUE(writer::parseDescription("product " + std::string(248, 'p') + "\nfile C:\\Files\\a\n"
-                                         "backup C:\\b|C:\\t|-1|+2|3|4294967295\nkey 1 HKCU\\S\nvalue 1 v\n",
+    ASSERT_TRUE(writer::parseDescription("product " + std::string(241, 'p') + "\nfile C:\\Files\\a\n"
+                                         "shared C:\\s.ocx|ctrl\nlanguage 4294967295\n"
+                                         "backup C:\\b|C:\\t|-1|+2|3|4294967295\n" + deepKey(511) + "value 1 v\n",
                                          "", d, error))
         << error;
+    PlainRecord record;
+    ASSERT_TRUE(parsePlainRecord(TextBuffer(writer::buildPlainRecord(d)), record));
+    EXPECT_EQ(record.strings.language(), -1);
+    EXPECT_EQ(readProductLine(record.body).name.str(), std::string(241, 'p'));
+    const Sections s = splitSections(record.body);
+    EXPECT_EQ(s.shared.str(), "C:\\s.ocx|ctrl\r\n");
+    EXPECT_EQ(s.files.str(), "C:\\Files\\a\r\n");
+    BackupLine line;
+    int pos = 0;
+    ASSERT_TRUE(parseBackupLine(s.backups.readLine(&pos, false), line));
+    EXPECT_EQ(line.backup, "C:\\b");
+    EXPECT_EQ(line.target, "C:\\t");
+    EXPECT_EQ(line.versionMs, 0xFFFFFFFFu);
+    EXPECT_EQ(line.versionLs, 2u);
+    EXPECT_EQ(line.timeHigh, 3u);
+    EXPECT_EQ(line.timeLow, 0xFFFFFFFFu);
 }
 
 TEST(RecordWriterDescription, HeaderlessRecordStartsWithTheProduct) {

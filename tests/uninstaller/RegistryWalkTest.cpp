@@ -18,6 +18,7 @@ public:
     std::set<std::string> denied;    // no change access
     std::set<std::string> noAccess;  // no read access either
     std::set<std::string> undeletable;
+    std::map<std::string, std::string> links;  // link key -> the key it leads to
 
     FakeRegistry() {
         for (const char* root : record::kRootNames) keys[root];
@@ -31,15 +32,15 @@ public:
     bool has(const std::string& path) const { return keys.count(path) != 0; }
 
     Key root(int index) override { return handle(record::kRootNames[index]); }
-    Open openForChange(Key parent, const std::string& name, Key& out) override {
-        const std::string path = pathOf(parent) + "\\" + name;
+    Open openForChange(Key parent, const std::string& name, Key& out, bool asLink) override {
+        const std::string path = resolve(pathOf(parent) + "\\" + name, asLink);
         if (!has(path)) return Open::kMissing;
         if (denied.count(path) || noAccess.count(path)) return Open::kDenied;
         out = handle(path);
         return Open::kOk;
     }
-    Open openReadOnly(Key parent, const std::string& name, Key& out) override {
-        const std::string path = pathOf(parent) + "\\" + name;
+    Open openReadOnly(Key parent, const std::string& name, Key& out, bool asLink) override {
+        const std::string path = resolve(pathOf(parent) + "\\" + name, asLink);
         if (!has(path)) return Open::kMissing;
         if (noAccess.count(path)) return Open::kDenied;
         out = handle(path);
@@ -65,6 +66,10 @@ public:
     }
 
 private:
+    std::string resolve(const std::string& path, bool asLink) const {
+        const auto link = links.find(path);
+        return asLink || link == links.end() ? path : link->second;
+    }
     Key handle(const std::string& path) {
         auto& slot = handles_[path];
         if (!slot) slot = std::make_unique<std::string>(path);
@@ -91,12 +96,14 @@ TEST_F(RegistryWalkTest, DeletesMarkedValuesAndKeysByFlags) {
     reg.add(kApp + "\\Busy\\Child");
     reg.add(kApp + "\\Quiet\\Child");
     reg.add(kApp + "\\IfEmpty\\Child");
+    reg.add(kApp + "\\IfValues", {"v"});
     reg.add(kApp + "\\Tree\\A\\B", {"x"});
     tree.key(kApp, 0).value("Drop", 1).value("Keep", 0);
     tree.key(kApp + "\\Plain", record::kDeleteKey);
     tree.key(kApp + "\\Busy", record::kDeleteKey);
     tree.key(kApp + "\\Quiet", record::kDeleteKey | record::kQuietWithSubkeys);
     tree.key(kApp + "\\IfEmpty", record::kDeleteKey | record::kDeleteIfEmpty);
+    tree.key(kApp + "\\IfValues", record::kDeleteKey | record::kDeleteIfEmpty);
     tree.key(kApp + "\\Tree", record::kDeleteKey | record::kDeleteTree);
     ASSERT_TRUE(run(WalkMode::kDelete));
     EXPECT_EQ(reg.keys[kApp], (std::set<std::string>{"Keep"}));
@@ -104,9 +111,29 @@ TEST_F(RegistryWalkTest, DeletesMarkedValuesAndKeysByFlags) {
     EXPECT_TRUE(reg.has(kApp + "\\Busy"));
     EXPECT_TRUE(reg.has(kApp + "\\Quiet"));
     EXPECT_TRUE(reg.has(kApp + "\\IfEmpty"));
+    EXPECT_TRUE(reg.has(kApp + "\\IfValues")) << "values alone keep a key flagged to go only when empty";
     EXPECT_FALSE(reg.has(kApp + "\\Tree"));
     EXPECT_FALSE(reg.has(kApp + "\\Tree\\A\\B"));
     EXPECT_EQ(log.str(), "HKEY_LOCAL_MACHINE\\Software\\App\\Busy\r\n");
+}
+
+// A link along a path is followed, as the system's own links (such as CurrentControlSet) must
+// be; a link that is itself to be deleted goes as the link, and its target stays.
+TEST_F(RegistryWalkTest, LinksAlongAPathAreFollowedLinksBeingDeletedAreNot) {
+    const std::string target = "HKEY_LOCAL_MACHINE\\System\\Set1";
+    reg.add(target + "\\Services\\App", {"v"});
+    reg.add(target + "\\Other", {"keep"});
+    reg.add("HKEY_LOCAL_MACHINE\\System\\Current");
+    reg.add("HKEY_LOCAL_MACHINE\\System\\Doomed");
+    reg.links = {{"HKEY_LOCAL_MACHINE\\System\\Current", target}, {"HKEY_LOCAL_MACHINE\\System\\Doomed", target}};
+    tree.key("HKEY_LOCAL_MACHINE\\System\\Current\\Services\\App", record::kDeleteKey);
+    tree.key("HKEY_LOCAL_MACHINE\\System\\Doomed", record::kDeleteKey | record::kDeleteTree);
+    ASSERT_TRUE(run(WalkMode::kCheck));
+    ASSERT_TRUE(run(WalkMode::kDelete));
+    EXPECT_FALSE(reg.has(target + "\\Services\\App"));
+    EXPECT_TRUE(reg.has(target + "\\Other"));
+    EXPECT_FALSE(reg.has("HKEY_LOCAL_MACHINE\\System\\Doomed"));
+    EXPECT_TRUE(log.empty()) << log.str();
 }
 
 TEST_F(RegistryWalkTest, ParentFlaggedIfEmptyGoesAfterItsChildren) {
@@ -232,7 +259,7 @@ TEST(RegistryWalkDepth, TreeDeletionOfAnEndlessTreeEnds) {
     public:
         int opens = 0;
         std::vector<std::string> subkeyNames(Key) override { return {"loop"}; }
-        Open openForChange(Key parent, const std::string&, Key& out) override {
+        Open openForChange(Key parent, const std::string&, Key& out, bool) override {
             ++opens;
             out = parent;
             return Open::kOk;

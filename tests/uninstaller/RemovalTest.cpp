@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <set>
@@ -18,7 +21,8 @@ public:
     std::map<std::string, uint32_t> failures;  // path -> error code of delete/remove
     std::map<std::string, std::pair<uint32_t, uint32_t>> times, versions;
     std::vector<std::string> copies, unregistered, restartMoves;
-    std::set<std::string> untrustedLinks, trustedLinks;
+    std::set<std::string> untrustedLinks;       // plain junctions, leading elsewhere
+    std::map<std::string, FolderFacts> links;   // other reparse points, as they are
     std::map<std::string, uint32_t> replaceErrors;  // target -> error of putting a copy in its place
     bool refuseRestartMoves = false;
 
@@ -44,11 +48,11 @@ public:
         restartMoves.push_back(from + ">" + to);
         return true;
     }
-    FolderLink folderLink(const std::string& folder) override {
-        return untrustedLinks.count(folder) ? FolderLink::kUntrusted
-               : trustedLinks.count(folder) ? FolderLink::kTrusted
-                                            : FolderLink::kPlain;
+    FolderFacts folderFacts(const std::string& folder) override {
+        if (untrustedLinks.count(folder)) return FolderFacts{true, false, false, "D:\\Elsewhere"};
+        return links.count(folder) ? links[folder] : FolderFacts();
     }
+    KnownFolders knownFolders() override { return {"C:", "C:\\Users", "C:\\ProgramData", "C:\\Users\\Public"}; }
     bool lastWriteTime(const std::string& p, uint32_t& h, uint32_t& l) override {
         if (!times.count(p)) return false;
         std::tie(h, l) = times[p];
@@ -72,10 +76,12 @@ private:
 class FakeCounts : public SharedCounts {
 public:
     std::map<std::string, uint32_t> values;
-    bool read(const std::string& p, uint32_t& c) override {
-        if (!values.count(p)) return false;
+    std::set<std::string> unreadable;  // there, but of another type or size
+    Read read(const std::string& p, uint32_t& c) override {
+        if (unreadable.count(p)) return Read::kUnreadable;
+        if (!values.count(p)) return Read::kMissing;
         c = values[p];
-        return true;
+        return Read::kCount;
     }
     void write(const std::string& p, uint32_t c) override { values[p] = c; }
     void remove(const std::string& p) override { values.erase(p); }
@@ -149,13 +155,56 @@ TEST_F(SharedStage, ControlFileGoesWithoutQuestionAndIsUnregistered) {
     EXPECT_FALSE(fs.files.count("d.ocx"));
 }
 
-TEST_F(SharedStage, SilentRemovesAndDialogFailureMeansYes) {
+TEST_F(SharedStage, SilentRemovesAndDialogFailureMeansNo) {
     run("a.dll|other\r\n", true);
     EXPECT_TRUE(question.asked.empty());
     EXPECT_FALSE(fs.files.count("a.dll"));
     EXPECT_TRUE(fs.unregistered.empty());
-    run("b.dll\r\n");
-    EXPECT_FALSE(fs.files.count("b.dll"));
+    run("b.dll\r\nb.dll\r\n");
+    EXPECT_TRUE(fs.files.count("b.dll")) << "only an explicit Yes is consent";
+    EXPECT_EQ(counts.values["b.dll"], 0u);
+    EXPECT_EQ(question.asked.size(), 1u);
+}
+
+// One shared line in a silent run, by what its count and its file do.
+TEST_F(SharedStage, EachCountAndDeletionOutcome) {
+    struct Row {
+        const char* name;
+        bool hasCount;
+        uint32_t count;
+        bool unreadable;
+        uint32_t deleteError;
+        bool fileStays;
+        long long countAfter;  // -1: value removed
+        const char* filesLog;
+        const char* inUse;
+    };
+    const Row rows[] = {
+        {"two", true, 2, false, 0, true, 1, "", ""},
+        {"one", true, 1, false, 0, false, -1, "", ""},
+        {"zero", true, 0, false, 0, false, -1, "", ""},
+        {"missing", false, 0, false, 0, false, -1, "", ""},
+        {"wrong type", true, 7, true, 0, true, 7, "x.dll\r\n", ""},
+        {"in use", true, 1, false, syserr::kSharingViolation, true, -1, "x.dll\r\n", "x.dll\r\n"},
+        {"denied", true, 1, false, syserr::kAccessDenied, true, -1, "x.dll\r\n", "x.dll\r\n"},
+        {"other failure", true, 1, false, 1392, true, -1, "x.dll\r\n", ""},
+        {"already gone", true, 1, false, syserr::kFileNotFound, true, -1, "", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakeFs files;
+        FakeCounts values;
+        files.files = {"x.dll"};
+        if (row.deleteError) files.failures = {{"x.dll", row.deleteError}};
+        if (row.hasCount) values.values = {{"x.dll", row.count}};
+        if (row.unreadable) values.unreadable = {"x.dll"};
+        RemovalLogs out;
+        EXPECT_TRUE(removeSharedFiles(TextBuffer("x.dll\r\n"), &values, files, nullptr, true, out));
+        EXPECT_EQ(files.files.count("x.dll") != 0, row.fileStays);
+        EXPECT_EQ(values.values.count("x.dll") ? static_cast<long long>(values.values["x.dll"]) : -1, row.countAfter);
+        EXPECT_EQ(out.files.str(), row.filesLog);
+        EXPECT_EQ(out.inUse.str(), row.inUse);
+    }
 }
 
 TEST_F(SharedStage, FileBehindAnUntrustedLinkIsKeptAndListed) {
@@ -178,12 +227,56 @@ class RecordingStore : public JournalStore {
 public:
     std::vector<JournalState> saved;
     std::function<void(const JournalState&)> onSave;
+    size_t failFrom = SIZE_MAX;  // saves from this one on are refused
+    size_t attempts = 0;
     bool save(const JournalState& state) override {
+        if (attempts++ >= failFrom) return false;
         if (onSave) onSave(state);
         saved.push_back(state);
         return true;
     }
 };
+
+TEST_F(SharedStage, JournalThatCannotBeWrittenStopsTheLowering) {
+    struct Row {
+        size_t failFrom;
+        std::map<std::string, uint32_t> counts;  // after the run
+        std::set<std::string> files;
+        const char* logged;
+    };
+    const Row rows[] = {
+        {0, {{"a.dll", 3}, {"b.dll", 1}, {"c.dll", 3}}, {"a.dll", "b.dll", "c.dll", "d.ocx"},
+         "a.dll\r\nb.dll\r\nc.dll\r\n"},
+        {1, {{"a.dll", 2}, {"b.dll", 1}, {"c.dll", 3}}, {"a.dll", "b.dll", "c.dll", "d.ocx"}, "b.dll\r\nc.dll\r\n"},
+        {2, {{"a.dll", 2}, {"c.dll", 3}}, {"a.dll", "c.dll", "d.ocx"}, "c.dll\r\n"},
+        // Every line done; only the stage's own mark is refused.
+        {3, {{"a.dll", 2}, {"c.dll", 2}}, {"a.dll", "c.dll", "d.ocx"}, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.failFrom);
+        SetUp();
+        counts.values = {{"a.dll", 3}, {"b.dll", 1}, {"c.dll", 3}};
+        logs = RemovalLogs();
+        RecordingStore store;
+        store.failFrom = row.failFrom;
+        ProgressJournal journal(store, JournalState{});
+        EXPECT_FALSE(removeSharedFiles(TextBuffer("a.dll\r\nb.dll|CTRL\r\nc.dll\r\n"), &counts, fs, &question, true,
+                                       logs, &journal));
+        EXPECT_EQ(counts.values, row.counts);
+        EXPECT_EQ(fs.files, row.files);
+        EXPECT_EQ(logs.files.str(), row.logged);
+        EXPECT_FALSE(journal.stageDone(journal::kShared));
+        EXPECT_EQ(journal.state().sharedDone, std::min<size_t>(row.failFrom, 3));
+    }
+}
+
+TEST_F(SharedStage, StageWithoutItsKeyIsNotMarkedDone) {
+    RecordingStore store;
+    ProgressJournal journal(store, JournalState{});
+    EXPECT_FALSE(removeSharedFiles(TextBuffer("a.dll\r\n"), nullptr, fs, &question, true, logs, &journal));
+    EXPECT_FALSE(journal.stageDone(journal::kShared));
+    EXPECT_TRUE(store.saved.empty());
+}
 
 TEST_F(SharedStage, JournalLowersEachCountOnceAcrossRuns) {
     counts.values = {{"a.dll", 5}, {"b.dll", 5}, {"c.dll", 5}};
@@ -191,7 +284,9 @@ TEST_F(SharedStage, JournalLowersEachCountOnceAcrossRuns) {
     // A run that was cut off after its first entry: only the other two are lowered now.
     ProgressJournal resumed(store, JournalState{1, 0});
     store.onSave = [&](const JournalState& state) {
-        if (state.sharedDone == 3 && !state.stages) EXPECT_EQ(counts.values["c.dll"], 5u) << "recorded before the count changes";
+        if (state.sharedDone == 3 && !state.stages) {
+            EXPECT_EQ(counts.values["c.dll"], 5u) << "recorded before the count changes";
+        }
     };
     run("a.dll\r\nb.dll\r\nc.dll\r\n", true, &resumed);
     store.onSave = nullptr;
@@ -213,27 +308,93 @@ TEST(JournalNameTest, RecordHashAndFileIdentity) {
               "AF63DC4C8601EC8C-1234ABCD-0001000000000042-01D9000000000007");
 }
 
+TEST(JournalPruning, OnlyEntriesWhoseFileIsKnownGoneGo) {
+    struct Lookup : JournalFileLookup {
+        std::map<uint64_t, FileLookup> byIndex;  // by file index; anything else is present
+        FileLookup find(const JournalIdentity& id) override {
+            return byIndex.count(id.fileIndex) ? byIndex[id.fileIndex] : FileLookup::kPresent;
+        }
+    } files;
+    files.byIndex = {{1, FileLookup::kGone}, {2, FileLookup::kUnknown}, {4, FileLookup::kGone}};
+    const std::string gone = "AF63DC4C8601EC8C-1234ABCD-0000000000000001-01D9000000000007";
+    const std::string doubtful = "AF63DC4C8601EC8C-1234ABCD-0000000000000002-01D9000000000007";
+    const std::string present = "AF63DC4C8601EC8C-1234ABCD-0000000000000003-01D9000000000007";
+    const std::string own = "0000000000000001-1234ABCD-0000000000000004-01D9000000000007";
+    const std::string foreign = "AF63DC4C8601EC8C-1234ABCD-0000000000000001";
+    EXPECT_EQ(prunableJournalEntries({gone, doubtful, present, own, foreign}, own, files), std::vector<std::string>{gone});
+
+    uint64_t hash = 0;
+    JournalIdentity id;
+    ASSERT_TRUE(parseJournalName(gone, hash, id));
+    EXPECT_EQ(hash, 0xAF63DC4C8601EC8Cull);
+    EXPECT_EQ(id.volumeSerial, 0x1234ABCDu);
+    EXPECT_EQ(id.fileIndex, 1u);
+    EXPECT_EQ(id.lastWrite, 0x01D9000000000007ull);
+    EXPECT_FALSE(parseJournalName("AF63DC4C8601EC8C-1234ABCD-000000000000000G-01D9000000000007", hash, id));
+}
+
 TEST(LinkCheck, UntrustedReparsePointInAFolderPartStopsTheAction) {
     FakeFs fs;
-    fs.files = {"C:\\App\\Data\\a.txt", "C:\\App\\Data", "C:\\Docs\\b.txt", "\\\\srv\\share\\c.txt"};
+    fs.files = {"C:\\App\\Data\\a.txt", "C:\\App\\Data", "C:\\Documents and Settings\\b.txt", "\\\\srv\\share\\c.txt"};
     fs.untrustedLinks = {"C:\\App", "\\\\srv\\share", "\\\\?\\C:\\Long"};
-    fs.trustedLinks = {"C:\\Docs"};
+    fs.links = {{"C:\\Documents and Settings", FolderFacts{true, true, true, "\\??\\C:\\Users\\"}}};
     EXPECT_FALSE(safeToActOn("C:\\App\\Data\\a.txt", fs));
     EXPECT_TRUE(safeToActOn("C:\\App", fs)) << "a link itself is removed as a link";
-    EXPECT_TRUE(safeToActOn("C:\\Docs\\b.txt", fs));
+    EXPECT_TRUE(safeToActOn("C:\\Documents and Settings\\b.txt", fs));
     EXPECT_TRUE(safeToActOn("\\\\srv\\share\\c.txt", fs)) << "a share's root is not a folder part";
     EXPECT_FALSE(safeToActOn("\\\\?\\C:\\Long\\x", fs));
 
     RemovalLogs logs;
-    removeFiles(TextBuffer("C:\\App\\Data\\a.txt\r\nC:\\Docs\\b.txt\r\n"), fs, logs);
+    removeFiles(TextBuffer("C:\\App\\Data\\a.txt\r\nC:\\Documents and Settings\\b.txt\r\n"), fs, logs);
     removeDirectories(TextBuffer("C:\\App\\Data\r\n"), fs, logs);
     EXPECT_TRUE(fs.files.count("C:\\App\\Data\\a.txt") && fs.files.count("C:\\App\\Data"));
-    EXPECT_FALSE(fs.files.count("C:\\Docs\\b.txt"));
+    EXPECT_FALSE(fs.files.count("C:\\Documents and Settings\\b.txt"));
     EXPECT_EQ(logs.files.str(), "C:\\App\\Data\\a.txt\r\n");
     EXPECT_EQ(logs.directories.str(), "C:\\App\\Data\r\n");
+}
 
-    EXPECT_TRUE(trustedOwner("S-1-5-32-544") && trustedOwner("S-1-5-18"));
-    EXPECT_FALSE(trustedOwner("S-1-5-32-545") || trustedOwner(""));
+// Only the system's own compatibility junctions are acted through, known by what they are;
+// an owner proves nothing (a user can turn an empty folder Administrators own into a mount point).
+TEST(LinkCheck, CompatibilityJunctionsAreKnownByWhatTheyAre) {
+    const KnownFolders known{"C:", "C:\\Users", "C:\\ProgramData", "C:\\Users\\Public"};
+    struct Row {
+        const char* link;
+        bool hidden, system;
+        const char* target;
+        bool followed;
+    };
+    const Row rows[] = {
+        {"C:\\Documents and Settings", true, true, "\\??\\C:\\Users", true},
+        {"c:\\documents and settings", true, true, "C:\\USERS\\", true},
+        {"C:\\Documents and Settings", false, true, "C:\\Users", false},
+        {"C:\\Documents and Settings", true, false, "C:\\Users", false},
+        {"C:\\Documents and Settings", true, true, "C:\\Windows", false},
+        {"C:\\Documents and Settings", true, true, "", false},
+        {"C:\\ProgramData\\Application Data", true, true, "C:\\ProgramData", true},
+        {"C:\\ProgramData\\Desktop", true, true, "C:\\Users\\Public\\Desktop", true},
+        {"C:\\ProgramData\\Desktop", true, true, "C:\\Windows\\System32", false},
+        {"C:\\Users\\All Users", true, true, "C:\\ProgramData", true},
+        {"C:\\Users\\Bob\\Application Data", true, true, "C:\\Users\\Bob\\AppData\\Roaming", true},
+        {"C:\\Users\\Bob\\Application Data", true, true, "C:\\Users\\Eve\\AppData\\Roaming", false},
+        {"C:\\Users\\Bob\\AppData\\Local\\Application Data", true, true, "C:\\Users\\Bob\\AppData\\Local", true},
+        // A setup folder under ProgramData made into a mount point by a user, hidden and system
+        // as well: not one of the old names.
+        {"C:\\ProgramData\\Vendor", true, true, "C:\\ProgramData", false},
+        {"C:\\ProgramData\\Vendor", true, true, "C:\\Windows\\System32", false},
+        {"C:\\Users\\Application Data", true, true, "C:\\Users\\AppData\\Roaming", false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(compatibilityJunction(row.link, FolderFacts{true, row.hidden, row.system, row.target}, known), row.followed)
+            << row.link << " -> " << row.target;
+    }
+    // Through the check of a whole path: a mount point in a folder part stops the action.
+    FakeFs fs;
+    fs.links = {{"C:\\ProgramData\\Vendor", FolderFacts{true, true, true, "C:\\Windows\\System32"}}};
+    RemovalLogs logs;
+    fs.files = {"C:\\ProgramData\\Vendor\\config.sys"};
+    removeFiles(TextBuffer("C:\\ProgramData\\Vendor\\config.sys\r\n"), fs, logs);
+    EXPECT_TRUE(fs.files.count("C:\\ProgramData\\Vendor\\config.sys"));
+    EXPECT_EQ(logs.files.str(), "C:\\ProgramData\\Vendor\\config.sys\r\n");
 }
 
 TEST(BackupLineTest, FieldsWrapAround) {
@@ -262,31 +423,40 @@ TEST(BackupStage, RestoresOnlyUnchangedOrMissingTargets) {
 
 TEST(BackupStage, LockedTargetNeverLosesItsBackup) {
     FakeFs fs;
-    fs.files = {"b1", "b2"};
+    fs.files = {"b1", "b2", "b3"};
     fs.replaceErrors = {{"C:\\t1", syserr::kSharingViolation}, {"C:\\t2", 1392}};
     RemovalLogs logs;
-    processBackups(TextBuffer("b1\tC:\\t1\t0\t0\t0\t0\r\nb2\tC:\\t2\t0\t0\t0\t0\r\n"), fs, true, logs);
-    // In use: the copy goes over the target at the next restart, then the backup goes.
-    EXPECT_EQ(fs.restartMoves, (std::vector<std::string>{"C:\\~b1>C:\\t1", "b1>"}));
+    processBackups(TextBuffer("b1\tC:\\t1\t0\t0\t0\t0\r\nb2\tC:\\t2\t0\t0\t0\t0\r\nb3\tC:\\t3\t0\t0\t0\t0\r\n"), fs, true,
+                   logs);
+    // In use: the backup itself moves over the target at the next restart; nothing is deleted
+    // then, so a failed move leaves the backup. The copy goes now.
+    EXPECT_EQ(fs.restartMoves, (std::vector<std::string>{"b1>C:\\t1"}));
     EXPECT_TRUE(logs.replacementScheduled);
-    // Cannot be replaced at all: the backup stays, the copy goes, the target is reported.
-    EXPECT_EQ(fs.files, (std::set<std::string>{"b1", "C:\\~b1", "b2"}));
-    EXPECT_EQ(logs.files.str(), "C:\\t2\r\n");
+    // Cannot be replaced at all: the backup stays, the copy goes, the target is reported with it.
+    EXPECT_EQ(fs.files, (std::set<std::string>{"b1", "b2", "C:\\t3"}));
+    EXPECT_EQ(logs.files.str(), "C:\\t2 <- b2\r\n");
 
     FakeFs refused;
-    refused.files = {"b1"};
+    refused.files = {"b1", "C:\\Link\\b2", "b3"};
     refused.replaceErrors = {{"C:\\t1", syserr::kSharingViolation}};
     refused.refuseRestartMoves = true;
+    refused.untrustedLinks = {"C:\\Link"};
     RemovalLogs refusedLogs;
-    processBackups(TextBuffer("b1\tC:\\t1\t0\t0\t0\t0\r\n"), refused, true, refusedLogs);
-    EXPECT_EQ(refused.files, (std::set<std::string>{"b1"}));
-    EXPECT_EQ(refusedLogs.files.str(), "C:\\t1\r\n");
+    // The second backup lies behind a link, the third one's target too: neither the backup
+    // nor its target is touched.
+    processBackups(TextBuffer("b1\tC:\\t1\t0\t0\t0\t0\r\nC:\\Link\\b2\tC:\\t2\t0\t0\t0\t0\r\n"
+                              "b3\tC:\\Link\\t3\t0\t0\t0\t0\r\n"),
+                   refused, true, refusedLogs);
+    EXPECT_EQ(refused.files, (std::set<std::string>{"b1", "C:\\Link\\b2", "b3"}));
+    EXPECT_EQ(refusedLogs.files.str(), "C:\\t1 <- b1\r\nC:\\t2 <- C:\\Link\\b2\r\nC:\\Link\\t3 <- b3\r\n");
     EXPECT_FALSE(refusedLogs.replacementScheduled);
+    EXPECT_TRUE(refused.copies.empty());
 }
 
 TEST(BackupStage, DeleteModeNeverCopies) {
     FakeFs fs;
     fs.files = {"b1"};
+    fs.readOnly = {"b1"};
     RemovalLogs logs;
     processBackups(TextBuffer("b1\tt1\t0\t0\t0\t0\r\n"), fs, false, logs);
     EXPECT_TRUE(fs.copies.empty());

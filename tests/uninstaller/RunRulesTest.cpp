@@ -86,6 +86,13 @@ TEST(WininitTest, FileMissingEmptyOrUnreadable) {
     EXPECT_EQ(back.str(), "[Rename]\r\nNUL=C:\\B.DLL\r\nNUL=C:\\A.DLL");
     std::remove(path.c_str());
 
+    // One that exists but is empty is written anew, without a line break at the end.
+    ASSERT_EQ(TextBuffer().saveFile(path.c_str()), 1);
+    ASSERT_TRUE(scheduleInWininit(path.c_str(), true, "C:\\C.DLL", &renameFile));
+    back.loadFile(path.c_str());
+    EXPECT_EQ(back.str(), "[Rename]\r\nNUL=C:\\C.DLL");
+    std::remove(path.c_str());
+
     // A wininit.ini that exists but cannot be read whole (here a folder) is left alone.
     const std::string folder = testing::TempDir() + "corvel_wininit_dir.ini";
     ::mkdir(folder.c_str(), 0700);
@@ -126,15 +133,40 @@ TEST(RunRulesTest, OnlyYesIsConsent) {
 }
 
 TEST(RunRulesTest, MutexNameIsValidForAnyProduct) {
-    EXPECT_EQ(mutexName("Tessory").str(), "cvun_Tessory_mutex");
-    EXPECT_EQ(mutexName("A\\B").str(), "cvun_A_B_mutex");
+    EXPECT_EQ(mutexName("Tessory").str(), "Global\\cvun_Tessory_mutex");
+    EXPECT_EQ(mutexName("Tessory", false).str(), "cvun_Tessory_mutex");
+    // Escaped so that no two products meet: "A\B", "A_B" and "A%5CB" all differ.
+    EXPECT_EQ(mutexName("A\\B").str(), "Global\\cvun_A%5CB_mutex");
+    EXPECT_EQ(mutexName("A_B").str(), "Global\\cvun_A_B_mutex");
+    EXPECT_EQ(mutexName("A%5CB").str(), "Global\\cvun_A%255CB_mutex");
     const std::string longA(300, 'x'), longB = std::string(299, 'x') + "y";
     const std::string a = mutexName(TextBuffer(longA.c_str())).str(), b = mutexName(TextBuffer(longB.c_str())).str();
     EXPECT_EQ(a.size(), 259u);
-    EXPECT_EQ(a.compare(0, 5, "cvun_"), 0);
+    EXPECT_EQ(a.compare(0, 12, "Global\\cvun_"), 0);
     EXPECT_EQ(a.substr(a.size() - 6), "_mutex");
     EXPECT_NE(a, b) << "products that differ only past the limit still get their own mutex";
     EXPECT_EQ(a, mutexName(TextBuffer(longA.c_str())).str());
+}
+
+TEST(RunRulesTest, OnlyAFreshMutexLetsTheRunGoOn) {
+    struct Row {
+        bool created;
+        uint32_t error;
+        bool global;
+        InstanceCheck expected;
+    };
+    const Row rows[] = {
+        {true, 0, true, InstanceCheck::kOnly},
+        {true, 183, true, InstanceCheck::kAnother},            // ERROR_ALREADY_EXISTS
+        {false, 6, true, InstanceCheck::kAnother},             // ERROR_INVALID_HANDLE: another kind of object
+        {false, 5, true, InstanceCheck::kAnother},             // ERROR_ACCESS_DENIED: another user's run
+        {false, 3, true, InstanceCheck::kNoGlobalNamespace},   // no "Global\\" on this system
+        {false, 161, true, InstanceCheck::kNoGlobalNamespace},
+        {false, 3, false, InstanceCheck::kAnother},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(checkInstance(row.created, row.error, row.global), row.expected) << row.created << " " << row.error;
+    }
 }
 
 }  // namespace

@@ -109,6 +109,8 @@ TEST(TextBufferFile, LoadAndSaveResults) {
     EXPECT_EQ(back.loadFile(path.c_str(), 10, 0), -2);
     EXPECT_EQ(back.loadFile((path + ".missing").c_str(), 0, 0), -3);
     EXPECT_EQ(data.saveFile((testing::TempDir() + "no/such/dir/x").c_str()), -3);
+    // The write is buffered and accepted; only the close finds the disk full.
+    EXPECT_EQ(data.saveFile("/dev/full"), -2);
     std::remove(path.c_str());
 }
 

@@ -235,6 +235,36 @@ TEST_F(UninstallerRun, SecondInstanceEndsAtOnceAndNoAtConfirmationEndsWithZero) 
     }
 }
 
+// What another holder of a name does to a silent run: another kind of object under the
+// mutex's name stops it; a mutex of a product whose name differs only by "\\" or "_" does not.
+TEST_F(UninstallerRun, OnlyThisProductsMutexStopsARun) {
+    struct Row {
+        const char* product;
+        const char* heldName;
+        bool event;
+        bool runs;
+    };
+    const Row rows[] = {
+        {"E2E_Event", "Global\\cvun_E2E_Event_mutex", true, false},
+        {"E2E\\Slash", "Global\\cvun_E2E_Slash_mutex", false, true},
+        {"E2E_Slash", "Global\\cvun_E2E_Slash_mutex", false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.product);
+        const std::string f = file("app\\a.txt");
+        record.files = {f};
+        record.product = row.product;
+        ASSERT_TRUE(writeUninstaller(exe, record));
+        HANDLE held = row.event ? CreateEventA(nullptr, TRUE, FALSE, row.heldName) : CreateMutexA(nullptr, TRUE, row.heldName);
+        ASSERT_NE(held, nullptr);
+        Process run;
+        ASSERT_TRUE(run.start(exe, "/SILENT /NOREMOVE"));
+        EXPECT_EQ(run.wait(), row.runs ? 1 : 0);
+        EXPECT_EQ(fileExists(f), !row.runs);
+        CloseHandle(held);
+    }
+}
+
 struct VetoCase {
     const char* runCode;
     const char* command;  // $ stands for the test folder
@@ -341,12 +371,15 @@ TEST_F(InteractiveRun, ConfirmRestoreUnchangedBackupAndDeclineRestart) {
     const std::string same = root + "\\app\\same.dll", changed = root + "\\app\\changed.dll";
     ASSERT_TRUE(CopyFileA(dll.c_str(), same.c_str(), FALSE));
     ASSERT_TRUE(CopyFileA(dll.c_str(), changed.c_str(), FALSE));
-    Win32FileSystem fs;
-    uint32_t high = 0, low = 0, ms = 0, ls = 0;
-    ASSERT_TRUE(fs.lastWriteTime(same, high, low));
-    ASSERT_TRUE(fs.fileVersion(same, ms, ls));
-    EXPECT_EQ(ms, 0x00020005u);
-    EXPECT_EQ(ls, 17u);
+    // The installed files' time and version, written out here: the run reads them itself.
+    const uint32_t high = 0x01D2A3B4, low = 0x5C6D7E80, ms = 0x00020005, ls = 17;
+    for (const std::string& path : {same, changed}) {
+        HANDLE f = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(f, INVALID_HANDLE_VALUE);
+        const FILETIME written = {low, high};
+        ASSERT_TRUE(SetFileTime(f, nullptr, nullptr, &written));
+        CloseHandle(f);
+    }
     const std::string b1 = file("backup\\same.bak", "restored"), b2 = file("backup\\changed.bak", "stale");
     const std::string b3 = file("backup\\gone.bak", "recreated");
     auto line = [&](const std::string& backup, const std::string& target, uint32_t timeLow) {

@@ -1,6 +1,7 @@
 #include "RecordWriter.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -224,11 +225,14 @@ std::string unescape(const std::string& s) {
     return out;
 }
 
+// A number the record's 32-bit fields hold as written: signed or unsigned, nothing that would
+// wrap (4294967296 would be read as 0).
 bool number(const std::string& text, long long& value) {
     if (text.empty()) return false;
     char* end = nullptr;
+    errno = 0;
     value = std::strtoll(text.c_str(), &end, 0);
-    return end && *end == '\0';
+    return end && *end == '\0' && errno == 0 && value >= -2147483648LL && value <= 4294967295LL;
 }
 
 // Splits "WORD rest" at the first run of blanks.
@@ -244,7 +248,8 @@ bool decimal(const std::string& text) {
     for (; i < text.size(); ++i) {
         if (text[i] < '0' || text[i] > '9') return false;
     }
-    return true;
+    long long value = 0;
+    return number(text[0] == '+' ? text.substr(1) : text, value);
 }
 
 const char* const kMarkers[] = {"Shared:\r\n", "Backups:\r\n", "Files:\r\n", "Directories:\r\n", "Registry:\r\n"};
@@ -297,7 +302,7 @@ bool parseDescription(const std::string& text, const std::string& baseDir, Recor
             if (rest != "on" && rest != "off") return fail("header is on or off");
             out.withHeader = rest == "on";
         } else if (word == "headerbyte") {
-            if (!number(rest, n)) return fail("headerbyte needs a number");
+            if (!number(rest, n) || n < 0 || n > 255) return fail("headerbyte needs a number from 0 to 255");
             out.headerByte = static_cast<uint8_t>(n);
         } else if (word == "string" || word == "template" || word == "image") {
             if (word == "template") {
@@ -330,6 +335,9 @@ bool parseDescription(const std::string& text, const std::string& baseDir, Recor
         } else if (word == "shared") {
             out.shared.push_back(unquote(rest));
             if (badLine("shared", out.shared.back(), 0)) return false;
+            const size_t bar = out.shared.back().find('|');
+            if (bar != std::string::npos && out.shared.back().find('|', bar + 1) != std::string::npos)
+                return fail("shared path contains \"|\"; the uninstaller cuts the path at the first one");
         } else if (word == "backup") {
             std::vector<std::string> fields;
             std::string field;
@@ -342,10 +350,12 @@ bool parseDescription(const std::string& text, const std::string& baseDir, Recor
                 }
             }
             if (fields.size() != 6) return fail("backup needs six fields separated by |");
+            if (unquote(fields[0]).empty()) return fail("backup has an empty backup path; the uninstaller skips such a line");
             for (size_t i = 0; i < fields.size(); ++i) {
                 if (fields[i].find('\t') != std::string::npos) return fail("backup field " + std::to_string(i + 1) + " contains a TAB");
                 if (i >= 2 && !decimal(unquote(fields[i])))
-                    return fail("backup field " + std::to_string(i + 1) + " (" + fields[i] + ") is not a decimal number");
+                    return fail("backup field " + std::to_string(i + 1) + " (" + fields[i] +
+                                ") is not a decimal number of 32 bits");
             }
             std::string joined;
             for (size_t i = 0; i < fields.size(); ++i) joined += (i ? "\t" : "") + unquote(fields[i]);
@@ -362,6 +372,9 @@ bool parseDescription(const std::string& text, const std::string& baseDir, Recor
             if (!number(flags, n) || rootIndex(splitPath(unquote(path)).empty() ? "" : splitPath(unquote(path))[0]) < 0)
                 return fail("key needs flags and a path that starts with a root");
             if (path.find('\0') != std::string::npos) return fail("key contains a NUL byte");
+            if (splitPath(unquote(path)).size() - 1 > kMaxKeyDepth)
+                return fail("key is nested deeper than the " + std::to_string(kMaxKeyDepth) +
+                            " levels below its root that the uninstaller walks");
             out.registry.key(unquote(path), static_cast<uint32_t>(n));
             haveKey = true;
         } else if (word == "value") {

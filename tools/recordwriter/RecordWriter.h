@@ -43,8 +43,11 @@ struct RecordDescription {
     RegistryTree registry;
 };
 
-// The longest product name: "cvun_" + name + "_mutex" must fit the system's 259 characters.
-constexpr size_t kMaxProductName = 248;
+// The longest product name: "Global\\cvun_" + name + "_mutex" must fit the system's 259 characters.
+constexpr size_t kMaxProductName = 241;
+// The deepest key below its root that the uninstaller walks: it stops at 512 levels, the root
+// counting as one.
+constexpr size_t kMaxKeyDepth = 511;
 
 struct LayerKey {
     uint8_t step = 0;

@@ -12,11 +12,11 @@ namespace {
 class OpenRegistry : public corvel::RegistryAccess {
 public:
     Key root(int) override { return this; }
-    Open openForChange(Key, const std::string& name, Key& out) override {
+    Open openForChange(Key, const std::string& name, Key& out, bool) override {
         out = this;
         return name.size() % 3 == 0 ? Open::kDenied : Open::kOk;
     }
-    Open openReadOnly(Key, const std::string& name, Key& out) override {
+    Open openReadOnly(Key, const std::string& name, Key& out, bool) override {
         out = this;
         return name.size() % 2 ? Open::kOk : Open::kDenied;
     }

@@ -1,45 +1,107 @@
 #include "FileSystem_win32.h"
 
 #include <windows.h>
-#include <aclapi.h>
-#include <sddl.h>
+#include <winioctl.h>
 
 #include <vector>
 
 #include "Handles_win32.h"
 #include "RestartDelete_win32.h"
 #include "SystemLibraries_win32.h"
+#include "Text_win32.h"
 
 namespace corvel {
 
+std::wstring longPath(const std::string& ansiPath) {
+    std::wstring wide;
+    if (!ansiPath.empty()) {
+        const int n = MultiByteToWideChar(CP_ACP, 0, ansiPath.data(), static_cast<int>(ansiPath.size()), nullptr, 0);
+        wide.assign(n > 0 ? n : 0, L'\0');
+        if (n > 0) MultiByteToWideChar(CP_ACP, 0, ansiPath.data(), static_cast<int>(ansiPath.size()), &wide[0], n);
+    }
+    if (wide.size() < MAX_PATH || wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
+    if (wide.size() > 2 && wide[1] == L':' && wide[2] == L'\\') return L"\\\\?\\" + wide;
+    if (wide.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + wide.substr(2);
+    return wide;
+}
+
+// The record's paths are ANSI; on the NT family they go to the wide functions, so that files in
+// folders deeper than MAX_PATH are removed too. The 9x family has only the ANSI ones.
 bool Win32FileSystem::exists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const DWORD attributes = ntFamily() ? GetFileAttributesW(longPath(path).c_str()) : GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES;
 }
 
 void Win32FileSystem::clearReadOnly(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (!ntFamily()) {
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+            SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+        return;
+    }
+    const std::wstring wide = longPath(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
 uint32_t Win32FileSystem::deleteFile(const std::string& path) {
-    return DeleteFileA(path.c_str()) ? 0 : GetLastError();
+    const BOOL ok = ntFamily() ? DeleteFileW(longPath(path).c_str()) : DeleteFileA(path.c_str());
+    return ok ? 0 : GetLastError();
 }
 
 uint32_t Win32FileSystem::removeDirectory(const std::string& path) {
-    return RemoveDirectoryA(path.c_str()) ? 0 : GetLastError();
+    const BOOL ok = ntFamily() ? RemoveDirectoryW(longPath(path).c_str()) : RemoveDirectoryA(path.c_str());
+    return ok ? 0 : GetLastError();
 }
 
+namespace {
+FlushFunction g_flush = &FlushFileBuffers;
+
+// Copies `source` into `copy` through the two handles, with its write time.
+bool copyThrough(HANDLE source, HANDLE copy) {
+    std::vector<char> buffer(64 * 1024);
+    for (;;) {
+        DWORD got = 0, written = 0;
+        if (!ReadFile(source, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return false;
+        if (got == 0) break;
+        if (!WriteFile(copy, buffer.data(), got, &written, nullptr) || written != got) return false;
+    }
+    FILETIME created = {}, accessed = {}, written = {};
+    if (GetFileTime(source, &created, &accessed, &written)) SetFileTime(copy, nullptr, nullptr, &written);
+    return true;
+}
+}  // namespace
+
+void setFlushFunction(FlushFunction fn) { g_flush = fn ? fn : &FlushFileBuffers; }
+
 std::string Win32FileSystem::copyInto(const std::string& from, const std::string& folder) {
-    char name[MAX_PATH + 1] = {};
-    if (!GetTempFileNameA(folder.c_str(), "cvr", 0, name)) return std::string();
-    if (!CopyFileA(from.c_str(), name, FALSE)) {
-        DeleteFileA(name);
+    UniqueHandle source(CreateFileA(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!source.valid()) return std::string();
+    // A name of its own, created here and only if new: nothing planted at it (a file, or a link
+    // in a folder others can write) is ever opened. The copy is never read-only, so nothing
+    // stands in the way of writing and flushing it through the handle that made it.
+    const std::string base = folder + (folder.empty() || folder.back() == '\\' ? "" : "\\");
+    std::string name;
+    UniqueHandle copy;
+    for (DWORD attempt = 0; attempt < 100 && !copy.valid(); ++attempt) {
+        char unique[32];
+        wsprintfA(unique, "cvr%08lX.tmp", static_cast<unsigned long>(GetTickCount() ^ (GetCurrentProcessId() << 16) ^ (attempt * 0x9E3779B9u)));
+        name = base + unique;
+        copy.reset(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        const DWORD error = copy.valid() ? 0 : GetLastError();
+        if (!copy.valid() && error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return std::string();
+    }
+    if (!copy.valid()) return std::string();
+    // On disk before it replaces anything, so that a power cut cannot leave a torn target.
+    const bool ok = copyThrough(source.get(), copy.get()) && g_flush(copy.get());
+    copy.reset();
+    if (!ok) {
+        DeleteFileA(name.c_str());
         return std::string();
     }
-    // On disk before it replaces anything, so that a power cut cannot leave a torn target.
-    UniqueHandle copy(CreateFileA(name, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (copy.valid()) FlushFileBuffers(copy.get());
     return name;
 }
 
@@ -53,32 +115,92 @@ bool Win32FileSystem::moveAtRestart(const std::string& from, const std::string& 
     return delayedMoveFunction()(from.c_str(), to.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
-FolderLink Win32FileSystem::folderLink(const std::string& folder) {
+FolderFacts Win32FileSystem::folderFacts(const std::string& folder) {
+    FolderFacts facts;
     const DWORD attributes = GetFileAttributesA(folder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return FolderLink::kPlain;
-    return trustedOwner(reparsePointOwner(folder)) ? FolderLink::kTrusted : FolderLink::kUntrusted;
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return facts;
+    facts.reparsePoint = true;
+    facts.hidden = (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+    facts.system = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
+    facts.target = reparseTarget(folder);
+    return facts;
 }
 
-std::string reparsePointOwner(const std::string& path) {
-    // The reparse point itself, not what it points to.
-    UniqueHandle file(CreateFileA(path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                  nullptr));
-    if (!file.valid()) return std::string();
-    PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetSecurityInfo(file.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                        &descriptor) != ERROR_SUCCESS) {
+KnownFolders Win32FileSystem::knownFolders() {
+    if (!knownRead_) {
+        known_ = readKnownFolders();
+        knownRead_ = true;
+    }
+    return known_;
+}
+
+namespace {
+
+// The substitute name of a junction or symbolic link, read from the link itself.
+std::string targetFromBuffer(const std::vector<BYTE>& data, DWORD size) {
+    if (size < 16) return std::string();
+    const DWORD tag = *reinterpret_cast<const DWORD*>(data.data());
+    const auto* words = reinterpret_cast<const WORD*>(data.data());
+    size_t pathStart = 0;
+    if (tag == IO_REPARSE_TAG_MOUNT_POINT) {
+        pathStart = 16;
+    } else if (tag == IO_REPARSE_TAG_SYMLINK) {
+        pathStart = 20;
+    } else {
         return std::string();
     }
-    std::string result;
-    char* text = nullptr;
-    if (owner && ConvertSidToStringSidA(owner, &text)) {
-        result = text;
-        LocalFree(text);
-    }
-    LocalFree(descriptor);
-    return result;
+    const size_t offset = words[4], length = words[5];
+    if (pathStart + offset + length > size) return std::string();
+    const auto* text = reinterpret_cast<const wchar_t*>(data.data() + pathStart + offset);
+    const int n = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length / 2), nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n : 0, '\0');
+    if (n > 0) WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length / 2), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+// A value of ProfileList, with %SystemDrive% put in from the Windows folder (not from the
+// environment, which the user sets).
+std::string profileListValue(const char* name, const std::string& systemDrive) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", 0, KEY_READ,
+                      &key) != ERROR_SUCCESS)
+        return std::string();
+    char value[MAX_PATH + 1] = {};
+    DWORD size = MAX_PATH, type = 0;
+    const LONG rc = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::string();
+    std::string text(value);
+    const std::string variable = "%SystemDrive%";
+    if (text.size() >= variable.size() && lstrcmpiA(text.substr(0, variable.size()).c_str(), variable.c_str()) == 0)
+        text = systemDrive + text.substr(variable.size());
+    return text.find('%') == std::string::npos ? text : std::string();
+}
+
+}  // namespace
+
+std::string reparseTarget(const std::string& path) {
+    UniqueHandle link(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!link.valid()) return std::string();
+    std::vector<BYTE> data(16 * 1024);
+    DWORD size = 0;
+    if (!DeviceIoControl(link.get(), FSCTL_GET_REPARSE_POINT, nullptr, 0, data.data(), static_cast<DWORD>(data.size()),
+                         &size, nullptr))
+        return std::string();
+    return targetFromBuffer(data, size);
+}
+
+KnownFolders readKnownFolders() {
+    KnownFolders known;
+    char windows[MAX_PATH + 1] = {};
+    const UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
+    if (n < 2 || n > MAX_PATH || windows[1] != ':') return known;
+    known.systemDrive = std::string(windows, 2);
+    known.profiles = profileListValue("ProfilesDirectory", known.systemDrive);
+    known.programData = profileListValue("ProgramData", known.systemDrive);
+    known.publicFolder = profileListValue("Public", known.systemDrive);
+    return known;
 }
 
 bool Win32FileSystem::lastWriteTime(const std::string& path, uint32_t& high, uint32_t& low) {

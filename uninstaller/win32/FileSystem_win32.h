@@ -17,14 +17,30 @@ public:
     std::string copyInto(const std::string& from, const std::string& folder) override;
     uint32_t replace(const std::string& from, const std::string& to) override;
     bool moveAtRestart(const std::string& from, const std::string& to) override;
-    FolderLink folderLink(const std::string& folder) override;
+    FolderFacts folderFacts(const std::string& folder) override;
+    KnownFolders knownFolders() override;
     bool lastWriteTime(const std::string& path, uint32_t& high, uint32_t& low) override;
     bool fileVersion(const std::string& path, uint32_t& ms, uint32_t& ls) override;
     void unregisterComServer(const std::string& path) override;
+
+private:
+    KnownFolders known_;
+    bool knownRead_ = false;
 };
 
-// The owner of a reparse point as a SID string ("S-1-5-32-544"); empty when it cannot be read.
-std::string reparsePointOwner(const std::string& path);
+// An ANSI path as UTF-16 for the wide functions, with "\\\\?\\" before it once it is MAX_PATH
+// characters or longer.
+std::wstring longPath(const std::string& ansiPath);
+
+// The flush of a restored backup's copy; tests put one in that fails or records.
+using FlushFunction = BOOL(WINAPI*)(HANDLE);
+void setFlushFunction(FlushFunction fn);
+
+// Where a junction or symbolic link leads, as its substitute name ("\\??\\C:\\Users"); empty
+// when `path` is neither, or cannot be read.
+std::string reparseTarget(const std::string& path);
+// The system's own folders, from the profile list in the registry.
+KnownFolders readKnownFolders();
 
 // Loads an in-process server for its unregistration: with the safe search flags where the
 // system knows them (SetDefaultDllDirectories is present), by full path with the altered

@@ -6,18 +6,20 @@ namespace corvel {
 
 namespace {
 
-constexpr DWORD kMaxKeyName = 261;
+// A key or value name holds up to 255 characters; through the ANSI functions each may take
+// two bytes in a double-byte code page.
+constexpr DWORD kMaxKeyName = 2 * 255 + 1;
 
 HKEY hkey(RegistryAccess::Key key) { return static_cast<HKEY>(key); }
 
-// A registry link is opened as the link itself, never as its target: the walk must not empty
-// another tree, nor follow a link back to an ancestor. The 9x family has no links.
-DWORD openOptions() { return ntFamily() ? REG_OPTION_OPEN_LINK : 0; }
+// A key that may be deleted is opened as the link itself, never as its target: the walk must
+// not empty another tree, nor follow a link back to an ancestor. The 9x family has no links.
+DWORD openOptions(bool asLink) { return asLink && ntFamily() ? REG_OPTION_OPEN_LINK : 0; }
 
-RegistryAccess::Open openKey(RegistryAccess::Key parent, const std::string& name, REGSAM access,
+RegistryAccess::Open openKey(RegistryAccess::Key parent, const std::string& name, REGSAM access, bool asLink,
                              RegistryAccess::Key& out) {
     HKEY key = nullptr;
-    const LONG rc = RegOpenKeyExA(hkey(parent), name.c_str(), openOptions(), access, &key);
+    const LONG rc = RegOpenKeyExA(hkey(parent), name.c_str(), openOptions(asLink), access, &key);
     if (rc == ERROR_SUCCESS) {
         out = key;
         return RegistryAccess::Open::kOk;
@@ -32,12 +34,12 @@ RegistryAccess::Key Win32Registry::root(int index) {
     return roots[index];
 }
 
-RegistryAccess::Open Win32Registry::openForChange(Key parent, const std::string& name, Key& out) {
-    return openKey(parent, name, kChangeAccess, out);
+RegistryAccess::Open Win32Registry::openForChange(Key parent, const std::string& name, Key& out, bool asLink) {
+    return openKey(parent, name, kChangeAccess, asLink, out);
 }
 
-RegistryAccess::Open Win32Registry::openReadOnly(Key parent, const std::string& name, Key& out) {
-    return openKey(parent, name, KEY_READ, out);
+RegistryAccess::Open Win32Registry::openReadOnly(Key parent, const std::string& name, Key& out, bool asLink) {
+    return openKey(parent, name, KEY_READ, asLink, out);
 }
 
 void Win32Registry::close(Key key) {
@@ -89,16 +91,15 @@ bool Win32SharedCounts::open() {
     return RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSharedDllsKey, 0, kChangeAccess, key_.out()) == ERROR_SUCCESS;
 }
 
-bool Win32SharedCounts::read(const std::string& path, uint32_t& count) {
+SharedCounts::Read Win32SharedCounts::read(const std::string& path, uint32_t& count) {
     DWORD value = 0;
     DWORD size = sizeof value;
     DWORD type = 0;
-    if (RegQueryValueExA(key_.get(), path.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
-        size != sizeof value) {
-        return false;
-    }
+    const LONG rc = RegQueryValueExA(key_.get(), path.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    if (rc == ERROR_FILE_NOT_FOUND) return Read::kMissing;
+    if (rc != ERROR_SUCCESS || type != REG_DWORD || size != sizeof value) return Read::kUnreadable;
     count = value;
-    return true;
+    return Read::kCount;
 }
 
 void Win32SharedCounts::write(const std::string& path, uint32_t count) {

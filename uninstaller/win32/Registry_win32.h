@@ -14,8 +14,8 @@ constexpr char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\
 class Win32Registry : public RegistryAccess {
 public:
     Key root(int index) override;
-    Open openForChange(Key parent, const std::string& name, Key& out) override;
-    Open openReadOnly(Key parent, const std::string& name, Key& out) override;
+    Open openForChange(Key parent, const std::string& name, Key& out, bool asLink) override;
+    Open openReadOnly(Key parent, const std::string& name, Key& out, bool asLink) override;
     void close(Key key) override;
     void deleteValue(Key key, const std::string& name) override;
     bool hasSubkey(Key key) override;
@@ -29,7 +29,7 @@ class Win32SharedCounts : public SharedCounts {
 public:
     // False when the key cannot be opened for change.
     bool open();
-    bool read(const std::string& path, uint32_t& count) override;
+    Read read(const std::string& path, uint32_t& count) override;
     void write(const std::string& path, uint32_t count) override;
     void remove(const std::string& path) override;
 

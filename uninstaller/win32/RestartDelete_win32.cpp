@@ -7,7 +7,10 @@ namespace corvel {
 
 namespace {
 DelayedMoveFunction g_delayedMove = &MoveFileExA;
+WindowsFolderFunction g_windowsFolder = &GetWindowsDirectoryA;
 }
+
+void setWindowsFolderFunction(WindowsFolderFunction fn) { g_windowsFolder = fn ? fn : &GetWindowsDirectoryA; }
 
 void setDelayedMoveFunction(DelayedMoveFunction fn) { g_delayedMove = fn ? fn : &MoveFileExA; }
 DelayedMoveFunction delayedMoveFunction() { return g_delayedMove; }
@@ -32,7 +35,7 @@ bool deleteAtRestart(const std::string& path) {
     if (g_delayedMove(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return true;
     if (ntFamily()) return false;
     char windows[MAX_PATH + 16] = {};
-    const UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
+    const UINT n = g_windowsFolder(windows, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return false;
     std::string ini(windows);
     if (ini.back() != '\\') ini += '\\';

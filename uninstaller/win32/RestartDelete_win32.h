@@ -22,6 +22,10 @@ using DelayedMoveFunction = BOOL(WINAPI*)(LPCSTR from, LPCSTR to, DWORD flags);
 void setDelayedMoveFunction(DelayedMoveFunction fn);
 DelayedMoveFunction delayedMoveFunction();
 
+// Where wininit.ini is looked for (GetWindowsDirectoryA); tests put a folder of their own in.
+using WindowsFolderFunction = UINT(WINAPI*)(LPSTR buffer, UINT size);
+void setWindowsFolderFunction(WindowsFolderFunction fn);
+
 class Win32RestartScheduler : public RestartScheduler {
 public:
     bool deleteAtRestart(const std::string& path) override { return corvel::deleteAtRestart(path); }

@@ -1,5 +1,6 @@
 #include "Run_win32.h"
 
+#include <cstdlib>
 #include <memory>
 #include <new>
 #include <string>
@@ -8,6 +9,7 @@
 #include "Dialogs_win32.h"
 #include "FileSystem_win32.h"
 #include "Journal_win32.h"
+#include "OwnFile_win32.h"
 #include "Handles_win32.h"
 #include "ProgressWindow.h"
 #include "RecordFormat.h"
@@ -24,25 +26,22 @@ namespace {
 
 enum class ReadResult { kOk, kCannotOpen, kNoMemory, kCorrupt };
 
-std::string modulePath() {
-    char path[MAX_PATH + 1] = {};
-    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return std::string(path, n <= MAX_PATH ? n : 0);
-}
-
 // Reads the stored record at the end of `path`.
-ReadResult readRecord(const std::string& path, TextBuffer& storedRecord) {
-    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+ReadResult readRecord(const std::wstring& path, TextBuffer& storedRecord) {
+    UniqueHandle file(openForReading(path));
     if (!file.valid()) return ReadResult::kCannotOpen;
-    LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(file.get(), &size)) return ReadResult::kCorrupt;
+    // GetFileSize is on every Windows; a file past 2 GB cannot carry a record anyway.
+    DWORD high = 0;
+    const DWORD low = GetFileSize(file.get(), &high);
+    if ((low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0 || low > 0x7FFFFFFF)
+        return ReadResult::kCorrupt;
     const ReadAt readAt = [&file](uint32_t offset, uint32_t count, unsigned char* out) {
         DWORD got = 0;
         return SetFilePointer(file.get(), static_cast<LONG>(offset), nullptr, FILE_BEGIN) == offset &&
                ReadFile(file.get(), out, count, &got, nullptr) && got == count;
     };
     StoredRecordPlace place;
-    if (!locateStoredRecord(static_cast<uint64_t>(size.QuadPart), readAt, place)) return ReadResult::kCorrupt;
+    if (!locateStoredRecord(low, readAt, place)) return ReadResult::kCorrupt;
     const DWORD start = place.offset;
     const DWORD length = place.length;
     DWORD got = 0;
@@ -70,6 +69,26 @@ void processPending(HWND window) {
         DispatchMessageA(&msg);
     }
 }
+
+#ifdef CORVEL_STOP_SEAM
+// Test builds only: CORVEL_STOP_AFTER "shared:N" ends the process as a crash would, once the
+// first N shared lines are done and before line N + 1 is recorded.
+class StoppingStore : public JournalStore {
+public:
+    explicit StoppingStore(JournalStore& inner) : inner_(inner) {}
+    bool save(const JournalState& state) override {
+        char stopAfter[32] = {};
+        const DWORD n = GetEnvironmentVariableA("CORVEL_STOP_AFTER", stopAfter, sizeof stopAfter);
+        if (n > 7 && n < sizeof stopAfter && std::string(stopAfter, 7) == "shared:" && !(state.stages & journal::kShared) &&
+            state.sharedDone == static_cast<uint32_t>(atoi(stopAfter + 7)) + 1)
+            ExitProcess(3);
+        return inner_.save(state);
+    }
+
+private:
+    JournalStore& inner_;
+};
+#endif
 
 class Run : public ProgressWindowEvents {
 public:
@@ -132,9 +151,9 @@ private:
     void buildWindow();
     void moveOutOfFolder();
     void scheduleOwnDeletion();
-    void scheduleRestartDelete(const std::string& path);
+    bool takeSingleInstance();
     void openJournal(uint64_t recordHash);
-    void stageDone(uint32_t stage, const char* name);
+    void stageDone(uint32_t stage, const char* name, bool complete = true);
     int finish();
 
     HINSTANCE instance_;
@@ -145,8 +164,11 @@ private:
     Sections sections_;
     RemovalLogs logs_;
     bool restartNeeded_ = false;
-    std::string ownPath_;
+    std::wstring ownPath_;
     Win32JournalStore journalStore_;
+#ifdef CORVEL_STOP_SEAM
+    StoppingStore stoppingStore_{journalStore_};
+#endif
     std::unique_ptr<ProgressJournal> journal_;
     UniqueHandle mutex_;
     std::unique_ptr<ProgressWindow> window_;
@@ -198,52 +220,65 @@ void Run::buildWindow() {
 }
 
 void Run::moveOutOfFolder() {
-    TextBuffer folder = folderOf(TextBuffer(ownPath_));
-    char windows[MAX_PATH + 1] = {};
-    GetWindowsDirectoryA(windows, MAX_PATH);
-    TextBuffer windowsFolder(windows);
-    folder.upperCase();
-    windowsFolder.upperCase();
-    if (folder == windowsFolder) return;
-    char temp[MAX_PATH + 1] = {};
-    char name[MAX_PATH + 1] = {};
-    const DWORD n = GetTempPathA(MAX_PATH, temp);
-    if (n == 0 || n > MAX_PATH || !GetTempFileNameA(temp, "uni", 0, name)) return;
-    DeleteFileA(name);
-    if (MoveFileA(ownPath_.c_str(), name)) {
+    const size_t slash = ownPath_.rfind(L'\\');
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : ownPath_.substr(0, slash);
+    if (upperCased(folder) == upperCased(windowsFolder())) return;
+    const std::wstring name = newTempFileName();
+    if (name.empty()) return;
+    deleteFileAnyAttributes(name);
+    if (moveFile(ownPath_, name)) {
         ownPath_ = name;
-        journalStore_.setPath(ownPath_);
+        journalStore_.setPath(ownPath_, fileIdentity(ownPath_).changeTime);
     }
 }
 
-void Run::scheduleRestartDelete(const std::string& path) {
-    // When not even wininit.ini could take it, the user at least sees the file in the details.
-    if (!deleteAtRestart(path)) appendUniqueLine(logs_.files, TextBuffer(path));
+bool Run::takeSingleInstance() {
+    const TextBuffer product(product_.name.c_str());
+    for (bool global : {true, false}) {
+        mutex_.reset(CreateMutexA(nullptr, TRUE, mutexName(product, global).c_str()));
+        switch (checkInstance(mutex_.valid(), GetLastError(), global)) {
+        case InstanceCheck::kOnly:
+            return true;
+        case InstanceCheck::kAnother:
+            return false;
+        case InstanceCheck::kNoGlobalNamespace:
+            break;
+        }
+    }
+    return false;
 }
 
 void Run::scheduleOwnDeletion() {
-    const std::string bak = ownPath_ + ".bak";
-    SetFileAttributesA(bak.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(bak.c_str());
-    if (MoveFileA(ownPath_.c_str(), bak.c_str())) {
+    const std::wstring bak = ownPath_ + L".bak";
+    deleteFileAnyAttributes(bak);
+    if (moveFile(ownPath_, bak)) {
         ownPath_ = bak;
-        journalStore_.setPath(ownPath_);
+        journalStore_.setPath(ownPath_, fileIdentity(ownPath_).changeTime);
     }
-    scheduleRestartDelete(ownPath_);
+    // When not even wininit.ini could take it, the user at least sees the file in the details.
+    if (!deleteAtRestart(ownPath_)) appendUniqueLine(logs_.files, TextBuffer(wideToAnsi(ownPath_)));
 }
 
 void Run::openJournal(uint64_t recordHash) {
-    pruneJournal();
+    // The identity is taken once, before the run moves its own file.
     const FileIdentity id = fileIdentity(ownPath_);
+    const std::string own = id.known ? journalName(recordHash, id.volumeSerial, id.fileIndex, id.lastWrite) : std::string();
+    VolumeFileLookup files;
+    pruneJournal(own, files);
     JournalState loaded;
     // Without an identity or a writable key the run goes on as it always did, unguarded.
-    if (!id.known || !journalStore_.open(journalName(recordHash, id.volumeSerial, id.fileIndex, id.lastWrite), loaded)) return;
-    journalStore_.setPath(ownPath_);
+    if (!id.known || !journalStore_.open(own, id.changeTime, loaded)) return;
+    journalStore_.setPath(ownPath_, id.changeTime);
+#ifdef CORVEL_STOP_SEAM
+    journal_ = std::make_unique<ProgressJournal>(stoppingStore_, loaded);
+#else
     journal_ = std::make_unique<ProgressJournal>(journalStore_, loaded);
+#endif
 }
 
-void Run::stageDone(uint32_t stage, const char* name) {
-    if (journal_) journal_->markStage(stage);
+// A stage that could not be done whole is not marked, so that a repeat does it again.
+void Run::stageDone(uint32_t stage, const char* name, bool complete) {
+    if (journal_ && complete) journal_->markStage(stage);
 #ifdef CORVEL_STOP_SEAM
     // Test builds only: ends the process as a crash would, right after the named stage.
     char stopAfter[32] = {};
@@ -257,7 +292,7 @@ void Run::stageDone(uint32_t stage, const char* name) {
 int Run::execute() {
     initCommonControls();
     ntFamily();
-    ownPath_ = modulePath();
+    ownPath_ = ownModulePath();
     TextBuffer stored;
     ReadResult read = readRecord(ownPath_, stored);
     uint64_t recordHash = 0;
@@ -292,8 +327,7 @@ int Run::execute() {
     substituteFirst(caption, product_.name);
     caption_ = limitCaption(caption);
 
-    mutex_.reset(CreateMutexA(nullptr, TRUE, mutexName(TextBuffer(product_.name.c_str())).c_str()));
-    if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+    if (!takeSingleInstance()) return 0;
 
     if (!switches_.silent && !switches_.noQuery) {
         TextBuffer question = record_.strings.lookup(record::kConfirm);
@@ -313,14 +347,15 @@ int Run::execute() {
     openJournal(recordHash);
 
     Win32FileSystem fs;
+    bool sharedComplete = false;
     {
         Win32SharedCounts counts;
         const bool opened = counts.open();
         SharedFileDialog dialog(instance_, owner(), record_.strings);
-        removeSharedFiles(sections_.shared, opened ? &counts : nullptr, fs, switches_.silent ? nullptr : &dialog,
-                          switches_.silent, logs_, journal_.get());
+        sharedComplete = removeSharedFiles(sections_.shared, opened ? &counts : nullptr, fs,
+                                           switches_.silent ? nullptr : &dialog, switches_.silent, logs_, journal_.get());
     }
-    stageDone(journal::kShared, "shared");
+    stageDone(journal::kShared, "shared", sharedComplete);
     showMark(62);
 
     // A repeated run finds its backups already restored or deleted: it neither asks again nor

@@ -27,7 +27,11 @@ void restrictLibrarySearch() {
     auto setDefault = reinterpret_cast<SetDefaultDirs>(
         reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
     if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    SetDllDirectoryA("");
+    // XP SP1 and later; older systems keep their search order.
+    using SetDllDirectoryFn = BOOL(WINAPI*)(LPCSTR);
+    auto setDllDirectory = reinterpret_cast<SetDllDirectoryFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")));
+    if (setDllDirectory) setDllDirectory("");
 }
 
 void initCommonControls() {
