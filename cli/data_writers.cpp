@@ -180,6 +180,57 @@ std::string JsonString(std::string_view text) {
     return out;
 }
 
+std::string RawNameText(std::string_view name) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(name.size() + 8);
+    for (size_t i = 0; i < name.size();) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        const size_t length = Utf8SequenceLength(name, i);
+        if (length == 0 || byte == '%') {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+            ++i;
+        } else {
+            out.append(name, i, length);
+            i += length;
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> ParseRawNameText(std::string_view text) {
+    const auto hex = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    };
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        if (i + 2 >= text.size()) return std::nullopt;
+        const int high = hex(text[i + 1]), low = hex(text[i + 2]);
+        if (high < 0 || low < 0) return std::nullopt;
+        out += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return out;
+}
+
+void AppendRawNameField(std::string& out, const char* key, std::string_view name) {
+    if (PlainAscii(name, "")) return;
+    size_t i = 0;
+    for (size_t length; i < name.size() && (length = Utf8SequenceLength(name, i)) != 0;) i += length;
+    if (i == name.size()) return;  // well-formed, the usual case: nothing to add
+    out += ", \"";
+    out += key;
+    out += "\": ";
+    out += JsonString(RawNameText(name));
+}
+
 bool CsvListingWriter::Opening(const ListingSettings&, const std::string&) {
     return output_.Write("Folder,Name,Extension,Type,Size,Modified,Attributes\r\n");
 }
@@ -210,7 +261,9 @@ bool CsvListingWriter::Folder(const ListedFolder& folder) {
 bool CsvListingWriter::Closing(const RunTotals&) { return output_.Flush(); }
 
 bool JsonListingWriter::Opening(const ListingSettings&, const std::string& startFolder) {
-    return output_.Write("{\"root\": " + JsonString(startFolder) + ",\n \"folders\": [");
+    std::string text = "{\"root\": " + JsonString(startFolder);
+    AppendRawNameField(text, "rawRoot", startFolder);
+    return output_.Write(text + ",\n \"folders\": [");
 }
 
 bool JsonListingWriter::Folder(const ListedFolder& folder) {
@@ -218,12 +271,15 @@ bool JsonListingWriter::Folder(const ListedFolder& folder) {
     first_ = false;
     buffer_ += "{\"path\": ";
     AppendJsonString(buffer_, folder.path);
+    AppendRawNameField(buffer_, "rawPath", folder.path);
+    if (!folder.readable) buffer_ += ", \"readable\": false";
     buffer_ += ", \"files\": [";
     bool firstFile = true;
     for (const ListedFile& file : folder.files) {
         buffer_ += firstFile ? "\n    {\"name\": " : ",\n    {\"name\": ";
         firstFile = false;
         AppendJsonString(buffer_, file.name);
+        AppendRawNameField(buffer_, "rawName", file.name);
         buffer_ += ", \"extension\": ";
         AppendJsonString(buffer_, file.extension);
         buffer_ += ", \"type\": ";

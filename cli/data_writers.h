@@ -27,6 +27,15 @@ std::string CsvField(std::string_view text);
 // A JSON string literal with its quotes; ill-formed UTF-8 becomes U+FFFD.
 std::string JsonString(std::string_view text);
 
+// A name or path that is not well-formed UTF-8, in a form that keeps its bytes: every byte of an
+// ill-formed part as "%HH", "%" as "%25", the rest as it is. Listings carry it beside the
+// readable (U+FFFD) form, so that such names compare and sort as the walk sees them.
+std::string RawNameText(std::string_view name);
+// The bytes back; nullopt when a "%" is not followed by two hexadecimal digits.
+std::optional<std::string> ParseRawNameText(std::string_view text);
+// Appends ", \"key\": RAW" when the name is not well-formed UTF-8, nothing otherwise.
+void AppendRawNameField(std::string& out, const char* key, std::string_view name);
+
 // Folder,Name,Extension,Type,Size,Modified,Attributes, CR LF line ends.
 class CsvListingWriter : public ListingWriter {
 public:

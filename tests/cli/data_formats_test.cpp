@@ -141,17 +141,18 @@ TEST_F(DataFormatTest, CompareReportsWhatChangedAndExitsLikeDiff) {
     ASSERT_EQ(Run({"-q", "--format", "json", "--compare", old, Root()}), kExitChanged) << err.str();
     const nlohmann::json report = nlohmann::json::parse(out.str());
     std::vector<std::string> changes;
-    for (const auto& c : report["changes"])
-        changes.push_back(c["change"].get<std::string>() + " " + c["folder"].get<std::string>().substr(Root().size()) +
-                          " " + c.value("name", ""));
+    for (const auto& c : report.at("changes"))
+        changes.push_back(c.at("change").get<std::string>() + " " +
+                          c.at("folder").get<std::string>().substr(Root().size()) + " " + c.value("name", ""));
     EXPECT_EQ(changes, (std::vector<std::string>{"changed  x, \"y\".txt", "removed /A one.bin", "changed /b/deep two",
                                                  "folder added /B2 ", "added /B2 new.txt", "folder removed /c ",
                                                  "removed /c three.txt"}));
-    EXPECT_EQ(report["changes"][2]["oldSize"], 2);
-    EXPECT_EQ(report["changes"][2]["newSize"], 10);
-    const nlohmann::json totals = {{"filesAdded", 1}, {"filesRemoved", 2}, {"filesChanged", 2},
-                                   {"foldersAdded", 1}, {"foldersRemoved", 1}};
-    EXPECT_EQ(report["totals"], totals);
+    // at(): a missing change fails this test instead of aborting the program.
+    EXPECT_EQ(report.at("changes").at(2).at("oldSize"), 2);
+    EXPECT_EQ(report.at("changes").at(2).at("newSize"), 10);
+    const nlohmann::json totals = {{"filesAdded", 1},     {"filesRemoved", 2},   {"filesChanged", 2},
+                                   {"foldersAdded", 1},   {"foldersRemoved", 1}, {"foldersUnreadable", 0}};
+    EXPECT_EQ(report.at("totals"), totals);
 
     ASSERT_EQ(Run({"-q", "--compare", old, Root()}), kExitChanged);
     EXPECT_NE(out.str().find("<td class=\"dir\">" + Root() + "/B2</td>"), std::string::npos);
@@ -186,6 +187,98 @@ TEST_F(DataFormatTest, AnOldListingThatIsCutShortOrNotAListingIsTrouble) {
     Run({"-q", "--compare", work.File("other.json"), Root()});
     EXPECT_NE(err.str().find("line 2, column"), std::string::npos) << err.str();
     EXPECT_NE(err.str().find("unexpected key \"colour\""), std::string::npos) << err.str();
+}
+
+std::string ReadWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(DataFormatTest, TextsFromTheOldListingAreEscapedInEveryReport) {
+    ScratchFolder work;
+    const std::string old = work.File("old.json");
+    const std::string hostile = "x,<script>alert(1)</script>\r\n\"y";
+    std::ofstream(old) << "{\"root\": " << nlohmann::json(Root()) << ", \"folders\": [{\"path\": "
+                       << nlohmann::json(Root()) << ", \"files\": [{\"name\": \"x, \\\"y\\\".txt\", \"size\": 1, "
+                       << "\"modified\": " << nlohmann::json(hostile) << "}]}], \"totals\": {}}";
+    const auto only = [&](const char* format) {
+        return std::vector<std::string>{"-q", "--set", "Filter.FolInclude=nothing", "--set",
+                                        "Filter.FolInclude=" + Root(), "--set", "Output.Recurse=No",
+                                        "--format", format, "--compare", old, Root()};
+    };
+    ASSERT_EQ(Run(only("html")), kExitChanged) << err.str();
+    EXPECT_EQ(out.str().find("<script"), std::string::npos);
+    EXPECT_NE(out.str().find("x,&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos) << out.str();
+
+    ASSERT_EQ(Run(only("csv")), kExitChanged) << err.str();
+    const std::string csv = out.str();
+    EXPECT_NE(csv.find(",\"x,<script>alert(1)</script>\r\n\"\"y\",2026-12-07T09:05:00+01:00\r\n"), std::string::npos)
+        << csv;
+
+    ASSERT_EQ(Run(only("json")), kExitChanged) << err.str();
+    EXPECT_EQ(nlohmann::json::parse(out.str()).at("changes").at(0).at("oldModified"), hostile);
+}
+
+TEST_F(DataFormatTest, AnOldListingIsCheckedBeforeItIsTrusted) {
+    ScratchFolder work;
+    const nlohmann::json root = Root();
+    const auto folder = [&](const std::string& path, const std::string& files = "") {
+        return "{\"path\": " + nlohmann::json(path).dump() + ", \"files\": [" + files + "]}";
+    };
+    const auto listing = [&](const std::string& folders, const std::string& end = ", \"totals\": {}}") {
+        return "{\"root\": " + root.dump() + ", \"folders\": [\n" + folders + "]" + end;
+    };
+    const std::string longName(4096 + 1, 'n');
+    struct Case {
+        std::string text;
+        const char* where;  // "line L, column C" or the start of it
+        std::string what;
+    };
+    const Case cases[] = {
+        {listing(folder(Root()) + ",\n" + folder(Root() + "/b") + ",\n" + folder(Root() + "/A")), "line 4, column",
+         "\"" + Root() + "/A\" is out of walk order"},
+        {listing(folder(Root()) + ",\n" + folder(Root() + "/b") + ",\n" + folder(Root() + "/b")), "line 4, column",
+         "\"" + Root() + "/b\" is listed twice"},
+        {listing(folder(Root()) + ",\n" + folder(Root() + "x/b")), "line 3, column",
+         "\"" + Root() + "x/b\" is not below the root"},
+        {listing(folder(Root(), "{\"name\": \"a\"},\n{\"name\": \"a\"}")), "line 3, column",
+         "file \"a\" is listed twice"},
+        {listing(folder(Root()), "}"), "line 2, column", "\"totals\" is missing"},
+        {listing(folder(Root(), "{\"name\": \"" + longName + "\"}")), "line 2, column",
+         "\"name\" is longer than 4096 bytes"},
+        {listing(folder(Root(), "{\"name\": \"" + std::string(1 << 20, 'n') + "\"}")), "line 2, column",
+         "a text longer than"},
+        {listing(std::string(1 << 20, ' ') + std::string(1000, '\n') + "@"), "line 1002, column", "invalid literal"},
+        {listing(std::string(1 << 20, '1')), "line 2, column", "a number or word longer than"},
+        {listing(folder(Root(), "{\"name\": \"a\", \"rawName\": \"%G0\"}")), "line 2, column",
+         "\"rawName\" has a \"%\" without two hexadecimal digits"},
+    };
+    const std::string old = work.File("old.json");
+    for (const Case& c : cases) {
+        std::ofstream(old, std::ios::trunc) << c.text;
+        EXPECT_EQ(Run({"-q", "--compare", old, Root()}), kExitCompareTrouble) << c.what;
+        EXPECT_EQ(err.str().rfind("tessory: " + old + ": " + c.where, 0), 0u) << err.str().substr(0, 300);
+        EXPECT_NE(err.str().find(c.what), std::string::npos) << err.str().substr(0, 300);
+        EXPECT_LT(err.str().size(), 8192u) << "the message quotes what was read: " << c.what;
+    }
+    // Sound: the same shapes in order are taken.
+    std::ofstream(old, std::ios::trunc) << listing(folder(Root()) + ",\n" + folder(Root() + "/A") + ",\n" +
+                                                   folder(Root() + "/b") + "," + folder(Root() + "/b/deep") +
+                                                   std::string(1 << 20, ' ') + "," + folder(Root() + "/c"));
+    EXPECT_EQ(Run({"-q", "--compare", old, Root()}), kExitChanged) << err.str();
+    EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(DataFormatTest, CompareTroubleWithTheFolderOrTheOldFileIsExitTwo) {
+    ScratchFolder work;
+    const std::string old = work.File("old.json");
+    ASSERT_EQ(Run({"-q", "--format", "json", "-o", old, Root()}), kExitOk);
+    EXPECT_EQ(Run({"-q", "--compare", old, tree.File("missing")}), kExitCompareTrouble);
+    EXPECT_EQ(err.str(), "tessory: not a folder: " + tree.File("missing") + "\n");
+    EXPECT_EQ(Run({"-q", "--compare", old, tree.File("x, \"y\".txt")}), kExitCompareTrouble);
+    EXPECT_EQ(Run({"-q", tree.File("missing")}), kExitNoFolder);  // without --compare, as documented
+    EXPECT_EQ(Run({"-q", "--compare", work.Path().string(), Root()}), kExitCompareTrouble);
+    EXPECT_EQ(err.str(), "tessory: cannot read " + work.Path().string() + ": it is a folder, not a listing\n");
 }
 
 }  // namespace
