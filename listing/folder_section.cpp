@@ -121,7 +121,7 @@ void AppendFolderSection(std::string& html, const ListedFolder& folder, const Li
     // For print: the column headings again, which the browser repeats on every page the table spans.
     if (settings.printLayout) {
         html += "<thead class=\"printhead\"><tr>";
-        AppendHeadingCells(html, settings);
+        AppendHeadingCells(html, settings, ampersands);
         html += "</tr></thead>";
     }
     bool odd = true;
@@ -150,21 +150,22 @@ void AppendFolderSection(std::string& html, const ListedFolder& folder, const Li
     html += " bytes.</td></tr></table><br><br>";
 }
 
-void AppendHeadingCells(std::string& row, const ListingSettings& settings) {
+void AppendHeadingCells(std::string& row, const ListingSettings& settings, bool escaped) {
     for (const DocumentColumn& c : kDocumentOrder) {
         if (!settings.shown[c.column]) continue;
         row += "<td width=\"";
         row += c.width;
         row += "\"><b>";
-        row += settings.headings[c.column];
+        if (escaped) AppendEscaped(row, settings.headings[c.column], true);
+        else row += settings.headings[c.column];
         row += "</b></td>";
     }
 }
 
-std::string ColumnHeaderRow(const ListingSettings& settings) {
+std::string ColumnHeaderRow(const ListingSettings& settings, bool escaped) {
     std::string row = kTableOpen;
     row += "<tr>";
-    AppendHeadingCells(row, settings);
+    AppendHeadingCells(row, settings, escaped);
     row += "</tr></table>";
     return row;
 }

@@ -257,6 +257,39 @@ TEST_F(CliRunTest, HostileNamesStayTextInAValidUtf8Document) {
     EXPECT_EQ(document.find_first_of("\xFF\xC3"), std::string::npos);
 }
 
+TEST_F(CliRunTest, FontsAndHeadingsFromTheSettingsStayInTheirPlace) {
+    ASSERT_EQ(Run({"--set", "HTML.FolFont=x;}</style><script>alert(1)</script>", "--set",
+                   "HTML.FileFont=Courier New, m\xC3\xB6no-2_a.b", "--set", "Display.NameStr=<img src=x onerror=alert(1)>",
+                   "--set", "Display.TypeStr=R&amp;D", "--set", "HTML.PrintLayout=1", tree.Path().string()}),
+              kExitOk)
+        << err.str();
+    const std::string& document = out.str();
+    EXPECT_EQ(document.find("<script"), std::string::npos);
+    EXPECT_EQ(document.find("<img"), std::string::npos);
+    EXPECT_NE(document.find(".dir{font-family:x\\3b \\7d \\3c \\2f style\\3e \\3c script\\3e alert\\28 1\\29 "
+                            "\\3c \\2f script\\3e ; font-weight:bold;"),
+              std::string::npos)
+        << document.substr(0, 600);
+    EXPECT_NE(document.find(".file{font-family:Courier New, m\xC3\xB6no-2_a.b; "), std::string::npos);
+    // In the heading row and in every folder's print heading.
+    const std::string headings = "<b>&lt;img src=x onerror=alert(1)&gt;</b></td><td width=\"20%\"><b>R&amp;amp;D</b>";
+    EXPECT_NE(document.find("<tr><td width=\"35%\">" + headings), std::string::npos);
+    EXPECT_NE(document.find("<thead class=\"printhead\"><tr><td width=\"35%\">" + headings), std::string::npos);
+}
+
+TEST_F(CliRunTest, MessagesShowControlCharactersEscaped) {
+    const std::string folder = tree.File("no\x1B]0;owned\x07");
+    EXPECT_EQ(Run({"-q", folder}), kExitNoFolder);
+    EXPECT_EQ(err.str(), "tessory: not a folder: " + tree.File("no\\x1b]0;owned\\x07") + "\n");
+    EXPECT_EQ(Run({"-\x1B[2J"}), kExitUsage);
+    EXPECT_EQ(err.str().rfind("tessory: unknown option -\\x1b[2J\n", 0), 0u) << err.str();
+    const std::string old = home.File("old.json");
+    std::ofstream(old) << "{\"root\": \"x\", \"\\u001b[31mred\": 1}";
+    EXPECT_EQ(Run({"-q", "--compare", old, tree.Path().string()}), kExitCompareTrouble);
+    EXPECT_NE(err.str().find("unexpected key \"\\x1b[31mred\"\n"), std::string::npos) << err.str();
+    EXPECT_EQ(err.str().find('\x1B'), std::string::npos);
+}
+
 TEST(TerminalTextTest, ControlCharactersAndStrayBytesAreShownEscaped) {
     EXPECT_EQ(TerminalText("/srv/caf\xC3\xA9"), "/srv/caf\xC3\xA9");
     EXPECT_EQ(TerminalText("a\tb\x1B]0;owned\x07\x7F"), "a\\x09b\\x1b]0;owned\\x07\\x7f");
