@@ -423,10 +423,7 @@ std::string OldListingReader::Error() {
 
 namespace {
 
-std::optional<std::int64_t> NewInstant(const ListedFile& file) {
-    if (!file.modified) return std::nullopt;
-    return LocalToEpoch(*file.modified);
-}
+std::optional<std::int64_t> NewInstant(const ListedFile& file) { return ModifiedEpoch(file); }
 
 std::optional<std::int64_t> OldInstant(const OldFile& file) { return ParseIso8601(file.modified); }
 
@@ -528,7 +525,7 @@ bool CompareWriter::Folder(const ListedFolder& folder) {
     for (const ListedFile& file : folder.files) {
         ++totals_.filesAdded;
         ChangeRecord added{Change::FileAdded, &folder.path, file.name, {}, file.length, {},
-                           file.modified ? Iso8601Local(*file.modified) : std::string()};
+                           ModifiedText(file)};
         if (!report_.Record(added)) return false;
     }
     return true;
@@ -540,7 +537,7 @@ bool CompareWriter::CompareFolder(const ListedFolder& folder) {
     for (OldFile& file : pending_.files) old.emplace(file.name, &file);
     for (const ListedFile& file : folder.files) {
         auto found = old.find(file.name);
-        const std::string modified = file.modified ? Iso8601Local(*file.modified) : std::string();
+        const std::string modified = ModifiedText(file);
         if (found == old.end()) {
             ++totals_.filesAdded;
             if (!report_.Record({Change::FileAdded, &folder.path, file.name, {}, file.length, {}, modified}))

@@ -96,48 +96,95 @@ void AppendJsonString(std::string& out, std::string_view text) {
 
 std::int64_t LocalToEpoch(const DateTime& local) { return FieldsAsUtc(local) - LocalOffset(local); }
 
-std::string Iso8601Local(const DateTime& local) {
+std::string Iso8601Local(const DateTime& local) { return Iso8601(local, LocalOffset(local)); }
+
+void AppendIso8601Local(std::string& out, const DateTime& local) { AppendIso8601(out, local, LocalOffset(local)); }
+
+std::string Iso8601(const DateTime& local, std::int64_t offset) {
     std::string out;
-    AppendIso8601Local(out, local);
+    AppendIso8601(out, local, offset);
     return out;
 }
 
-void AppendIso8601Local(std::string& out, const DateTime& local) {
-    AppendDigits(out, local.year, 4);
+void AppendIso8601(std::string& out, const DateTime& local, std::int64_t offset) {
+    if (local.year < 0) out += '-';
+    if (local.year > 9999) out += '+';
+    AppendDigits(out, static_cast<std::uint64_t>(local.year < 0 ? -static_cast<std::int64_t>(local.year) : local.year), 4);
     out += '-';
-    AppendDigits(out, local.month, 2);
+    AppendDigits(out, static_cast<std::uint64_t>(local.month), 2);
     out += '-';
-    AppendDigits(out, local.day, 2);
+    AppendDigits(out, static_cast<std::uint64_t>(local.day), 2);
     out += 'T';
-    AppendDigits(out, local.hour, 2);
+    AppendDigits(out, static_cast<std::uint64_t>(local.hour), 2);
     out += ':';
-    AppendDigits(out, local.minute, 2);
+    AppendDigits(out, static_cast<std::uint64_t>(local.minute), 2);
     out += ':';
-    AppendDigits(out, local.second, 2);
-    std::int64_t offset = LocalOffset(local) / 60;
+    AppendDigits(out, static_cast<std::uint64_t>(local.second), 2);
     out += offset < 0 ? '-' : '+';
     if (offset < 0) offset = -offset;
-    AppendDigits(out, static_cast<std::uint64_t>(offset / 60), 2);
+    AppendDigits(out, static_cast<std::uint64_t>(offset / 3600), 2);
     out += ':';
-    AppendDigits(out, static_cast<std::uint64_t>(offset % 60), 2);
+    AppendDigits(out, static_cast<std::uint64_t>(offset / 60 % 60), 2);
+    if (offset % 60 != 0) {  // zone rules of old, local mean time
+        out += ':';
+        AppendDigits(out, static_cast<std::uint64_t>(offset % 60), 2);
+    }
+}
+
+void AppendModified(std::string& out, const ListedFile& file) {
+    if (!file.modified) return;
+    if (file.modifiedOffset) AppendIso8601(out, *file.modified, *file.modifiedOffset);
+    else AppendIso8601Local(out, *file.modified);
+}
+
+std::string ModifiedText(const ListedFile& file) {
+    std::string out;
+    AppendModified(out, file);
+    return out;
+}
+
+std::optional<std::int64_t> ModifiedEpoch(const ListedFile& file) {
+    if (!file.modified) return std::nullopt;
+    if (!file.modifiedOffset) return LocalToEpoch(*file.modified);
+    return FieldsAsUtc(*file.modified) - *file.modifiedOffset;
 }
 
 std::optional<std::int64_t> ParseIso8601(std::string_view text) {
+    // The year: four digits, or a sign and at least four.
+    size_t at = 0;
+    int sign = 1;
+    if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+        sign = text[0] == '-' ? -1 : 1;
+        at = 1;
+    }
+    size_t digits = 0;
+    while (at + digits < text.size() && text[at + digits] >= '0' && text[at + digits] <= '9') ++digits;
+    if (at == 0 ? digits != 4 : digits < 4 || digits > 9) return std::nullopt;
+    int year = 0;
+    ReadDigits(text, at, digits, year);
+    text.remove_prefix(at + digits);
     DateTime t;
-    if (text.size() < 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
-        text[16] != ':' || !ReadDigits(text, 0, 4, t.year) || !ReadDigits(text, 5, 2, t.month) ||
-        !ReadDigits(text, 8, 2, t.day) || !ReadDigits(text, 11, 2, t.hour) ||
-        !ReadDigits(text, 14, 2, t.minute) || !ReadDigits(text, 17, 2, t.second) || !IsValidDateTime(t))
+    t.year = sign * year;
+    if (text.size() < 16 || text[0] != '-' || text[3] != '-' || text[6] != 'T' || text[9] != ':' ||
+        text[12] != ':' || !ReadDigits(text, 1, 2, t.month) || !ReadDigits(text, 4, 2, t.day) ||
+        !ReadDigits(text, 7, 2, t.hour) || !ReadDigits(text, 10, 2, t.minute) || !ReadDigits(text, 13, 2, t.second))
         return std::nullopt;
+    static const int kDaysInMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0;
+    if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > kDaysInMonth[t.month - 1] + (t.month == 2 && leap) ||
+        t.hour > 23 || t.minute > 59 || t.second > 59)
+        return std::nullopt;
+    text.remove_prefix(15);
     std::int64_t offset = 0;
-    if (text.size() == 20 && text[19] == 'Z') {
+    if (text == "Z") {
         offset = 0;
     } else {
-        int hours = 0, minutes = 0;
-        if (text.size() != 25 || (text[19] != '+' && text[19] != '-') || text[22] != ':' ||
-            !ReadDigits(text, 20, 2, hours) || !ReadDigits(text, 23, 2, minutes) || minutes > 59)
+        int hours = 0, minutes = 0, seconds = 0;
+        if ((text.size() != 6 && text.size() != 9) || (text[0] != '+' && text[0] != '-') || text[3] != ':' ||
+            !ReadDigits(text, 1, 2, hours) || !ReadDigits(text, 4, 2, minutes) || minutes > 59 ||
+            (text.size() == 9 && (text[6] != ':' || !ReadDigits(text, 7, 2, seconds) || seconds > 59)))
             return std::nullopt;
-        offset = (hours * 60 + minutes) * 60 * (text[19] == '-' ? -1 : 1);
+        offset = ((hours * 60 + minutes) * 60 + seconds) * (text[0] == '-' ? -1 : 1);
     }
     return FieldsAsUtc(t) - offset;
 }
@@ -250,7 +297,7 @@ bool CsvListingWriter::Folder(const ListedFolder& folder) {
         buffer_ += ',';
         if (file.length) AppendDigits(buffer_, *file.length, 1);
         buffer_ += ',';
-        if (file.modified) AppendIso8601Local(buffer_, *file.modified);
+        AppendModified(buffer_, file);
         buffer_ += ',';
         if (file.attributes) buffer_ += AttributeText(*file.attributes);
         buffer_ += "\r\n";
@@ -293,7 +340,7 @@ bool JsonListingWriter::Folder(const ListedFolder& folder) {
         buffer_ += ", \"modified\": ";
         if (file.modified) {
             buffer_ += '"';
-            AppendIso8601Local(buffer_, *file.modified);
+            AppendModified(buffer_, file);
             buffer_ += '"';
         } else {
             buffer_ += "null";

@@ -12,11 +12,21 @@
 
 namespace tessory {
 
-// Local time in ISO 8601 with the offset in force then: "2026-12-07T09:05:00+01:00".
+// Local time in ISO 8601 with its offset from UTC (seconds east): "2026-12-07T09:05:00+01:00";
+// the offset shows seconds when it has them ("+00:19:32"), a year outside 0 to 9999 its sign
+// ("-0044", "+10000").
+std::string Iso8601(const DateTime& local, std::int64_t offset);
+void AppendIso8601(std::string& out, const DateTime& local, std::int64_t offset);
+// The same with the offset the time zone rules give the local time (the later one, when the
+// local time occurs twice).
 std::string Iso8601Local(const DateTime& local);
 void AppendIso8601Local(std::string& out, const DateTime& local);
-// Seconds since 1970-01-01T00:00:00Z of an ISO 8601 text with seconds and an offset ("Z" or
-// "+HH:MM"), nullopt when the text is not in that form.
+// A listed file's time, with the offset of its instant when the file system gave it.
+void AppendModified(std::string& out, const ListedFile& file);
+std::string ModifiedText(const ListedFile& file);  // "" when the time is unknown
+std::optional<std::int64_t> ModifiedEpoch(const ListedFile& file);
+// Seconds since 1970-01-01T00:00:00Z of an ISO 8601 text as Iso8601 writes it, or with "Z";
+// nullopt when the text is not in that form.
 std::optional<std::int64_t> ParseIso8601(std::string_view text);
 // Seconds since the epoch of a local time, as the time zone rules give it.
 std::int64_t LocalToEpoch(const DateTime& local);

@@ -98,7 +98,7 @@ ListedFolder ReadListedFolder(const std::string& folder, FileSystem& fileSystem,
             if (listed.fileCount < INT32_MAX) ++listed.fileCount;
             if (FilePasses(file, settings)) {
                 listed.files.push_back(ListedFile{file.name, ExtensionText(file.name), fileSystem.TypeName(file.name),
-                                                  file.length, file.modified, file.attributes});
+                                                  file.length, file.modified, file.attributes, file.modifiedOffset});
             }
             host.LetEventsRun();
         },

@@ -24,9 +24,9 @@ struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
 };
 
-DateTime LocalTimeOf(time_t seconds) {
+DateTime LocalTimeOf(time_t seconds, std::optional<std::int32_t>& offset) {
     std::tm parts{};
-    localtime_r(&seconds, &parts);
+    if (localtime_r(&seconds, &parts) != nullptr) offset = static_cast<std::int32_t>(parts.tm_gmtoff);
     return DateTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec};
 }
 
@@ -66,7 +66,7 @@ struct Entry {
 
 void FillFromStat(FileInfo& file, const struct stat& info) {
     file.length = static_cast<std::uint64_t>(info.st_size);
-    file.modified = LocalTimeOf(info.st_mtime);
+    file.modified = LocalTimeOf(info.st_mtime, file.modifiedOffset);
     std::uint32_t attributes = 0;
     if (file.name[0] == '.') attributes |= kAttrHidden;
     if (!(info.st_mode & S_IWUSR)) attributes |= kAttrReadOnly;
@@ -118,6 +118,7 @@ bool PosixFileSystem::ReadFolder(const std::string& folder, const std::function<
         const char* name = file.name.c_str();
         file.length.reset();
         file.modified.reset();
+        file.modifiedOffset.reset();
         file.attributes.reset();
         struct stat info;
         unsigned char type = entry.type;

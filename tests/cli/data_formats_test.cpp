@@ -51,8 +51,28 @@ TEST(DataTextTest, QuotingEscapingAndTimes) {
     EXPECT_EQ(ParseIso8601("2026-12-07T08:05:00Z"), 1796630700);
     EXPECT_EQ(ParseIso8601("2024-02-29T13:30:00+01:30"), 1709208000);
     EXPECT_EQ(LocalToEpoch({2026, 12, 7, 9, 5, 0}), 1796630700);
-    for (const char* wrong : {"", "2026-12-07 09:05:00+01:00", "2026-02-30T00:00:00Z", "2026-12-07T09:05:00+0100"})
+    for (const char* wrong : {"", "2026-12-07 09:05:00+01:00", "2026-02-30T00:00:00Z", "2026-12-07T09:05:00+0100",
+                              "12026-01-01T00:00:00Z", "+026-01-01T00:00:00Z", "2026-12-07T09:05:00+01:00:6"})
         EXPECT_FALSE(ParseIso8601(wrong).has_value()) << wrong;
+
+    // Offsets of old zone rules, with seconds; years outside 0 to 9999 with their sign.
+    struct Instant {
+        DateTime local;
+        std::int64_t offset;
+        const char* text;
+        std::int64_t epoch;
+    };
+    const Instant instants[] = {
+        {{1937, 6, 30, 23, 59, 59}, 1172, "1937-06-30T23:59:59+00:19:32", -1025741973},
+        {{1900, 1, 1, 0, 0, 0}, -(4 * 3600 + 56 * 60 + 2), "1900-01-01T00:00:00-04:56:02", -2208971038},
+        {{-1, 1, 1, 0, 0, 0}, 0, "-0001-01-01T00:00:00+00:00", -62198755200},
+        {{0, 1, 1, 0, 0, 0}, 0, "0000-01-01T00:00:00+00:00", -62167219200},
+        {{10000, 1, 1, 1, 0, 0}, 3600, "+10000-01-01T01:00:00+01:00", 253402300800},
+    };
+    for (const Instant& i : instants) {
+        EXPECT_EQ(Iso8601(i.local, i.offset), i.text);
+        EXPECT_EQ(ParseIso8601(i.text), i.epoch) << i.text;
+    }
 }
 
 class DataFormatTest : public ::testing::Test {
@@ -124,6 +144,26 @@ TEST_F(DataFormatTest, CsvHasOneQuotedRowPerListedFileAndJsonTheWholeShape) {
     EXPECT_EQ(err.str(),
               "tessory: Left out: 1 folder by the folder filter, 1 file by the file filters, 0 folders that could "
               "not be read, 2 links not followed.\n");
+}
+
+TEST_F(DataFormatTest, TimesInTheRepeatedAutumnHourKeepTheirOwnOffset) {
+    Put("first", "1");
+    Put("second", "2");
+    const timeval first[2] = {{1603585800, 0}, {1603585800, 0}};  // 2020-10-25T00:30:00Z
+    const timeval second[2] = {{1603589400, 0}, {1603589400, 0}};  // an hour later, the same local time
+    ASSERT_EQ(utimes(tree.File("first").c_str(), first), 0);
+    ASSERT_EQ(utimes(tree.File("second").c_str(), second), 0);
+    ASSERT_EQ(Run({"-q", "--format", "csv", "--set", "Output.Recurse=No", Root()}), kExitOk) << err.str();
+    EXPECT_NE(out.str().find(",first,,File,1,2020-10-25T02:30:00+02:00,"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find(",second,,File,1,2020-10-25T02:30:00+01:00,"), std::string::npos) << out.str();
+    // Each reads back as its own instant: swapping the two times is a change.
+    ScratchFolder work;
+    const std::string old = work.File("old.json");
+    ASSERT_EQ(Run({"-q", "--format", "json", "-o", old, Root()}), kExitOk);
+    ASSERT_EQ(Run({"-q", "--compare", old, Root()}), kExitOk) << out.str();
+    ASSERT_EQ(utimes(tree.File("first").c_str(), second), 0);
+    ASSERT_EQ(Run({"-q", "--format", "json", "--compare", old, Root()}), kExitChanged);
+    EXPECT_EQ(nlohmann::json::parse(out.str()).at("changes").at(0).at("name"), "first");
 }
 
 TEST_F(DataFormatTest, CompareReportsWhatChangedAndExitsLikeDiff) {
