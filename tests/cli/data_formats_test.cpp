@@ -13,7 +13,9 @@
 #include "../listing/fakes.h"
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
+#include "cli/compare.h"
 #include "cli/data_writers.h"
+#include "platform/file_io.h"
 
 namespace tessory {
 namespace {
@@ -35,6 +37,25 @@ public:
 private:
     std::optional<std::string> old_;
 };
+
+std::string ReadWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string ReadWhole(std::FILE* file) {
+    std::fflush(file);
+    std::rewind(file);
+    std::string text;
+    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+    return text;
+}
+
+ListedFile Named(const char* name) {
+    ListedFile file;
+    file.name = name;
+    return file;
+}
 
 TEST(DataTextTest, QuotingEscapingAndTimes) {
     EXPECT_EQ(CsvField("plain name.txt"), "plain name.txt");
@@ -166,6 +187,74 @@ TEST_F(DataFormatTest, TimesInTheRepeatedAutumnHourKeepTheirOwnOffset) {
     EXPECT_EQ(nlohmann::json::parse(out.str()).at("changes").at(0).at("name"), "first");
 }
 
+TEST_F(DataFormatTest, NamesThatAreNotUtf8CompareByTheirBytes) {
+    Put("x\xFF", "1");
+    Put("x\xFE", "2");
+    Put("x\xEF\xBF\xBD", "3");  // U+FFFD itself
+    Put("100%\xFF", "4");
+    for (const char* folder : {"d\xFF", "d\xEF\xBF\xBD", "d\xEF\xA4\x80"}) {  // U+FFFD, U+F900: sort apart from 0xFF
+        std::filesystem::create_directories(tree.Path() / folder);
+        Put(std::string(folder) + "/in", "5");
+    }
+    ScratchFolder work;
+    const std::string old = work.File("old.json");
+    ASSERT_EQ(Run({"-q", "--format", "json", "-o", old, Root()}), kExitOk) << err.str();
+    const nlohmann::json listing = nlohmann::json::parse(ReadWhole(old));
+    std::vector<std::string> names;
+    for (const auto& file : listing.at("folders").at(0).at("files"))
+        names.push_back(file.at("name").get<std::string>() + " " + file.value("rawName", "-"));
+    EXPECT_EQ(names, (std::vector<std::string>{"100%\xEF\xBF\xBD 100%25%FF", "x, \"y\".txt -",
+                                               "x\xEF\xBF\xBD x%FE", "x\xEF\xBF\xBD x%FF", "x\xEF\xBF\xBD -"}));
+    EXPECT_EQ(listing.at("folders").at(5).at("rawPath"), Root() + "/d%FF");
+
+    ASSERT_EQ(Run({"-q", "--compare", old, Root()}), kExitOk) << out.str() << err.str();
+    std::filesystem::remove(tree.File("x\xFE"));
+    ASSERT_EQ(Run({"-q", "--format", "json", "--compare", old, Root()}), kExitChanged) << err.str();
+    const nlohmann::json report = nlohmann::json::parse(out.str());
+    ASSERT_EQ(report.at("changes").size(), 1u) << out.str();
+    EXPECT_EQ(report.at("changes").at(0).at("change"), "removed");
+    EXPECT_EQ(report.at("changes").at(0).at("name"), "x\xEF\xBF\xBD");
+}
+
+TEST(CompareTest, AFolderThatCannotBeReadNowIsReportedAsSuchNotItsFiles) {
+    ScratchFolder work;
+    const std::string old = work.File("old.json");
+    std::ofstream(old) << R"({"root": "/r", "folders": [
+        {"path": "/r", "files": [{"name": "a"}]},
+        {"path": "/r/u", "files": [{"name": "b"}, {"name": "c"}]},
+        {"path": "/r/u/sub", "files": [{"name": "d"}]},
+        {"path": "/r/v", "files": [{"name": "e"}]}], "totals": {}})";
+    UniqueFile file(std::tmpfile());
+    ListingOutput output(file.get());
+    OldListingReader reader(old);
+    ASSERT_TRUE(reader.Start());
+    auto report = MakeJsonChangeReport(output);
+    CompareWriter compare(reader, old, *report);
+    ListingSettings settings;
+    ListedFolder r, u, v;
+    r.path = "/r";
+    r.files = {Named("a")};
+    u.path = "/r/u";
+    u.readable = false;
+    v.path = "/r/v";
+    v.files = {Named("e")};
+    ASSERT_TRUE(compare.Opening(settings, "/r"));
+    ASSERT_TRUE(compare.Folder(r) && compare.Folder(u) && compare.Folder(v) && compare.Closing({})) << reader.Error();
+    EXPECT_TRUE(compare.Totals().Any());
+    const nlohmann::json changes = nlohmann::json::parse(ReadWhole(file.get()));
+    EXPECT_EQ(changes.at("changes"), nlohmann::json::parse(R"([{"change": "folder unreadable", "folder": "/r/u"}])"));
+    EXPECT_EQ(changes.at("totals").at("foldersUnreadable"), 1);
+
+    // The listing says which folders could not be read.
+    UniqueFile listingFile(std::tmpfile());
+    ListingOutput listingOutput(listingFile.get());
+    JsonListingWriter writer(listingOutput);
+    ASSERT_TRUE(writer.Opening(settings, "/r") && writer.Folder(r) && writer.Folder(u) && writer.Closing({}));
+    const nlohmann::json listing = nlohmann::json::parse(ReadWhole(listingFile.get()));
+    EXPECT_FALSE(listing.at("folders").at(0).contains("readable"));
+    EXPECT_EQ(listing.at("folders").at(1).at("readable"), false);
+}
+
 TEST_F(DataFormatTest, CompareReportsWhatChangedAndExitsLikeDiff) {
     ScratchFolder work;
     const std::string old = work.File("old.json");
@@ -227,11 +316,6 @@ TEST_F(DataFormatTest, AnOldListingThatIsCutShortOrNotAListingIsTrouble) {
     Run({"-q", "--compare", work.File("other.json"), Root()});
     EXPECT_NE(err.str().find("line 2, column"), std::string::npos) << err.str();
     EXPECT_NE(err.str().find("unexpected key \"colour\""), std::string::npos) << err.str();
-}
-
-std::string ReadWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 TEST_F(DataFormatTest, TextsFromTheOldListingAreEscapedInEveryReport) {
