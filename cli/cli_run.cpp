@@ -174,14 +174,14 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             complain(oldListing->Error());
             return kExitCompareTrouble;
         }
-        report = options.format == "csv"    ? MakeCsvChangeReport(output)
+        report = options.format == "csv"    ? MakeCsvChangeReport(output, options.guardFormulas)
                  : options.format == "json" ? MakeJsonChangeReport(output)
                                             : MakeHtmlChangeReport(output);
         auto writerOfChanges = std::make_unique<CompareWriter>(*oldListing, options.compareWith, *report);
         compare = writerOfChanges.get();
         writer = std::move(writerOfChanges);
     } else if (options.format == "csv") {
-        writer = std::make_unique<CsvListingWriter>(output);
+        writer = std::make_unique<CsvListingWriter>(output, options.guardFormulas);
     } else if (options.format == "json") {
         writer = std::make_unique<JsonListingWriter>(output);
     } else {

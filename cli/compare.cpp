@@ -600,21 +600,22 @@ bool IsFolderChange(Change change) {
 
 class CsvChangeReport : public ChangeReport {
 public:
-    explicit CsvChangeReport(ListingOutput& output) : output_(output) {}
+    CsvChangeReport(ListingOutput& output, bool guardFormulas) : output_(output), guard_(guardFormulas) {}
     bool Begin(const ListingSettings&, const std::string&, const std::string&) override {
         return output_.Write("Change,Folder,Name,OldSize,NewSize,OldModified,NewModified\r\n");
     }
     bool Record(const ChangeRecord& r) override {
         // The old listing's texts are as untrusted as names: every field goes through CsvField.
-        std::string row = CsvField(ChangeWord(r.change)) + ',' + CsvField(*r.folder) + ',' + CsvField(r.name) +
-                          ',' + SizeText(r.oldSize) + ',' + SizeText(r.newSize) + ',' + CsvField(r.oldModified) +
-                          ',' + CsvField(r.newModified) + "\r\n";
+        std::string row = CsvField(ChangeWord(r.change)) + ',' + CsvField(*r.folder, guard_) + ',' +
+                          CsvField(r.name, guard_) + ',' + SizeText(r.oldSize) + ',' + SizeText(r.newSize) + ',' +
+                          CsvField(r.oldModified, guard_) + ',' + CsvField(r.newModified, guard_) + "\r\n";
         return output_.Write(row);
     }
     bool End(const ChangeTotals&) override { return output_.Flush(); }
 
 private:
     ListingOutput& output_;
+    bool guard_;
 };
 
 class JsonChangeReport : public ChangeReport {
@@ -709,8 +710,8 @@ private:
 std::unique_ptr<ChangeReport> MakeHtmlChangeReport(ListingOutput& output) {
     return std::make_unique<HtmlChangeReport>(output);
 }
-std::unique_ptr<ChangeReport> MakeCsvChangeReport(ListingOutput& output) {
-    return std::make_unique<CsvChangeReport>(output);
+std::unique_ptr<ChangeReport> MakeCsvChangeReport(ListingOutput& output, bool guardFormulas) {
+    return std::make_unique<CsvChangeReport>(output, guardFormulas);
 }
 std::unique_ptr<ChangeReport> MakeJsonChangeReport(ListingOutput& output) {
     return std::make_unique<JsonChangeReport>(output);

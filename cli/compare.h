@@ -123,7 +123,7 @@ private:
 
 // The three report forms: the listing's style sheet, CSV and JSON.
 std::unique_ptr<ChangeReport> MakeHtmlChangeReport(ListingOutput& output);
-std::unique_ptr<ChangeReport> MakeCsvChangeReport(ListingOutput& output);
+std::unique_ptr<ChangeReport> MakeCsvChangeReport(ListingOutput& output, bool guardFormulas = false);
 std::unique_ptr<ChangeReport> MakeJsonChangeReport(ListingOutput& output);
 
 }  // namespace tessory

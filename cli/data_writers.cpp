@@ -74,8 +74,12 @@ bool PlainAscii(std::string_view text, const char* specials) {
     return true;
 }
 
-void AppendCsvField(std::string& out, std::string_view text) {
-    if (PlainAscii(text, ",\"")) {
+bool StartsFormula(std::string_view text) { return !text.empty() && std::strchr("=+-@\t\r", text[0]) != nullptr; }
+
+void AppendCsvField(std::string& out, std::string_view text, bool guardFormulas) {
+    if (guardFormulas && StartsFormula(text)) {
+        out += CsvField(text, true);
+    } else if (PlainAscii(text, ",\"")) {
         out.append(text);
     } else {
         out += CsvField(text);
@@ -189,8 +193,9 @@ std::optional<std::int64_t> ParseIso8601(std::string_view text) {
     return FieldsAsUtc(t) - offset;
 }
 
-std::string CsvField(std::string_view text) {
+std::string CsvField(std::string_view text, bool guardFormulas) {
     std::string valid = ValidUtf8(text);
+    if (guardFormulas && StartsFormula(valid)) valid.insert(0, 1, '\'');
     if (valid.find_first_of(",\"\r\n") == std::string::npos) return valid;
     std::string out = "\"";
     for (char c : valid) {
@@ -285,15 +290,15 @@ bool CsvListingWriter::Opening(const ListingSettings&, const std::string&) {
 bool CsvListingWriter::Folder(const ListedFolder& folder) {
     buffer_.clear();
     std::string path;
-    AppendCsvField(path, folder.path);
+    AppendCsvField(path, folder.path, guardFormulas_);
     for (const ListedFile& file : folder.files) {
         buffer_ += path;
         buffer_ += ',';
-        AppendCsvField(buffer_, file.name);
+        AppendCsvField(buffer_, file.name, guardFormulas_);
         buffer_ += ',';
-        AppendCsvField(buffer_, file.extension);
+        AppendCsvField(buffer_, file.extension, guardFormulas_);
         buffer_ += ',';
-        AppendCsvField(buffer_, file.type);
+        AppendCsvField(buffer_, file.type, guardFormulas_);
         buffer_ += ',';
         if (file.length) AppendDigits(buffer_, *file.length, 1);
         buffer_ += ',';

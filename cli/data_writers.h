@@ -32,8 +32,9 @@ std::optional<std::int64_t> ParseIso8601(std::string_view text);
 std::int64_t LocalToEpoch(const DateTime& local);
 
 // One CSV field (RFC 4180): quoted when it holds a comma, a quote, CR or LF; ill-formed UTF-8
-// becomes U+FFFD.
-std::string CsvField(std::string_view text);
+// becomes U+FFFD. guardFormulas: a text that starts with "=", "+", "-", "@", a tab or CR gets a
+// leading "'", so that a spreadsheet shows it instead of running it as a formula.
+std::string CsvField(std::string_view text, bool guardFormulas = false);
 // A JSON string literal with its quotes; ill-formed UTF-8 becomes U+FFFD.
 std::string JsonString(std::string_view text);
 
@@ -49,13 +50,15 @@ void AppendRawNameField(std::string& out, const char* key, std::string_view name
 // Folder,Name,Extension,Type,Size,Modified,Attributes, CR LF line ends.
 class CsvListingWriter : public ListingWriter {
 public:
-    explicit CsvListingWriter(ListingOutput& output) : output_(output) {}
+    explicit CsvListingWriter(ListingOutput& output, bool guardFormulas = false)
+        : output_(output), guardFormulas_(guardFormulas) {}
     bool Opening(const ListingSettings& settings, const std::string& startFolder) override;
     bool Folder(const ListedFolder& folder) override;
     bool Closing(const RunTotals& totals) override;
 
 private:
     ListingOutput& output_;
+    bool guardFormulas_;
     std::string buffer_;  // reused for every folder
 };
 

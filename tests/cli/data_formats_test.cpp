@@ -167,6 +167,31 @@ TEST_F(DataFormatTest, CsvHasOneQuotedRowPerListedFileAndJsonTheWholeShape) {
               "not be read, 2 links not followed.\n");
 }
 
+TEST_F(DataFormatTest, FormulaGuardIsOffUnlessAskedFor) {
+    std::filesystem::create_directories(tree.Path() / "@d");
+    for (const char* name : {"=1+2", "+x", "-y", "@d/z", "\tt", "a=b", "=c,d"}) Put(name, "1");
+    const std::vector<std::string> rows[] = {
+        {",=1+2,", ",+x,", ",-y,", "/@d,z,", ",\tt,", ",a=b,", ",\"=c,d\",,File"},
+        {",'=1+2,", ",'+x,", ",'-y,", "/@d,z,", ",'\tt,", ",a=b,", ",\"'=c,d\",,File"},
+    };
+    for (bool guard : {false, true}) {
+        std::vector<std::string> args = {"-q", "--format", "csv", Root()};
+        if (guard) args.insert(args.begin(), "--guard-formulas");
+        ASSERT_EQ(Run(args), kExitOk) << err.str();
+        for (const std::string& row : rows[guard]) EXPECT_NE(out.str().find(row), std::string::npos) << row << out.str();
+    }
+    EXPECT_EQ(CsvField("@d/z", true), "'@d/z");
+    EXPECT_EQ(CsvField("-1", false), "-1");
+
+    // The change report too: a removed file's name, from the old listing.
+    ScratchFolder work;
+    const std::string old = work.File("old.json");
+    ASSERT_EQ(Run({"-q", "--format", "json", "-o", old, Root()}), kExitOk);
+    std::filesystem::remove(tree.File("=1+2"));
+    ASSERT_EQ(Run({"-q", "--guard-formulas", "--format", "csv", "--compare", old, Root()}), kExitChanged);
+    EXPECT_NE(out.str().find("removed," + Root() + ",'=1+2,1,,"), std::string::npos) << out.str();
+}
+
 TEST_F(DataFormatTest, TimesInTheRepeatedAutumnHourKeepTheirOwnOffset) {
     Put("first", "1");
     Put("second", "2");
