@@ -64,6 +64,7 @@ TEST(DataTextTest, QuotingEscapingAndTimes) {
     EXPECT_EQ(CsvField("two\r\nlines"), "\"two\r\nlines\"");
     EXPECT_EQ(CsvField("bad\xFF"), "bad\xEF\xBF\xBD");
     EXPECT_EQ(JsonString("q\"b\\s\x01\n\xC3"), "\"q\\\"b\\\\s\\u0001\\n\xEF\xBF\xBD\"");
+    EXPECT_EQ(JsonString("unit\x1Fsep\x7F"), "\"unit\\u001fsep\x7F\"");
 
     BerlinTime berlin;
     EXPECT_EQ(Iso8601Local({2026, 12, 7, 9, 5, 0}), "2026-12-07T09:05:00+01:00");
@@ -217,6 +218,7 @@ TEST_F(DataFormatTest, NamesThatAreNotUtf8CompareByTheirBytes) {
     Put("x\xFE", "2");
     Put("x\xEF\xBF\xBD", "3");  // U+FFFD itself
     Put("100%\xFF", "4");
+    Put("unit\x1F", "6");  // a control character, escaped in the JSON
     for (const char* folder : {"d\xFF", "d\xEF\xBF\xBD", "d\xEF\xA4\x80"}) {  // U+FFFD, U+F900: sort apart from 0xFF
         std::filesystem::create_directories(tree.Path() / folder);
         Put(std::string(folder) + "/in", "5");
@@ -228,7 +230,7 @@ TEST_F(DataFormatTest, NamesThatAreNotUtf8CompareByTheirBytes) {
     std::vector<std::string> names;
     for (const auto& file : listing.at("folders").at(0).at("files"))
         names.push_back(file.at("name").get<std::string>() + " " + file.value("rawName", "-"));
-    EXPECT_EQ(names, (std::vector<std::string>{"100%\xEF\xBF\xBD 100%25%FF", "x, \"y\".txt -",
+    EXPECT_EQ(names, (std::vector<std::string>{"100%\xEF\xBF\xBD 100%25%FF", "unit\x1F -", "x, \"y\".txt -",
                                                "x\xEF\xBF\xBD x%FE", "x\xEF\xBF\xBD x%FF", "x\xEF\xBF\xBD -"}));
     EXPECT_EQ(listing.at("folders").at(5).at("rawPath"), Root() + "/d%FF");
 
