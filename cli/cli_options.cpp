@@ -13,6 +13,8 @@ const char kCliUsage[] =
     "  --format html|csv|json   the listing as an HTML document (default), CSV rows or JSON\n"
     "  --compare OLD.json       report what changed in FOLDER since the JSON listing OLD.json,\n"
     "                           in the form --format gives; exit 0 unchanged, 1 changed, 2 trouble\n"
+    "  --guard-formulas         CSV: a cell that starts with = + - @ (or a tab or CR) gets a\n"
+    "                           leading ', so that a spreadsheet shows it instead of running it\n"
     "  --set Section.Key=Value  use Value for one setting in this run only (repeatable),\n"
     "                           e.g. --set Output.Recurse=No --set Display.Attrib=1\n"
     "  -q, --quiet              no progress line on standard error\n"
@@ -20,7 +22,8 @@ const char kCliUsage[] =
     "  --version                show the version\n"
     "\n"
     "Exit codes: 0 listing written; 1 the listing could not be written; 2 bad command line;\n"
-    "3 FOLDER is not a folder; 130 interrupted (Ctrl-C), no listing written.\n";
+    "3 FOLDER is not a folder (with --compare: 2); 130 interrupted (Ctrl-C, SIGTERM, SIGHUP),\n"
+    "no listing written.\n";
 
 namespace {
 
@@ -82,6 +85,8 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
                 error = arg + " needs a file name";
                 return false;
             }
+        } else if (!onlyOperands && arg == "--guard-formulas") {
+            options.guardFormulas = true;
         } else if (!onlyOperands && arg == "--set") {
             std::string text;
             SettingOverride setting;

@@ -30,6 +30,7 @@ struct CliOptions {
     std::vector<SettingOverride> overrides;
     std::string format = "html";  // html, csv or json
     std::string compareWith;      // an earlier JSON listing to compare FOLDER with
+    bool guardFormulas = false;   // CSV: a cell that a spreadsheet would take as a formula gets a "'"
     bool quiet = false;
     bool help = false;
     bool version = false;

@@ -1,6 +1,6 @@
 #include "cli_run.h"
 
-#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +15,8 @@
 #include "cli_options.h"
 #include "compare.h"
 #include "data_writers.h"
+#include "output_target.h"
+#include "own_files.h"
 #include "listing/column_values.h"
 #include "listing/document.h"
 #include "listing/listing_engine.h"
@@ -84,61 +86,16 @@ bool IsFolder(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-std::string Reason(int error) { return std::strerror(error); }
-
-// A new file, created exclusively (an existing name or link there makes mkstemp pick another),
-// in folder, named after base.
-struct NewFile {
-    std::string path;
-    UniqueFile file;
-};
-
-bool CreateNewFile(const std::string& folder, const std::string& base, NewFile& created, std::string& error) {
-    std::string pattern = folder + "/." + base + ".XXXXXX";
-    int fd = ::mkstemp(pattern.data());
-    if (fd < 0) {
-        error = "cannot create a file in " + folder + ": " + Reason(errno);
-        return false;
-    }
-    created.path = pattern;
-    created.file.reset(::fdopen(fd, "wb"));
-    if (created.file) std::setvbuf(created.file.get(), nullptr, _IOFBF, 1 << 20);  // fewer, larger writes
-    if (!created.file) {
-        error = "cannot write " + pattern + ": " + Reason(errno);
-        ::close(fd);
-        ::unlink(pattern.c_str());
-        return false;
-    }
-    return true;
-}
-
-void SplitPath(const std::string& path, std::string& folder, std::string& base) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        folder = ".";
-        base = path;
-    } else {
-        folder = slash == 0 ? "/" : path.substr(0, slash);
-        base = path.substr(slash + 1);
-    }
-}
-
-// Mode of a newly created file under the process's umask (mkstemp gives 0600).
-mode_t NewFileMode() {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-bool CopyToStream(std::FILE* in, std::ostream& out) {
-    char buffer[1 << 16];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) out.write(buffer, static_cast<std::streamsize>(n));
-    out.flush();
-    return !std::ferror(in) && out.good();
-}
+void OnStopSignal(int) { gInterrupted = 1; }
 
 }  // namespace
+
+void StopOnSignals() {
+    struct sigaction action = {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
 
 std::string TerminalText(std::string_view text) {
     static const char kDigits[] = "0123456789abcdef";
@@ -170,11 +127,15 @@ std::string TerminalText(std::string_view text) {
     return out;
 }
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress) {
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress,
+           bool outIsPipeOrTerminal) {
+    // Every text in a message may come from a name, a file or the command line: none may steer the terminal.
+    const auto complain = [&](const std::string& text) { err << "tessory: " << TerminalText(text) << "\n"; };
     CliOptions options;
     std::string error;
     if (!ParseCliOptions(args, options, error)) {
-        err << "tessory: " << error << "\n" << kCliUsage;
+        complain(error);
+        err << kCliUsage;
         return kExitUsage;
     }
     if (options.help) {
@@ -185,125 +146,85 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         out << "tessory " TESSORY_VERSION_TEXT "\n";
         return kExitOk;
     }
+    const bool comparing = !options.compareWith.empty();
     if (!IsFolder(options.folder)) {
-        err << "tessory: not a folder: " << options.folder << "\n";
-        return kExitNoFolder;
+        complain("not a folder: " + options.folder);
+        return comparing ? kExitCompareTrouble : kExitNoFolder;
     }
+    const int writeFailed = comparing ? kExitCompareTrouble : kExitWriteFailed;
 
     IniStore ini(IniStore::DefaultPath());
     OverlayStore settings(ini);
     for (const SettingOverride& o : options.overrides) settings.Write(o.section, o.key, o.value);
 
-    // The document goes to a new file of its own: next to the output, which it then replaces in
-    // one rename (a failed or interrupted run leaves the previous output as it was), or, for
-    // standard output, an unnamed file that is copied out once the listing is complete.
-    NewFile target;
-    if (!options.output.empty()) {
-        std::string folder, base;
-        SplitPath(options.output, folder, base);
-        if (!CreateNewFile(folder, base, target, error)) {
-            err << "tessory: " << error << "\n";
-            return kExitWriteFailed;
-        }
-    } else {
-        const char* tmp = std::getenv("TMPDIR");
-        if (!CreateNewFile(tmp && *tmp ? tmp : "/tmp", "tessory", target, error)) {
-            err << "tessory: " << error << "\n";
-            return kExitWriteFailed;
-        }
-        ::unlink(target.path.c_str());  // gone with the process, whatever happens
-        target.path.clear();
+    OutputTarget target;
+    if (options.output.empty() ? !target.OpenStream(out, outIsPipeOrTerminal, error)
+                               : !target.OpenFile(options.output, error)) {
+        complain(error);
+        return writeFailed;
     }
-    auto discard = [&] {
-        target.file.reset();
-        if (!target.path.empty()) ::unlink(target.path.c_str());
-    };
-    std::string shownName = target.path.empty() ? "the temporary file" : target.path;
 
     CliHost host(err, progress && !options.quiet);
-    // Reading the next folders on other threads overlaps their system calls with the writing.
+    // Reading the next folders on other threads overlaps their system calls with the writing;
+    // each reading thread has a file system of its own.
     PosixFileSystem posixFileSystems[kReadingThreads];
+    std::vector<std::unique_ptr<WithoutOwnFiles>> withoutOwnFiles;
     std::vector<FileSystem*> readers;
-    for (PosixFileSystem& reader : posixFileSystems) readers.push_back(&reader);
+    for (PosixFileSystem& reader : posixFileSystems) {
+        withoutOwnFiles.push_back(std::make_unique<WithoutOwnFiles>(reader, target.OwnFiles()));
+        readers.push_back(withoutOwnFiles.back().get());
+    }
     ReadAheadFileSystem fileSystem(readers, kReadAheadFolders);
     ListingEngine engine(fileSystem, host, settings);
     host.Attach(&engine);
-    ListingOutput output(target.file.get());
+    ListingOutput output(target.File());
     std::unique_ptr<ListingWriter> writer;
     std::unique_ptr<OldListingReader> oldListing;
     std::unique_ptr<ChangeReport> report;
-    CompareWriter* comparing = nullptr;
-    if (!options.compareWith.empty()) {
+    CompareWriter* compare = nullptr;
+    if (comparing) {
         oldListing = std::make_unique<OldListingReader>(options.compareWith);
         if (!oldListing->Start()) {
-            discard();
-            err << "tessory: " << oldListing->Error() << "\n";
+            complain(oldListing->Error());
             return kExitCompareTrouble;
         }
-        report = options.format == "csv"    ? MakeCsvChangeReport(output)
+        report = options.format == "csv"    ? MakeCsvChangeReport(output, options.guardFormulas)
                  : options.format == "json" ? MakeJsonChangeReport(output)
                                             : MakeHtmlChangeReport(output);
-        auto compare = std::make_unique<CompareWriter>(*oldListing, options.compareWith, *report);
-        comparing = compare.get();
-        writer = std::move(compare);
+        auto writerOfChanges = std::make_unique<CompareWriter>(*oldListing, options.compareWith, *report);
+        compare = writerOfChanges.get();
+        writer = std::move(writerOfChanges);
     } else if (options.format == "csv") {
-        writer = std::make_unique<CsvListingWriter>(output);
+        writer = std::make_unique<CsvListingWriter>(output, options.guardFormulas);
     } else if (options.format == "json") {
         writer = std::make_unique<JsonListingWriter>(output);
     } else {
         writer = std::make_unique<HtmlListingWriter>(output, DocumentText::Utf8);
     }
-    const int writeFailed = comparing ? kExitCompareTrouble : kExitWriteFailed;
 
     RunOutcome outcome = engine.WriteListing(options.folder, *writer);
     if (outcome == RunOutcome::Stopped) {
-        discard();
+        target.Discard();
         err << "tessory: interrupted, no listing written\n";
         return kExitStopped;
     }
-    if (comparing && comparing->OldListingFailed()) {
-        discard();
-        err << "tessory: " << comparing->OldError() << "\n";
+    if (compare && compare->OldListingFailed()) {
+        target.Discard();
+        complain(compare->OldError());
         return kExitCompareTrouble;
     }
     if (outcome != RunOutcome::Finished) {
-        int reason = output.Error() ? output.Error() : EIO;
-        discard();
-        err << "tessory: cannot write " << shownName << ": " << Reason(reason) << "\n";
+        const int reason = output.Error() ? output.Error() : EIO;
+        target.Discard();
+        complain("cannot write " + target.ShownName() + ": " + std::strerror(reason));
         return writeFailed;
     }
-    const auto leftOut = [&] {
-        if (!options.quiet) err << "tessory: " << LeftOutText(engine.Totals()) << "\n";
-    };
-    const int done = comparing ? (comparing->Totals().Any() ? kExitChanged : kExitOk) : kExitOk;
-
-    if (options.output.empty()) {
-        std::rewind(target.file.get());
-        bool copied = CopyToStream(target.file.get(), out);
-        target.file.reset();
-        if (!copied) {
-            err << "tessory: cannot write the listing to standard output\n";
-            return writeFailed;
-        }
-        leftOut();
-        return done;
-    }
-
-    ::fchmod(::fileno(target.file.get()), NewFileMode());
-    if (std::fclose(target.file.release()) != 0) {
-        int reason = errno;
-        ::unlink(target.path.c_str());
-        err << "tessory: cannot write " << target.path << ": " << Reason(reason) << "\n";
+    if (!target.Commit(error)) {
+        complain(error);
         return writeFailed;
     }
-    if (std::rename(target.path.c_str(), options.output.c_str()) != 0) {
-        int reason = errno;
-        ::unlink(target.path.c_str());
-        err << "tessory: cannot replace " << options.output << ": " << Reason(reason) << "\n";
-        return writeFailed;
-    }
-    leftOut();
-    return done;
+    if (!options.quiet) complain(LeftOutText(engine.Totals()));
+    return compare ? (compare->Totals().Any() ? kExitChanged : kExitOk) : kExitOk;
 }
 
 }  // namespace tessory

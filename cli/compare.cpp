@@ -15,6 +15,7 @@
 #include <utility>
 
 #include <nlohmann/json.hpp>
+#include <sys/stat.h>
 
 #include "data_writers.h"
 #include "listing/column_values.h"
@@ -30,19 +31,78 @@ namespace {
 
 constexpr size_t kQueuedFolders = 1;  // read ahead by one folder: memory holds at most two old folders
 
-// Bytes of a file for the JSON parser, counting where it is for error messages.
+// Longest text the parser is handed: a name of kLongestPath bytes, each written as a "\\u001f"
+// escape, with room to spare. Longest number or word (true, false, null).
+constexpr size_t kLongestToken = 8 * kLongestPath;
+constexpr size_t kLongestWord = 64;
+
+// Bytes of a file for the JSON parser, counting where it is for error messages. The parser keeps
+// every byte of the token it is reading, and the blanks before it, to quote them in its messages:
+// so runs of blanks between tokens are handed over as one, and a token longer than any a listing
+// holds ends the input with an error, which keeps a hostile file from growing memory.
 struct ByteSource {
     std::FILE* file = nullptr;
     char buffer[1 << 16];
     size_t at = 0, size = 0;
     std::uint64_t line = 1, column = 0;
+    char current = 0;
+    bool ended = false;
+    std::string problem;  // why the input was ended early
 
-    bool Available() {
-        if (at < size) return true;
-        size = std::fread(buffer, 1, sizeof buffer, file);
-        at = 0;
-        return size > 0;
+    void Advance() {
+        for (;;) {
+            if (at >= size) {
+                size = std::fread(buffer, 1, sizeof buffer, file);
+                at = 0;
+                if (size == 0) {
+                    ended = true;
+                    return;
+                }
+            }
+            const char c = buffer[at++];
+            if (lastRead_ == '\n') {
+                ++line;
+                column = 0;
+            }
+            ++column;
+            lastRead_ = c;
+            begun_ = true;
+            if (inText_) {
+                if (++tokenLength_ > kLongestToken)
+                    return Stop("a text longer than " + std::to_string(kLongestToken) + " bytes");
+                if (escaped_) escaped_ = false;
+                else if (c == '\\') escaped_ = true;
+                else if (c == '"') inText_ = false;
+            } else if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+                if (afterBlank_) continue;  // skipped, though counted in line and column
+                afterBlank_ = true;
+                tokenLength_ = 0;
+            } else {
+                afterBlank_ = false;
+                if (c == '"') {
+                    inText_ = true;
+                    tokenLength_ = 0;
+                } else if (std::strchr("{}[],:", c) != nullptr) {
+                    tokenLength_ = 0;
+                } else if (++tokenLength_ > kLongestWord) {
+                    return Stop("a number or word longer than " + std::to_string(kLongestWord) + " characters");
+                }
+            }
+            current = c;
+            return;
+        }
     }
+    bool Started() const { return begun_ || ended; }
+
+private:
+    void Stop(std::string why) {
+        problem = std::move(why);
+        ended = true;
+    }
+
+    char lastRead_ = 0;
+    bool begun_ = false, inText_ = false, escaped_ = false, afterBlank_ = false;
+    std::size_t tokenLength_ = 0;
 };
 
 class ByteIterator {
@@ -54,22 +114,19 @@ public:
     using reference = const char&;
 
     ByteIterator() = default;
-    explicit ByteIterator(ByteSource* source) : source_(source) {}
-    reference operator*() const { return source_->buffer[source_->at]; }
+    explicit ByteIterator(ByteSource* source) : source_(source) {
+        if (!source_->Started()) source_->Advance();
+    }
+    reference operator*() const { return source_->current; }
     ByteIterator& operator++() {
-        if (source_->buffer[source_->at++] == '\n') {
-            ++source_->line;
-            source_->column = 0;
-        } else {
-            ++source_->column;
-        }
+        source_->Advance();
         return *this;
     }
     bool operator==(const ByteIterator& other) const { return AtEnd() == other.AtEnd(); }
     bool operator!=(const ByteIterator& other) const { return !(*this == other); }
 
 private:
-    bool AtEnd() const { return source_ == nullptr || !source_->Available(); }
+    bool AtEnd() const { return source_ == nullptr || source_->ended; }
     ByteSource* source_ = nullptr;
 };
 
@@ -102,7 +159,9 @@ namespace {
 
 using Json = nlohmann::json;
 
-// Follows the shape of a listing: {"root", "folders": [{"path", "files": [{...}], ...}], "totals"}.
+// Follows the shape of a listing: {"root", "folders": [{"path", "files": [{...}], ...}], "totals"},
+// and checks what the merge relies on: folders below the root, each once, in walk order, and
+// each file once in its folder.
 class ListingSax : public nlohmann::json_sax<Json> {
 public:
     explicit ListingSax(OldListingReader::Shared& shared) : shared_(shared) {}
@@ -113,7 +172,13 @@ public:
             return true;
         return Wrong("null is not expected for \"" + key_ + "\"");
     }
-    bool boolean(bool) override { return Wrong("a true or false value is not expected"); }
+    bool boolean(bool value) override {
+        if (in(Context::Folder) && key_ == "readable") {
+            folder_.readable = value;
+            return true;
+        }
+        return Wrong("a true or false value is not expected");
+    }
     bool number_integer(number_integer_t) override { return Wrong("a negative number is not expected"); }
     bool number_float(number_float_t, const string_t&) override { return Wrong("a fraction is not expected"); }
     bool binary(binary_t&) override { return Wrong("binary data is not expected"); }
@@ -126,23 +191,28 @@ public:
         return Wrong("a number is not expected for \"" + key_ + "\"");
     }
     bool string(string_t& value) override {
-        if (in(Context::Top) && key_ == "root") {
-            std::lock_guard<std::mutex> lock(shared_.mutex);
-            shared_.root = value;
-            shared_.changed.notify_all();
-            return Continue();
-        }
-        if (in(Context::Folder) && key_ == "path") {
-            folder_.path = std::move(value);
-            havePath_ = true;
+        const bool isName = (in(Context::Top) && (key_ == "root" || key_ == "rawRoot")) ||
+                            (in(Context::Folder) && (key_ == "path" || key_ == "rawPath")) ||
+                            (in(Context::File) && (key_ == "name" || key_ == "rawName"));
+        if (isName) {
+            if (key_.compare(0, 3, "raw") == 0) {
+                std::optional<std::string> raw = ParseRawNameText(value);
+                if (!raw) return Wrong("\"" + key_ + "\" has a \"%\" without two hexadecimal digits");
+                value = std::move(*raw);
+            }
+            if (value.size() > kLongestPath)
+                return Wrong("\"" + key_ + "\" is longer than " + std::to_string(kLongestPath) + " bytes");
+            // The raw form wins over the readable one, whichever comes first.
+            const bool raw = key_.compare(0, 3, "raw") == 0;
+            std::string& target = in(Context::Top) ? root_ : in(Context::Folder) ? folder_.path : file_.name;
+            bool& have = in(Context::Top) ? haveRoot_ : in(Context::Folder) ? havePath_ : haveName_;
+            bool& haveRaw = in(Context::Top) ? rawRoot_ : in(Context::Folder) ? rawPath_ : rawName_;
+            if (raw || !haveRaw) target = std::move(value);
+            have = true;
+            haveRaw = haveRaw || raw;
             return Continue();
         }
         if (in(Context::File)) {
-            if (key_ == "name") {
-                file_.name = std::move(value);
-                haveName_ = true;
-                return true;
-            }
             if (key_ == "modified") {
                 file_.modified = std::move(value);
                 return true;
@@ -155,12 +225,13 @@ public:
         if (stack_.empty()) return Push(Context::Top);
         if (in(Context::Folders)) {
             folder_ = OldFolder{};
-            havePath_ = false;
+            havePath_ = rawPath_ = false;
+            names_.clear();
             return Push(Context::Folder);
         }
         if (in(Context::Files)) {
             file_ = OldFile{};
-            haveName_ = false;
+            haveName_ = rawName_ = false;
             return Push(Context::File);
         }
         if (in(Context::Top) && key_ == "totals") {
@@ -175,13 +246,14 @@ public:
         switch (context) {
             case Context::File:
                 if (!haveName_) return Wrong("a file has no \"name\"");
+                if (!names_.insert(file_.name).second) return Wrong("file \"" + file_.name + "\" is listed twice");
                 folder_.files.push_back(std::move(file_));
                 return Continue();
             case Context::Folder:
                 if (!havePath_) return Wrong("a folder has no \"path\"");
                 return Deliver();
             case Context::Top:
-                if (!shared_.root || !sawFolders_ || !sawTotals_)
+                if (!haveRoot_ || !sawFolders_ || !sawTotals_)
                     return Wrong("\"root\", \"folders\" or \"totals\" is missing");
                 return true;
             default: return true;
@@ -189,8 +261,11 @@ public:
     }
     bool start_array(std::size_t) override {
         if (in(Context::Top) && key_ == "folders") {
-            if (!shared_.root) return Wrong("\"root\" must come before \"folders\"");
+            if (!haveRoot_) return Wrong("\"root\" must come before \"folders\"");
             sawFolders_ = true;
+            std::lock_guard<std::mutex> lock(shared_.mutex);
+            shared_.root = root_;
+            shared_.changed.notify_all();
             return Push(Context::Folders);
         }
         if (in(Context::Folder) && key_ == "files") return Push(Context::Files);
@@ -202,9 +277,9 @@ public:
     }
     bool key(string_t& name) override {
         key_ = std::move(name);
-        static const std::unordered_set<std::string> kTop = {"root", "folders", "totals"};
-        static const std::unordered_set<std::string> kFolder = {"path", "files", "fileCount", "bytes"};
-        static const std::unordered_set<std::string> kFile = {"name", "extension", "type", "size", "modified", "attributes"};
+        static const std::unordered_set<std::string> kTop = {"root", "rawRoot", "folders", "totals"};
+        static const std::unordered_set<std::string> kFolder = {"path", "rawPath", "readable", "files", "fileCount", "bytes"};
+        static const std::unordered_set<std::string> kFile = {"name", "rawName", "extension", "type", "size", "modified", "attributes"};
         static const std::unordered_set<std::string> kTotals = {"folders", "files", "bytes", "skippedFolders",
                                                                  "skippedFiles", "unreadableFolders", "linksNotFollowed"};
         const std::unordered_set<std::string>* allowed = nullptr;
@@ -216,14 +291,19 @@ public:
             default: break;
         }
         if (allowed == nullptr || allowed->count(key_) == 0) return Wrong("unexpected key \"" + key_ + "\"");
+        if (in(Context::Top) && (key_ == "root" || key_ == "rawRoot") && sawFolders_)
+            return Wrong("\"root\" must come before \"folders\"");
         return true;
     }
     bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& problem) override {
-        // The library's text already says where: "parse error at line L, column C: ...".
+        // Where: this reader's count, since the parser does not see the blanks it skips.
         std::string what = problem.what();
-        const size_t bracket = what.find("] ");
-        if (bracket != std::string::npos) what.erase(0, bracket + 2);
-        shared_.Fail(shared_.path + ": " + what);
+        const size_t colon = what.find(": ");
+        if (what.find("parse error at line") != std::string::npos && colon != std::string::npos) what.erase(0, colon + 2);
+        else if (const size_t bracket = what.find("] "); bracket != std::string::npos) what.erase(0, bracket + 2);
+        if (!shared_.source.problem.empty()) what = shared_.source.problem;
+        shared_.Fail(shared_.path + ": line " + std::to_string(shared_.source.line) + ", column " +
+                     std::to_string(shared_.source.column) + ": " + what);
         return false;
     }
 
@@ -236,12 +316,22 @@ private:
         return Continue();
     }
     bool Continue() const { return !shared_.cancel.load(std::memory_order_relaxed); }
-    bool Wrong(const std::string& what) {
+    bool Wrong(std::string what) {
+        if (!shared_.source.problem.empty()) what = shared_.source.problem;  // the cause, not its effect
         shared_.Fail(shared_.path + ": line " + std::to_string(shared_.source.line) + ", column " +
                      std::to_string(shared_.source.column) + ": not a tessory listing: " + what);
         return false;
     }
     bool Deliver() {
+        std::optional<std::string> relative = RelativePath(folder_.path, root_);
+        if (!relative) return Wrong("folder \"" + folder_.path + "\" is not below the root \"" + root_ + "\"");
+        if (haveLast_ && !WalkOrderLess(last_, *relative)) {
+            return Wrong("folder \"" + folder_.path + "\" " +
+                         (*relative == last_ ? "is listed twice" : "is out of walk order"));
+        }
+        last_ = *relative;
+        haveLast_ = true;
+        folder_.relative = std::move(*relative);
         std::unique_lock<std::mutex> lock(shared_.mutex);
         shared_.changed.wait(lock, [&] { return shared_.queue.size() < kQueuedFolders || shared_.cancel; });
         if (shared_.cancel) return false;
@@ -253,9 +343,13 @@ private:
     OldListingReader::Shared& shared_;
     std::vector<Context> stack_;
     std::string key_;
+    std::string root_;
     OldFolder folder_;
     OldFile file_;
-    bool havePath_ = false, haveName_ = false, sawFolders_ = false, sawTotals_ = false;
+    std::unordered_set<std::string> names_;  // of the folder being read
+    std::string last_;                       // the relative path of the folder before
+    bool haveRoot_ = false, rawRoot_ = false, havePath_ = false, rawPath_ = false, haveName_ = false,
+         rawName_ = false, haveLast_ = false, sawFolders_ = false, sawTotals_ = false;
 };
 
 }  // namespace
@@ -274,8 +368,14 @@ OldListingReader::~OldListingReader() {
 bool OldListingReader::Start() {
     Shared& shared = *shared_;
     shared.source.file = std::fopen(shared.path.c_str(), "rb");
-    if (shared.source.file == nullptr) {
-        shared.error = "cannot read " + shared.path + ": " + std::strerror(errno);
+    struct stat info;
+    const int reason = shared.source.file == nullptr                        ? errno
+                       : fstat(fileno(shared.source.file), &info) != 0     ? errno
+                       : S_ISDIR(info.st_mode)                             ? EISDIR
+                                                                           : 0;
+    if (reason != 0) {
+        shared.error = "cannot read " + shared.path + ": " +
+                       (reason == EISDIR ? std::string("it is a folder, not a listing") : std::strerror(reason));
         shared.done = true;
         return false;
     }
@@ -323,18 +423,7 @@ std::string OldListingReader::Error() {
 
 namespace {
 
-// The path below its start folder, without leading separators; nullopt when it is not below it.
-std::optional<std::string> Relative(const std::string& path, const std::string& root) {
-    if (path.compare(0, root.size(), root) != 0) return std::nullopt;
-    size_t at = root.size();
-    while (at < path.size() && path[at] == '/') ++at;
-    return path.substr(at);
-}
-
-std::optional<std::int64_t> NewInstant(const ListedFile& file) {
-    if (!file.modified) return std::nullopt;
-    return LocalToEpoch(*file.modified);
-}
+std::optional<std::int64_t> NewInstant(const ListedFile& file) { return ModifiedEpoch(file); }
 
 std::optional<std::int64_t> OldInstant(const OldFile& file) { return ParseIso8601(file.modified); }
 
@@ -345,6 +434,15 @@ bool FolderNameLess(std::string_view a, std::string_view b) {
 }
 
 }  // namespace
+
+std::optional<std::string> RelativePath(const std::string& path, const std::string& root) {
+    if (path.compare(0, root.size(), root) != 0) return std::nullopt;
+    size_t at = root.size();
+    const bool rootEndsInSeparator = !root.empty() && root.back() == '/';
+    if (at < path.size() && path[at] != '/' && !rootEndsInSeparator) return std::nullopt;  // "Cx" is not below "C"
+    while (at < path.size() && path[at] == '/') ++at;
+    return path.substr(at);
+}
 
 bool WalkOrderLess(const std::string& a, const std::string& b) {
     size_t i = 0, j = 0;
@@ -378,18 +476,19 @@ bool CompareWriter::Advance() {
         oldFailed_ = !old_.Error().empty();
         return !oldFailed_;
     }
-    std::optional<std::string> relative = Relative(pending_.path, oldRoot_);
-    if (!relative) {
-        oldProblem_ = oldName_ + ": not a tessory listing: folder \"" + pending_.path + "\" is not below \"" +
-                      oldRoot_ + "\"";
-        oldFailed_ = true;
-        return false;
-    }
-    pendingRelative_ = std::move(*relative);
     return true;
 }
 
+// Below a folder that could not be read now: the walk cannot see there, so nothing is reported.
+bool CompareWriter::BelowUnreadable(const std::string& relative) const {
+    if (!unreadable_) return false;
+    if (unreadable_->empty()) return !relative.empty();
+    return relative.size() > unreadable_->size() && relative.compare(0, unreadable_->size(), *unreadable_) == 0 &&
+           relative[unreadable_->size()] == '/';
+}
+
 bool CompareWriter::OldFolderRemoved() {
+    if (BelowUnreadable(pending_.relative)) return true;
     ChangeRecord record{Change::FolderRemoved, &pending_.path, {}, {}, {}, {}, {}};
     ++totals_.foldersRemoved;
     if (!report_.Record(record)) return false;
@@ -403,19 +502,30 @@ bool CompareWriter::OldFolderRemoved() {
 }
 
 bool CompareWriter::Folder(const ListedFolder& folder) {
-    // Names are compared as the listing writes them: ill-formed UTF-8 as U+FFFD.
-    const std::string relative = ValidUtf8(Relative(folder.path, newRoot_).value_or(folder.path));
-    while (havePending_ && WalkOrderLess(pendingRelative_, relative)) {
+    // Names compare by their bytes, as the walk orders them, also those that are not UTF-8.
+    const std::string relative = RelativePath(folder.path, newRoot_).value_or(folder.path);
+    while (havePending_ && WalkOrderLess(pending_.relative, relative)) {
         if (!OldFolderRemoved() || !Advance()) return false;
     }
-    if (havePending_ && pendingRelative_ == relative) return CompareFolder(folder) && Advance();
+    if (!folder.readable) unreadable_ = relative;
+    if (havePending_ && pending_.relative == relative) {
+        if (!folder.readable) {
+            if (pending_.readable) {
+                ++totals_.foldersUnreadable;
+                if (!report_.Record(ChangeRecord{Change::FolderUnreadable, &folder.path, {}, {}, {}, {}, {}}))
+                    return false;
+            }
+            return Advance();
+        }
+        return CompareFolder(folder) && Advance();
+    }
 
     ++totals_.foldersAdded;
     if (!report_.Record(ChangeRecord{Change::FolderAdded, &folder.path, {}, {}, {}, {}, {}})) return false;
     for (const ListedFile& file : folder.files) {
         ++totals_.filesAdded;
         ChangeRecord added{Change::FileAdded, &folder.path, file.name, {}, file.length, {},
-                           file.modified ? Iso8601Local(*file.modified) : std::string()};
+                           ModifiedText(file)};
         if (!report_.Record(added)) return false;
     }
     return true;
@@ -426,9 +536,8 @@ bool CompareWriter::CompareFolder(const ListedFolder& folder) {
     old.reserve(pending_.files.size());
     for (OldFile& file : pending_.files) old.emplace(file.name, &file);
     for (const ListedFile& file : folder.files) {
-        const std::string name = ValidUtf8(file.name);
-        auto found = old.find(name);
-        const std::string modified = file.modified ? Iso8601Local(*file.modified) : std::string();
+        auto found = old.find(file.name);
+        const std::string modified = ModifiedText(file);
         if (found == old.end()) {
             ++totals_.filesAdded;
             if (!report_.Record({Change::FileAdded, &folder.path, file.name, {}, file.length, {}, modified}))
@@ -460,7 +569,7 @@ bool CompareWriter::Closing(const RunTotals&) {
     return report_.End(totals_);
 }
 
-std::string CompareWriter::OldError() const { return oldProblem_.empty() ? old_.Error() : oldProblem_; }
+std::string CompareWriter::OldError() const { return old_.Error(); }
 
 // ---------------------------------------------------------------------------------------------
 // Reports
@@ -474,6 +583,7 @@ const char* ChangeWord(Change change) {
         case Change::FileChanged: return "changed";
         case Change::FolderAdded: return "folder added";
         case Change::FolderRemoved: return "folder removed";
+        case Change::FolderUnreadable: return "folder unreadable";
     }
     return "";
 }
@@ -484,22 +594,28 @@ std::string JsonNumber(const std::optional<std::uint64_t>& size) { return size ?
 
 std::string JsonTime(const std::string& text) { return text.empty() ? "null" : JsonString(text); }
 
+bool IsFolderChange(Change change) {
+    return change == Change::FolderAdded || change == Change::FolderRemoved || change == Change::FolderUnreadable;
+}
+
 class CsvChangeReport : public ChangeReport {
 public:
-    explicit CsvChangeReport(ListingOutput& output) : output_(output) {}
+    CsvChangeReport(ListingOutput& output, bool guardFormulas) : output_(output), guard_(guardFormulas) {}
     bool Begin(const ListingSettings&, const std::string&, const std::string&) override {
         return output_.Write("Change,Folder,Name,OldSize,NewSize,OldModified,NewModified\r\n");
     }
     bool Record(const ChangeRecord& r) override {
-        std::string row = CsvField(ChangeWord(r.change)) + ',' + CsvField(*r.folder) + ',' + CsvField(r.name) +
-                          ',' + SizeText(r.oldSize) + ',' + SizeText(r.newSize) + ',' + r.oldModified + ',' +
-                          r.newModified + "\r\n";
+        // The old listing's texts are as untrusted as names: every field goes through CsvField.
+        std::string row = CsvField(ChangeWord(r.change)) + ',' + CsvField(*r.folder, guard_) + ',' +
+                          CsvField(r.name, guard_) + ',' + SizeText(r.oldSize) + ',' + SizeText(r.newSize) + ',' +
+                          CsvField(r.oldModified, guard_) + ',' + CsvField(r.newModified, guard_) + "\r\n";
         return output_.Write(row);
     }
     bool End(const ChangeTotals&) override { return output_.Flush(); }
 
 private:
     ListingOutput& output_;
+    bool guard_;
 };
 
 class JsonChangeReport : public ChangeReport {
@@ -513,7 +629,7 @@ public:
         std::string item = first_ ? "\n  " : ",\n  ";
         first_ = false;
         item += "{\"change\": " + JsonString(ChangeWord(r.change)) + ", \"folder\": " + JsonString(*r.folder);
-        if (r.change != Change::FolderAdded && r.change != Change::FolderRemoved) {
+        if (!IsFolderChange(r.change)) {
             item += ", \"name\": " + JsonString(r.name) + ", \"oldSize\": " + JsonNumber(r.oldSize) +
                     ", \"newSize\": " + JsonNumber(r.newSize) + ", \"oldModified\": " + JsonTime(r.oldModified) +
                     ", \"newModified\": " + JsonTime(r.newModified);
@@ -526,7 +642,8 @@ public:
                              ", \"filesRemoved\": " + std::to_string(t.filesRemoved) +
                              ", \"filesChanged\": " + std::to_string(t.filesChanged) +
                              ", \"foldersAdded\": " + std::to_string(t.foldersAdded) +
-                             ", \"foldersRemoved\": " + std::to_string(t.foldersRemoved) + "}}\n") &&
+                             ", \"foldersRemoved\": " + std::to_string(t.foldersRemoved) +
+                             ", \"foldersUnreadable\": " + std::to_string(t.foldersUnreadable) + "}}\n") &&
                output_.Flush();
     }
 
@@ -560,7 +677,8 @@ public:
         odd_ = !odd_;
         html += "<td width=\"15%\">" + std::string(ChangeWord(r.change)) + "</td><td width=\"45%\">" +
                 Text(r.name) + "</td><td width=\"20%\">" + Pair(SizeText(r.oldSize), SizeText(r.newSize), r.change) +
-                "</td><td width=\"20%\">" + Pair(r.oldModified, r.newModified, r.change) + "</td></tr>\r\n";
+                "</td><td width=\"20%\">" + Pair(Text(r.oldModified), Text(r.newModified), r.change) +
+                "</td></tr>\r\n";
         return output_.Write(html);
     }
     bool End(const ChangeTotals& t) override {
@@ -569,7 +687,7 @@ public:
                 "Files added: " + std::to_string(t.filesAdded) + ", removed: " + std::to_string(t.filesRemoved) +
                 ", changed: " + std::to_string(t.filesChanged) + ". Folders added: " +
                 std::to_string(t.foldersAdded) + ", removed: " + std::to_string(t.foldersRemoved) +
-                ".</td></tr></table></body></html>";
+                ", unreadable: " + std::to_string(t.foldersUnreadable) + ".</td></tr></table></body></html>";
         return output_.Write(html) && output_.Flush();
     }
 
@@ -592,8 +710,8 @@ private:
 std::unique_ptr<ChangeReport> MakeHtmlChangeReport(ListingOutput& output) {
     return std::make_unique<HtmlChangeReport>(output);
 }
-std::unique_ptr<ChangeReport> MakeCsvChangeReport(ListingOutput& output) {
-    return std::make_unique<CsvChangeReport>(output);
+std::unique_ptr<ChangeReport> MakeCsvChangeReport(ListingOutput& output, bool guardFormulas) {
+    return std::make_unique<CsvChangeReport>(output, guardFormulas);
 }
 std::unique_ptr<ChangeReport> MakeJsonChangeReport(ListingOutput& output) {
     return std::make_unique<JsonChangeReport>(output);

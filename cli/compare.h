@@ -15,15 +15,20 @@
 namespace tessory {
 
 struct OldFile {
-    std::string name;
+    std::string name;  // the name's bytes ("rawName" when the listing has it)
     std::optional<std::uint64_t> size;
     std::string modified;  // as written in the listing, "" when it was null
 };
 
 struct OldFolder {
-    std::string path;
+    std::string path;      // the path's bytes ("rawPath" when the listing has it)
+    std::string relative;  // below the listing's root, without leading separators
     std::vector<OldFile> files;
+    bool readable = true;  // false: the folder could not be read when the listing was made
 };
+
+// Longest name or path the reader takes: what the file system allows.
+constexpr size_t kLongestPath = 4096;
 
 // Reads an earlier listing on a thread of its own and hands its folders over one at a time.
 class OldListingReader {
@@ -39,7 +44,7 @@ public:
     std::optional<std::string> Root();
     // The next folder in file order; false at the end of the listing or on error.
     bool Next(OldFolder& folder);
-    // "FILE: at byte N: what is wrong", empty while nothing went wrong.
+    // "FILE: line L, column C: what is wrong", empty while nothing went wrong.
     std::string Error();
 
     struct Shared;  // between this object and its reading thread
@@ -48,7 +53,8 @@ private:
     std::shared_ptr<Shared> shared_;
 };
 
-enum class Change { FileAdded, FileRemoved, FileChanged, FolderAdded, FolderRemoved };
+// FolderUnreadable: listed before, cannot be read now; its files and subfolders are not reported.
+enum class Change { FileAdded, FileRemoved, FileChanged, FolderAdded, FolderRemoved, FolderUnreadable };
 
 // One difference; for a folder change name is empty and the file fields are unset.
 struct ChangeRecord {
@@ -60,8 +66,11 @@ struct ChangeRecord {
 };
 
 struct ChangeTotals {
-    std::int64_t filesAdded = 0, filesRemoved = 0, filesChanged = 0, foldersAdded = 0, foldersRemoved = 0;
-    bool Any() const { return filesAdded + filesRemoved + filesChanged + foldersAdded + foldersRemoved != 0; }
+    std::int64_t filesAdded = 0, filesRemoved = 0, filesChanged = 0, foldersAdded = 0, foldersRemoved = 0,
+                 foldersUnreadable = 0;
+    bool Any() const {
+        return filesAdded + filesRemoved + filesChanged + foldersAdded + foldersRemoved + foldersUnreadable != 0;
+    }
 };
 
 // Receives the differences, streamed, in walk order.
@@ -72,6 +81,10 @@ public:
     virtual bool Record(const ChangeRecord& record) = 0;
     virtual bool End(const ChangeTotals& totals) = 0;
 };
+
+// The path below root, without leading separators, compared name by name ("Cx/b" is not below
+// "C"); nullopt when it is not below root or root itself.
+std::optional<std::string> RelativePath(const std::string& path, const std::string& root);
 
 // Walk order of two folder paths below their own start folders: name by name, each compared as
 // the walk orders subfolders (ordinal on the upper-cased names), a folder before its subfolders.
@@ -93,6 +106,7 @@ public:
 
 private:
     bool Advance();  // reads the next old folder into pending_
+    bool BelowUnreadable(const std::string& relative) const;
     bool OldFolderRemoved();
     bool CompareFolder(const ListedFolder& folder);
 
@@ -101,16 +115,15 @@ private:
     ChangeReport& report_;
     std::string oldRoot_, newRoot_;
     OldFolder pending_;
-    std::string pendingRelative_;
     bool havePending_ = false;
+    std::optional<std::string> unreadable_;  // the last new folder that could not be read
     bool oldFailed_ = false;
-    std::string oldProblem_;
     ChangeTotals totals_;
 };
 
 // The three report forms: the listing's style sheet, CSV and JSON.
 std::unique_ptr<ChangeReport> MakeHtmlChangeReport(ListingOutput& output);
-std::unique_ptr<ChangeReport> MakeCsvChangeReport(ListingOutput& output);
+std::unique_ptr<ChangeReport> MakeCsvChangeReport(ListingOutput& output, bool guardFormulas = false);
 std::unique_ptr<ChangeReport> MakeJsonChangeReport(ListingOutput& output);
 
 }  // namespace tessory

@@ -76,8 +76,12 @@ bool PlainAscii(std::string_view text) {
     return true;
 }
 
-void AppendCsvField(std::string& out, std::string_view text) {
-    if (PlainAscii<',', '"'>(text)) {
+bool StartsFormula(std::string_view text) { return !text.empty() && std::strchr("=+-@\t\r", text[0]) != nullptr; }
+
+void AppendCsvField(std::string& out, std::string_view text, bool guardFormulas) {
+    if (guardFormulas && StartsFormula(text)) {
+        out += CsvField(text, true);
+    } else if (PlainAscii<',', '"'>(text)) {
         out.append(text);
     } else {
         out += CsvField(text);
@@ -98,20 +102,22 @@ void AppendJsonString(std::string& out, std::string_view text) {
 
 std::int64_t LocalToEpoch(const DateTime& local) { return FieldsAsUtc(local) - LocalOffset(local); }
 
-std::string Iso8601Local(const DateTime& local) {
+std::string Iso8601Local(const DateTime& local) { return Iso8601(local, LocalOffset(local)); }
+
+void AppendIso8601Local(std::string& out, const DateTime& local) { AppendIso8601(out, local, LocalOffset(local)); }
+
+std::string Iso8601(const DateTime& local, std::int64_t offset) {
     std::string out;
-    AppendIso8601Local(out, local);
+    AppendIso8601(out, local, offset);
     return out;
 }
 
-void AppendIso8601Local(std::string& out, const DateTime& local) {
-    std::int64_t offset = LocalOffset(local) / 60;
-    const char sign = offset < 0 ? '-' : '+';
-    if (offset < 0) offset = -offset;
+void AppendIso8601(std::string& out, const DateTime& local, std::int64_t offset) {
     // Called for every file: fields of their usual widths go through one buffer and one append.
+    const std::int64_t offsetMinutes = (offset < 0 ? -offset : offset) / 60;
     if (local.year >= 0 && local.year <= 9999 && local.month >= 0 && local.month <= 99 && local.day >= 0 &&
         local.day <= 99 && local.hour >= 0 && local.hour <= 99 && local.minute >= 0 && local.minute <= 99 &&
-        local.second >= 0 && local.second <= 99 && offset / 60 <= 99) {
+        local.second >= 0 && local.second <= 99 && offset % 60 == 0 && offsetMinutes / 60 <= 99) {
         char text[25];
         const auto put = [&text](size_t at, std::int64_t value, size_t width) {
             for (size_t i = width; i-- > 0; value /= 10) text[at + i] = static_cast<char>('0' + value % 10);
@@ -127,52 +133,98 @@ void AppendIso8601Local(std::string& out, const DateTime& local) {
         put(14, local.minute, 2);
         text[16] = ':';
         put(17, local.second, 2);
-        text[19] = sign;
-        put(20, offset / 60, 2);
+        text[19] = offset < 0 ? '-' : '+';
+        put(20, offsetMinutes / 60, 2);
         text[22] = ':';
-        put(23, offset % 60, 2);
+        put(23, offsetMinutes % 60, 2);
         out.append(text, sizeof text);
         return;
     }
-    AppendDigits(out, local.year, 4);
+    if (local.year < 0) out += '-';
+    if (local.year > 9999) out += '+';
+    AppendDigits(out, static_cast<std::uint64_t>(local.year < 0 ? -static_cast<std::int64_t>(local.year) : local.year), 4);
     out += '-';
-    AppendDigits(out, local.month, 2);
+    AppendDigits(out, static_cast<std::uint64_t>(local.month), 2);
     out += '-';
-    AppendDigits(out, local.day, 2);
+    AppendDigits(out, static_cast<std::uint64_t>(local.day), 2);
     out += 'T';
-    AppendDigits(out, local.hour, 2);
+    AppendDigits(out, static_cast<std::uint64_t>(local.hour), 2);
     out += ':';
-    AppendDigits(out, local.minute, 2);
+    AppendDigits(out, static_cast<std::uint64_t>(local.minute), 2);
     out += ':';
-    AppendDigits(out, local.second, 2);
-    out += sign;
-    AppendDigits(out, static_cast<std::uint64_t>(offset / 60), 2);
+    AppendDigits(out, static_cast<std::uint64_t>(local.second), 2);
+    out += offset < 0 ? '-' : '+';
+    if (offset < 0) offset = -offset;
+    AppendDigits(out, static_cast<std::uint64_t>(offset / 3600), 2);
     out += ':';
-    AppendDigits(out, static_cast<std::uint64_t>(offset % 60), 2);
+    AppendDigits(out, static_cast<std::uint64_t>(offset / 60 % 60), 2);
+    if (offset % 60 != 0) {  // zone rules of old, local mean time
+        out += ':';
+        AppendDigits(out, static_cast<std::uint64_t>(offset % 60), 2);
+    }
+}
+
+void AppendModified(std::string& out, const ListedFile& file) {
+    if (!file.modified) return;
+    if (file.modifiedOffset) AppendIso8601(out, *file.modified, *file.modifiedOffset);
+    else AppendIso8601Local(out, *file.modified);
+}
+
+std::string ModifiedText(const ListedFile& file) {
+    std::string out;
+    AppendModified(out, file);
+    return out;
+}
+
+std::optional<std::int64_t> ModifiedEpoch(const ListedFile& file) {
+    if (!file.modified) return std::nullopt;
+    if (!file.modifiedOffset) return LocalToEpoch(*file.modified);
+    return FieldsAsUtc(*file.modified) - *file.modifiedOffset;
 }
 
 std::optional<std::int64_t> ParseIso8601(std::string_view text) {
+    // The year: four digits, or a sign and at least four.
+    size_t at = 0;
+    int sign = 1;
+    if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+        sign = text[0] == '-' ? -1 : 1;
+        at = 1;
+    }
+    size_t digits = 0;
+    while (at + digits < text.size() && text[at + digits] >= '0' && text[at + digits] <= '9') ++digits;
+    if (at == 0 ? digits != 4 : digits < 4 || digits > 9) return std::nullopt;
+    int year = 0;
+    ReadDigits(text, at, digits, year);
+    text.remove_prefix(at + digits);
     DateTime t;
-    if (text.size() < 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
-        text[16] != ':' || !ReadDigits(text, 0, 4, t.year) || !ReadDigits(text, 5, 2, t.month) ||
-        !ReadDigits(text, 8, 2, t.day) || !ReadDigits(text, 11, 2, t.hour) ||
-        !ReadDigits(text, 14, 2, t.minute) || !ReadDigits(text, 17, 2, t.second) || !IsValidDateTime(t))
+    t.year = sign * year;
+    if (text.size() < 16 || text[0] != '-' || text[3] != '-' || text[6] != 'T' || text[9] != ':' ||
+        text[12] != ':' || !ReadDigits(text, 1, 2, t.month) || !ReadDigits(text, 4, 2, t.day) ||
+        !ReadDigits(text, 7, 2, t.hour) || !ReadDigits(text, 10, 2, t.minute) || !ReadDigits(text, 13, 2, t.second))
         return std::nullopt;
+    static const int kDaysInMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0;
+    if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > kDaysInMonth[t.month - 1] + (t.month == 2 && leap) ||
+        t.hour > 23 || t.minute > 59 || t.second > 59)
+        return std::nullopt;
+    text.remove_prefix(15);
     std::int64_t offset = 0;
-    if (text.size() == 20 && text[19] == 'Z') {
+    if (text == "Z") {
         offset = 0;
     } else {
-        int hours = 0, minutes = 0;
-        if (text.size() != 25 || (text[19] != '+' && text[19] != '-') || text[22] != ':' ||
-            !ReadDigits(text, 20, 2, hours) || !ReadDigits(text, 23, 2, minutes) || minutes > 59)
+        int hours = 0, minutes = 0, seconds = 0;
+        if ((text.size() != 6 && text.size() != 9) || (text[0] != '+' && text[0] != '-') || text[3] != ':' ||
+            !ReadDigits(text, 1, 2, hours) || !ReadDigits(text, 4, 2, minutes) || minutes > 59 ||
+            (text.size() == 9 && (text[6] != ':' || !ReadDigits(text, 7, 2, seconds) || seconds > 59)))
             return std::nullopt;
-        offset = (hours * 60 + minutes) * 60 * (text[19] == '-' ? -1 : 1);
+        offset = ((hours * 60 + minutes) * 60 + seconds) * (text[0] == '-' ? -1 : 1);
     }
     return FieldsAsUtc(t) - offset;
 }
 
-std::string CsvField(std::string_view text) {
+std::string CsvField(std::string_view text, bool guardFormulas) {
     std::string valid = ValidUtf8(text);
+    if (guardFormulas && StartsFormula(valid)) valid.insert(0, 1, '\'');
     if (valid.find_first_of(",\"\r\n") == std::string::npos) return valid;
     std::string out = "\"";
     for (char c : valid) {
@@ -209,6 +261,57 @@ std::string JsonString(std::string_view text) {
     return out;
 }
 
+std::string RawNameText(std::string_view name) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(name.size() + 8);
+    for (size_t i = 0; i < name.size();) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        const size_t length = Utf8SequenceLength(name, i);
+        if (length == 0 || byte == '%') {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+            ++i;
+        } else {
+            out.append(name, i, length);
+            i += length;
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> ParseRawNameText(std::string_view text) {
+    const auto hex = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    };
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        if (i + 2 >= text.size()) return std::nullopt;
+        const int high = hex(text[i + 1]), low = hex(text[i + 2]);
+        if (high < 0 || low < 0) return std::nullopt;
+        out += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return out;
+}
+
+void AppendRawNameField(std::string& out, const char* key, std::string_view name) {
+    if (PlainAscii<'\0', '\0'>(name)) return;
+    size_t i = 0;
+    for (size_t length; i < name.size() && (length = Utf8SequenceLength(name, i)) != 0;) i += length;
+    if (i == name.size()) return;  // well-formed, the usual case: nothing to add
+    out += ", \"";
+    out += key;
+    out += "\": ";
+    out += JsonString(RawNameText(name));
+}
+
 bool CsvListingWriter::Opening(const ListingSettings&, const std::string&) {
     return output_.Write("Folder,Name,Extension,Type,Size,Modified,Attributes\r\n");
 }
@@ -216,19 +319,19 @@ bool CsvListingWriter::Opening(const ListingSettings&, const std::string&) {
 bool CsvListingWriter::Folder(const ListedFolder& folder) {
     buffer_.clear();
     std::string path;
-    AppendCsvField(path, folder.path);
+    AppendCsvField(path, folder.path, guardFormulas_);
     for (const ListedFile& file : folder.files) {
         buffer_ += path;
         buffer_ += ',';
-        AppendCsvField(buffer_, file.name);
+        AppendCsvField(buffer_, file.name, guardFormulas_);
         buffer_ += ',';
-        AppendCsvField(buffer_, file.extension);
+        AppendCsvField(buffer_, file.extension, guardFormulas_);
         buffer_ += ',';
-        AppendCsvField(buffer_, file.type);
+        AppendCsvField(buffer_, file.type, guardFormulas_);
         buffer_ += ',';
         if (file.length) AppendDigits(buffer_, *file.length, 1);
         buffer_ += ',';
-        if (file.modified) AppendIso8601Local(buffer_, *file.modified);
+        AppendModified(buffer_, file);
         buffer_ += ',';
         if (file.attributes) AppendAttributeText(buffer_, *file.attributes);
         buffer_ += "\r\n";
@@ -239,7 +342,9 @@ bool CsvListingWriter::Folder(const ListedFolder& folder) {
 bool CsvListingWriter::Closing(const RunTotals&) { return output_.Flush(); }
 
 bool JsonListingWriter::Opening(const ListingSettings&, const std::string& startFolder) {
-    return output_.Write("{\"root\": " + JsonString(startFolder) + ",\n \"folders\": [");
+    std::string text = "{\"root\": " + JsonString(startFolder);
+    AppendRawNameField(text, "rawRoot", startFolder);
+    return output_.Write(text + ",\n \"folders\": [");
 }
 
 bool JsonListingWriter::Folder(const ListedFolder& folder) {
@@ -247,12 +352,15 @@ bool JsonListingWriter::Folder(const ListedFolder& folder) {
     first_ = false;
     buffer_ += "{\"path\": ";
     AppendJsonString(buffer_, folder.path);
+    AppendRawNameField(buffer_, "rawPath", folder.path);
+    if (!folder.readable) buffer_ += ", \"readable\": false";
     buffer_ += ", \"files\": [";
     bool firstFile = true;
     for (const ListedFile& file : folder.files) {
         buffer_ += firstFile ? "\n    {\"name\": " : ",\n    {\"name\": ";
         firstFile = false;
         AppendJsonString(buffer_, file.name);
+        AppendRawNameField(buffer_, "rawName", file.name);
         buffer_ += ", \"extension\": ";
         AppendJsonString(buffer_, file.extension);
         buffer_ += ", \"type\": ";
@@ -266,7 +374,7 @@ bool JsonListingWriter::Folder(const ListedFolder& folder) {
         buffer_ += ", \"modified\": ";
         if (file.modified) {
             buffer_ += '"';
-            AppendIso8601Local(buffer_, *file.modified);
+            AppendModified(buffer_, file);
             buffer_ += '"';
         } else {
             buffer_ += "null";

@@ -127,6 +127,26 @@ std::string EscapeMarkup(std::string_view text, bool ampersands) {
     return out;
 }
 
+std::string EscapeCss(std::string_view text) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool plain = byte >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                           c == ' ' || c == '-' || c == '_' || c == ',' || c == '.';
+        if (plain) {
+            out += c;
+        } else {
+            out += '\\';
+            if (byte >= 0x10) out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+            out += ' ';
+        }
+    }
+    return out;
+}
+
 namespace {
 
 // Length of the well-formed sequence starting at text[i], or 0 when it is ill-formed; then

@@ -32,6 +32,11 @@ void AppendAttributeText(std::string& out, std::uint32_t attributes);
 // character reference shows as written. Every other character stays as it is.
 std::string EscapeMarkup(std::string_view text, bool ampersands = false);
 
+// A font name as a CSS value that cannot leave its declaration: letters, digits, blanks, "-",
+// "_", ",", "." and non-ASCII characters as they are, every other character as a CSS escape
+// ("\\3c " for "<").
+std::string EscapeCss(std::string_view text);
+
 // The text with every ill-formed UTF-8 sequence (stray or missing continuation bytes, overlong
 // forms, surrogates, values above U+10FFFF) replaced by U+FFFD, one per maximal ill-formed part.
 std::string ValidUtf8(std::string_view text);

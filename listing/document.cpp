@@ -44,8 +44,10 @@ std::string DocumentHead(const ListingSettings& s, DocumentText text) {
     }
     head += "</style></head><body>";
     // The order matters: a font name may itself contain a later placeholder.
-    ReplaceAll(head, "##FOLFONT##", s.folderFont);
-    ReplaceAll(head, "##FILEFONT##", s.fileFont);
+    // The UTF-8 document escapes every outside text: a font name is CSS there.
+    const bool escaped = text == DocumentText::Utf8;
+    ReplaceAll(head, "##FOLFONT##", escaped ? EscapeCss(s.folderFont) : s.folderFont);
+    ReplaceAll(head, "##FILEFONT##", escaped ? EscapeCss(s.fileFont) : s.fileFont);
     ReplaceAll(head, "##FILEBACK##", HtmlColour(s.fileBack));
     ReplaceAll(head, "##FOLBACK##", HtmlColour(s.folderBack));
     ReplaceAll(head, "##FILEBACKODD##", HtmlColour(s.fileBackOdd));
@@ -58,7 +60,7 @@ std::string DocumentHead(const ListingSettings& s, DocumentText text) {
 std::string DocumentOpening(const ListingSettings& settings, const std::string& startFolder, DocumentText text) {
     return DocumentHead(settings, text) + "\r\n<h2>Listing of " +
            EscapeMarkup(startFolder, text == DocumentText::Utf8) + "</h2>\r\n" +
-           ColumnHeaderRow(settings) + "\r\n";
+           ColumnHeaderRow(settings, text == DocumentText::Utf8) + "\r\n";
 }
 
 std::string DocumentClosing(std::int64_t totalFiles, std::int64_t totalFolders, std::uint64_t totalBytes) {

@@ -23,6 +23,9 @@ struct FileInfo {
     std::optional<std::uint64_t> length;
     std::optional<DateTime> modified;  // local time
     std::optional<std::uint32_t> attributes;
+    // Seconds east of UTC at that instant, when the file system knows it: it tells apart the
+    // two instants of a local time that occurs twice when the clocks go back.
+    std::optional<std::int32_t> modifiedOffset = std::nullopt;
 };
 
 // The file system as the walk sees it.

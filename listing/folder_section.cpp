@@ -136,7 +136,7 @@ ListedFolder ReadListedFolder(const std::string& folder, FileSystem& fileSystem,
             if (listed.fileCount < INT32_MAX) ++listed.fileCount;
             if (FilePasses(file, settings)) {
                 listed.files.push_back(ListedFile{file.name, ExtensionText(file.name), fileSystem.TypeName(file.name),
-                                                  file.length, file.modified, file.attributes});
+                                                  file.length, file.modified, file.attributes, file.modifiedOffset});
             }
             host.LetEventsRun();
         },
@@ -159,7 +159,7 @@ void AppendFolderSection(std::string& html, const ListedFolder& folder, const Li
     // For print: the column headings again, which the browser repeats on every page the table spans.
     if (settings.printLayout) {
         html += "<thead class=\"printhead\"><tr>";
-        AppendHeadingCells(html, settings);
+        AppendHeadingCells(html, settings, ampersands);
         html += "</tr></thead>";
     }
     // The markup between the cells, joined once per folder rather than piece by piece per row.
@@ -201,21 +201,22 @@ void AppendFolderSection(std::string& html, const ListedFolder& folder, const Li
     html += " bytes.</td></tr></table><br><br>";
 }
 
-void AppendHeadingCells(std::string& row, const ListingSettings& settings) {
+void AppendHeadingCells(std::string& row, const ListingSettings& settings, bool escaped) {
     for (const DocumentColumn& c : kDocumentOrder) {
         if (!settings.shown[c.column]) continue;
         row += "<td width=\"";
         row += c.width;
         row += "\"><b>";
-        row += settings.headings[c.column];
+        if (escaped) AppendEscaped(row, settings.headings[c.column], true);
+        else row += settings.headings[c.column];
         row += "</b></td>";
     }
 }
 
-std::string ColumnHeaderRow(const ListingSettings& settings) {
+std::string ColumnHeaderRow(const ListingSettings& settings, bool escaped) {
     std::string row = kTableOpen;
     row += "<tr>";
-    AppendHeadingCells(row, settings);
+    AppendHeadingCells(row, settings, escaped);
     row += "</tr></table>";
     return row;
 }

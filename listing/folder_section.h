@@ -20,9 +20,10 @@ ListedFolder ReadListedFolder(const std::string& folder, FileSystem& fileSystem,
 void AppendFolderSection(std::string& html, const ListedFolder& folder, const ListingSettings& settings,
                          bool ampersands = false);
 
-// The one row of column headings at the top of the document.
-std::string ColumnHeaderRow(const ListingSettings& settings);
+// The one row of column headings at the top of the document. escaped: the headings are
+// escaped as names are (with ampersands), for the document whose every text is escaped.
+std::string ColumnHeaderRow(const ListingSettings& settings, bool escaped = false);
 // The heading cells of the shown columns, as in that row.
-void AppendHeadingCells(std::string& row, const ListingSettings& settings);
+void AppendHeadingCells(std::string& row, const ListingSettings& settings, bool escaped = false);
 
 }  // namespace tessory

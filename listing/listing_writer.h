@@ -34,6 +34,7 @@ struct ListedFile {
     std::optional<std::uint64_t> length;  // absent fields could not be read
     std::optional<DateTime> modified;     // local time
     std::optional<std::uint32_t> attributes;  // FileAttribute bits
+    std::optional<std::int32_t> modifiedOffset = std::nullopt;  // seconds east of UTC at modified, when known
 };
 
 // One folder that passed the folder test, its listed files in their final order.

@@ -56,6 +56,11 @@ DateTime ShiftedUtc(std::int64_t seconds) {
 }  // namespace
 
 DateTime LocalTimeCache::LocalTime(std::int64_t seconds) {
+    std::optional<std::int32_t> offset;
+    return LocalTime(seconds, offset);
+}
+
+DateTime LocalTimeCache::LocalTime(std::int64_t seconds, std::optional<std::int32_t>& offset) {
     // Files of a folder were mostly written close together: one time-zone lookup per quarter of an
     // hour does for all of them. The quarter's offset is used only where both of its ends agree
     // with the plain sum (no change of offset, no leap second inside it); otherwise ask each time.
@@ -77,6 +82,7 @@ DateTime LocalTimeCache::LocalTime(std::int64_t seconds) {
             }
         }
         if (offset_) {
+            offset = static_cast<std::int32_t>(*offset_);
             // Within the hour the quarter starts in, only the minutes and seconds move.
             const auto intoHour = static_cast<int>(startTime_.minute * 60 + startTime_.second + (seconds - start));
             if (intoHour >= 3600) return ShiftedUtc(seconds + *offset_);
@@ -88,7 +94,7 @@ DateTime LocalTimeCache::LocalTime(std::int64_t seconds) {
     }
     std::tm parts{};
     time_t t = static_cast<time_t>(seconds);
-    localtime_r(&t, &parts);
+    if (localtime_r(&t, &parts) != nullptr) offset = static_cast<std::int32_t>(parts.tm_gmtoff);
     return FromParts(parts);
 }
 
@@ -164,7 +170,7 @@ bool AsciiKeyLess(const std::string& a, const std::string& b) {
 
 void FillFromStat(FileInfo& file, const struct stat& info, LocalTimeCache& times) {
     file.length = static_cast<std::uint64_t>(info.st_size);
-    file.modified = times.LocalTime(info.st_mtime);
+    file.modified = times.LocalTime(info.st_mtime, file.modifiedOffset);
     std::uint32_t attributes = 0;
     if (file.name[0] == '.') attributes |= kAttrHidden;
     if (!(info.st_mode & S_IWUSR)) attributes |= kAttrReadOnly;
@@ -231,6 +237,7 @@ bool PosixFileSystem::ReadFolder(const std::string& folder, const std::function<
         const char* name = file.name.c_str();
         file.length.reset();
         file.modified.reset();
+        file.modifiedOffset.reset();
         file.attributes.reset();
         struct stat info;
         unsigned char type = entry.type;

@@ -18,6 +18,8 @@ std::u16string WalkOrderKey(std::string_view name);
 class LocalTimeCache {
 public:
     DateTime LocalTime(std::int64_t seconds);
+    // The same, with the offset from UTC in force at that instant (left empty when unknown).
+    DateTime LocalTime(std::int64_t seconds, std::optional<std::int32_t>& offset);
 
 private:
     bool known_ = false;

@@ -13,7 +13,9 @@
 #include "../listing/fakes.h"
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
+#include "cli/compare.h"
 #include "cli/data_writers.h"
+#include "platform/file_io.h"
 
 namespace tessory {
 namespace {
@@ -36,6 +38,25 @@ private:
     std::optional<std::string> old_;
 };
 
+std::string ReadWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string ReadWhole(std::FILE* file) {
+    std::fflush(file);
+    std::rewind(file);
+    std::string text;
+    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+    return text;
+}
+
+ListedFile Named(const char* name) {
+    ListedFile file;
+    file.name = name;
+    return file;
+}
+
 TEST(DataTextTest, QuotingEscapingAndTimes) {
     EXPECT_EQ(CsvField("plain name.txt"), "plain name.txt");
     EXPECT_EQ(CsvField("a,b"), "\"a,b\"");
@@ -43,6 +64,7 @@ TEST(DataTextTest, QuotingEscapingAndTimes) {
     EXPECT_EQ(CsvField("two\r\nlines"), "\"two\r\nlines\"");
     EXPECT_EQ(CsvField("bad\xFF"), "bad\xEF\xBF\xBD");
     EXPECT_EQ(JsonString("q\"b\\s\x01\n\xC3"), "\"q\\\"b\\\\s\\u0001\\n\xEF\xBF\xBD\"");
+    EXPECT_EQ(JsonString("unit\x1Fsep\x7F"), "\"unit\\u001fsep\x7F\"");
 
     BerlinTime berlin;
     EXPECT_EQ(Iso8601Local({2026, 12, 7, 9, 5, 0}), "2026-12-07T09:05:00+01:00");
@@ -51,8 +73,28 @@ TEST(DataTextTest, QuotingEscapingAndTimes) {
     EXPECT_EQ(ParseIso8601("2026-12-07T08:05:00Z"), 1796630700);
     EXPECT_EQ(ParseIso8601("2024-02-29T13:30:00+01:30"), 1709208000);
     EXPECT_EQ(LocalToEpoch({2026, 12, 7, 9, 5, 0}), 1796630700);
-    for (const char* wrong : {"", "2026-12-07 09:05:00+01:00", "2026-02-30T00:00:00Z", "2026-12-07T09:05:00+0100"})
+    for (const char* wrong : {"", "2026-12-07 09:05:00+01:00", "2026-02-30T00:00:00Z", "2026-12-07T09:05:00+0100",
+                              "12026-01-01T00:00:00Z", "+026-01-01T00:00:00Z", "2026-12-07T09:05:00+01:00:6"})
         EXPECT_FALSE(ParseIso8601(wrong).has_value()) << wrong;
+
+    // Offsets of old zone rules, with seconds; years outside 0 to 9999 with their sign.
+    struct Instant {
+        DateTime local;
+        std::int64_t offset;
+        const char* text;
+        std::int64_t epoch;
+    };
+    const Instant instants[] = {
+        {{1937, 6, 30, 23, 59, 59}, 1172, "1937-06-30T23:59:59+00:19:32", -1025741973},
+        {{1900, 1, 1, 0, 0, 0}, -(4 * 3600 + 56 * 60 + 2), "1900-01-01T00:00:00-04:56:02", -2208971038},
+        {{-1, 1, 1, 0, 0, 0}, 0, "-0001-01-01T00:00:00+00:00", -62198755200},
+        {{0, 1, 1, 0, 0, 0}, 0, "0000-01-01T00:00:00+00:00", -62167219200},
+        {{10000, 1, 1, 1, 0, 0}, 3600, "+10000-01-01T01:00:00+01:00", 253402300800},
+    };
+    for (const Instant& i : instants) {
+        EXPECT_EQ(Iso8601(i.local, i.offset), i.text);
+        EXPECT_EQ(ParseIso8601(i.text), i.epoch) << i.text;
+    }
 }
 
 class DataFormatTest : public ::testing::Test {
@@ -126,6 +168,120 @@ TEST_F(DataFormatTest, CsvHasOneQuotedRowPerListedFileAndJsonTheWholeShape) {
               "not be read, 2 links not followed.\n");
 }
 
+TEST_F(DataFormatTest, FormulaGuardIsOffUnlessAskedFor) {
+    std::filesystem::create_directories(tree.Path() / "@d");
+    for (const char* name : {"=1+2", "+x", "-y", "@d/z", "\tt", "a=b", "=c,d"}) Put(name, "1");
+    const std::vector<std::string> rows[] = {
+        {",=1+2,", ",+x,", ",-y,", "/@d,z,", ",\tt,", ",a=b,", ",\"=c,d\",,File"},
+        {",'=1+2,", ",'+x,", ",'-y,", "/@d,z,", ",'\tt,", ",a=b,", ",\"'=c,d\",,File"},
+    };
+    for (bool guard : {false, true}) {
+        std::vector<std::string> args = {"-q", "--format", "csv", Root()};
+        if (guard) args.insert(args.begin(), "--guard-formulas");
+        ASSERT_EQ(Run(args), kExitOk) << err.str();
+        for (const std::string& row : rows[guard]) EXPECT_NE(out.str().find(row), std::string::npos) << row << out.str();
+    }
+    EXPECT_EQ(CsvField("@d/z", true), "'@d/z");
+    EXPECT_EQ(CsvField("-1", false), "-1");
+
+    // The change report too: a removed file's name, from the old listing.
+    ScratchFolder work;
+    const std::string old = work.File("old.json");
+    ASSERT_EQ(Run({"-q", "--format", "json", "-o", old, Root()}), kExitOk);
+    std::filesystem::remove(tree.File("=1+2"));
+    ASSERT_EQ(Run({"-q", "--guard-formulas", "--format", "csv", "--compare", old, Root()}), kExitChanged);
+    EXPECT_NE(out.str().find("removed," + Root() + ",'=1+2,1,,"), std::string::npos) << out.str();
+}
+
+TEST_F(DataFormatTest, TimesInTheRepeatedAutumnHourKeepTheirOwnOffset) {
+    Put("first", "1");
+    Put("second", "2");
+    const timeval first[2] = {{1603585800, 0}, {1603585800, 0}};  // 2020-10-25T00:30:00Z
+    const timeval second[2] = {{1603589400, 0}, {1603589400, 0}};  // an hour later, the same local time
+    ASSERT_EQ(utimes(tree.File("first").c_str(), first), 0);
+    ASSERT_EQ(utimes(tree.File("second").c_str(), second), 0);
+    ASSERT_EQ(Run({"-q", "--format", "csv", "--set", "Output.Recurse=No", Root()}), kExitOk) << err.str();
+    EXPECT_NE(out.str().find(",first,,File,1,2020-10-25T02:30:00+02:00,"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find(",second,,File,1,2020-10-25T02:30:00+01:00,"), std::string::npos) << out.str();
+    // Each reads back as its own instant: swapping the two times is a change.
+    ScratchFolder work;
+    const std::string old = work.File("old.json");
+    ASSERT_EQ(Run({"-q", "--format", "json", "-o", old, Root()}), kExitOk);
+    ASSERT_EQ(Run({"-q", "--compare", old, Root()}), kExitOk) << out.str();
+    ASSERT_EQ(utimes(tree.File("first").c_str(), second), 0);
+    ASSERT_EQ(Run({"-q", "--format", "json", "--compare", old, Root()}), kExitChanged);
+    EXPECT_EQ(nlohmann::json::parse(out.str()).at("changes").at(0).at("name"), "first");
+}
+
+TEST_F(DataFormatTest, NamesThatAreNotUtf8CompareByTheirBytes) {
+    Put("x\xFF", "1");
+    Put("x\xFE", "2");
+    Put("x\xEF\xBF\xBD", "3");  // U+FFFD itself
+    Put("100%\xFF", "4");
+    Put("unit\x1F", "6");  // a control character, escaped in the JSON
+    for (const char* folder : {"d\xFF", "d\xEF\xBF\xBD", "d\xEF\xA4\x80"}) {  // U+FFFD, U+F900: sort apart from 0xFF
+        std::filesystem::create_directories(tree.Path() / folder);
+        Put(std::string(folder) + "/in", "5");
+    }
+    ScratchFolder work;
+    const std::string old = work.File("old.json");
+    ASSERT_EQ(Run({"-q", "--format", "json", "-o", old, Root()}), kExitOk) << err.str();
+    const nlohmann::json listing = nlohmann::json::parse(ReadWhole(old));
+    std::vector<std::string> names;
+    for (const auto& file : listing.at("folders").at(0).at("files"))
+        names.push_back(file.at("name").get<std::string>() + " " + file.value("rawName", "-"));
+    EXPECT_EQ(names, (std::vector<std::string>{"100%\xEF\xBF\xBD 100%25%FF", "unit\x1F -", "x, \"y\".txt -",
+                                               "x\xEF\xBF\xBD x%FE", "x\xEF\xBF\xBD x%FF", "x\xEF\xBF\xBD -"}));
+    EXPECT_EQ(listing.at("folders").at(5).at("rawPath"), Root() + "/d%FF");
+
+    ASSERT_EQ(Run({"-q", "--compare", old, Root()}), kExitOk) << out.str() << err.str();
+    std::filesystem::remove(tree.File("x\xFE"));
+    ASSERT_EQ(Run({"-q", "--format", "json", "--compare", old, Root()}), kExitChanged) << err.str();
+    const nlohmann::json report = nlohmann::json::parse(out.str());
+    ASSERT_EQ(report.at("changes").size(), 1u) << out.str();
+    EXPECT_EQ(report.at("changes").at(0).at("change"), "removed");
+    EXPECT_EQ(report.at("changes").at(0).at("name"), "x\xEF\xBF\xBD");
+}
+
+TEST(CompareTest, AFolderThatCannotBeReadNowIsReportedAsSuchNotItsFiles) {
+    ScratchFolder work;
+    const std::string old = work.File("old.json");
+    std::ofstream(old) << R"({"root": "/r", "folders": [
+        {"path": "/r", "files": [{"name": "a"}]},
+        {"path": "/r/u", "files": [{"name": "b"}, {"name": "c"}]},
+        {"path": "/r/u/sub", "files": [{"name": "d"}]},
+        {"path": "/r/v", "files": [{"name": "e"}]}], "totals": {}})";
+    UniqueFile file(std::tmpfile());
+    ListingOutput output(file.get());
+    OldListingReader reader(old);
+    ASSERT_TRUE(reader.Start());
+    auto report = MakeJsonChangeReport(output);
+    CompareWriter compare(reader, old, *report);
+    ListingSettings settings;
+    ListedFolder r, u, v;
+    r.path = "/r";
+    r.files = {Named("a")};
+    u.path = "/r/u";
+    u.readable = false;
+    v.path = "/r/v";
+    v.files = {Named("e")};
+    ASSERT_TRUE(compare.Opening(settings, "/r"));
+    ASSERT_TRUE(compare.Folder(r) && compare.Folder(u) && compare.Folder(v) && compare.Closing({})) << reader.Error();
+    EXPECT_TRUE(compare.Totals().Any());
+    const nlohmann::json changes = nlohmann::json::parse(ReadWhole(file.get()));
+    EXPECT_EQ(changes.at("changes"), nlohmann::json::parse(R"([{"change": "folder unreadable", "folder": "/r/u"}])"));
+    EXPECT_EQ(changes.at("totals").at("foldersUnreadable"), 1);
+
+    // The listing says which folders could not be read.
+    UniqueFile listingFile(std::tmpfile());
+    ListingOutput listingOutput(listingFile.get());
+    JsonListingWriter writer(listingOutput);
+    ASSERT_TRUE(writer.Opening(settings, "/r") && writer.Folder(r) && writer.Folder(u) && writer.Closing({}));
+    const nlohmann::json listing = nlohmann::json::parse(ReadWhole(listingFile.get()));
+    EXPECT_FALSE(listing.at("folders").at(0).contains("readable"));
+    EXPECT_EQ(listing.at("folders").at(1).at("readable"), false);
+}
+
 TEST_F(DataFormatTest, CompareReportsWhatChangedAndExitsLikeDiff) {
     ScratchFolder work;
     const std::string old = work.File("old.json");
@@ -141,17 +297,18 @@ TEST_F(DataFormatTest, CompareReportsWhatChangedAndExitsLikeDiff) {
     ASSERT_EQ(Run({"-q", "--format", "json", "--compare", old, Root()}), kExitChanged) << err.str();
     const nlohmann::json report = nlohmann::json::parse(out.str());
     std::vector<std::string> changes;
-    for (const auto& c : report["changes"])
-        changes.push_back(c["change"].get<std::string>() + " " + c["folder"].get<std::string>().substr(Root().size()) +
-                          " " + c.value("name", ""));
+    for (const auto& c : report.at("changes"))
+        changes.push_back(c.at("change").get<std::string>() + " " +
+                          c.at("folder").get<std::string>().substr(Root().size()) + " " + c.value("name", ""));
     EXPECT_EQ(changes, (std::vector<std::string>{"changed  x, \"y\".txt", "removed /A one.bin", "changed /b/deep two",
                                                  "folder added /B2 ", "added /B2 new.txt", "folder removed /c ",
                                                  "removed /c three.txt"}));
-    EXPECT_EQ(report["changes"][2]["oldSize"], 2);
-    EXPECT_EQ(report["changes"][2]["newSize"], 10);
-    const nlohmann::json totals = {{"filesAdded", 1}, {"filesRemoved", 2}, {"filesChanged", 2},
-                                   {"foldersAdded", 1}, {"foldersRemoved", 1}};
-    EXPECT_EQ(report["totals"], totals);
+    // at(): a missing change fails this test instead of aborting the program.
+    EXPECT_EQ(report.at("changes").at(2).at("oldSize"), 2);
+    EXPECT_EQ(report.at("changes").at(2).at("newSize"), 10);
+    const nlohmann::json totals = {{"filesAdded", 1},     {"filesRemoved", 2},   {"filesChanged", 2},
+                                   {"foldersAdded", 1},   {"foldersRemoved", 1}, {"foldersUnreadable", 0}};
+    EXPECT_EQ(report.at("totals"), totals);
 
     ASSERT_EQ(Run({"-q", "--compare", old, Root()}), kExitChanged);
     EXPECT_NE(out.str().find("<td class=\"dir\">" + Root() + "/B2</td>"), std::string::npos);
@@ -186,6 +343,93 @@ TEST_F(DataFormatTest, AnOldListingThatIsCutShortOrNotAListingIsTrouble) {
     Run({"-q", "--compare", work.File("other.json"), Root()});
     EXPECT_NE(err.str().find("line 2, column"), std::string::npos) << err.str();
     EXPECT_NE(err.str().find("unexpected key \"colour\""), std::string::npos) << err.str();
+}
+
+TEST_F(DataFormatTest, TextsFromTheOldListingAreEscapedInEveryReport) {
+    ScratchFolder work;
+    const std::string old = work.File("old.json");
+    const std::string hostile = "x,<script>alert(1)</script>\r\n\"y";
+    std::ofstream(old) << "{\"root\": " << nlohmann::json(Root()) << ", \"folders\": [{\"path\": "
+                       << nlohmann::json(Root()) << ", \"files\": [{\"name\": \"x, \\\"y\\\".txt\", \"size\": 1, "
+                       << "\"modified\": " << nlohmann::json(hostile) << "}]}], \"totals\": {}}";
+    const auto only = [&](const char* format) {
+        return std::vector<std::string>{"-q", "--set", "Filter.FolInclude=nothing", "--set",
+                                        "Filter.FolInclude=" + Root(), "--set", "Output.Recurse=No",
+                                        "--format", format, "--compare", old, Root()};
+    };
+    ASSERT_EQ(Run(only("html")), kExitChanged) << err.str();
+    EXPECT_EQ(out.str().find("<script"), std::string::npos);
+    EXPECT_NE(out.str().find("x,&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos) << out.str();
+
+    ASSERT_EQ(Run(only("csv")), kExitChanged) << err.str();
+    const std::string csv = out.str();
+    EXPECT_NE(csv.find(",\"x,<script>alert(1)</script>\r\n\"\"y\",2026-12-07T09:05:00+01:00\r\n"), std::string::npos)
+        << csv;
+
+    ASSERT_EQ(Run(only("json")), kExitChanged) << err.str();
+    EXPECT_EQ(nlohmann::json::parse(out.str()).at("changes").at(0).at("oldModified"), hostile);
+}
+
+TEST_F(DataFormatTest, AnOldListingIsCheckedBeforeItIsTrusted) {
+    ScratchFolder work;
+    const nlohmann::json root = Root();
+    const auto folder = [&](const std::string& path, const std::string& files = "") {
+        return "{\"path\": " + nlohmann::json(path).dump() + ", \"files\": [" + files + "]}";
+    };
+    const auto listing = [&](const std::string& folders, const std::string& end = ", \"totals\": {}}") {
+        return "{\"root\": " + root.dump() + ", \"folders\": [\n" + folders + "]" + end;
+    };
+    const std::string longName(4096 + 1, 'n');
+    struct Case {
+        std::string text;
+        const char* where;  // "line L, column C" or the start of it
+        std::string what;
+    };
+    const Case cases[] = {
+        {listing(folder(Root()) + ",\n" + folder(Root() + "/b") + ",\n" + folder(Root() + "/A")), "line 4, column",
+         "\"" + Root() + "/A\" is out of walk order"},
+        {listing(folder(Root()) + ",\n" + folder(Root() + "/b") + ",\n" + folder(Root() + "/b")), "line 4, column",
+         "\"" + Root() + "/b\" is listed twice"},
+        {listing(folder(Root()) + ",\n" + folder(Root() + "x/b")), "line 3, column",
+         "\"" + Root() + "x/b\" is not below the root"},
+        {listing(folder(Root(), "{\"name\": \"a\"},\n{\"name\": \"a\"}")), "line 3, column",
+         "file \"a\" is listed twice"},
+        {listing(folder(Root()), "}"), "line 2, column", "\"totals\" is missing"},
+        {listing(folder(Root(), "{\"name\": \"" + longName + "\"}")), "line 2, column",
+         "\"name\" is longer than 4096 bytes"},
+        {listing(folder(Root(), "{\"name\": \"" + std::string(1 << 20, 'n') + "\"}")), "line 2, column",
+         "a text longer than"},
+        {listing(std::string(1 << 20, ' ') + std::string(1000, '\n') + "@"), "line 1002, column", "invalid literal"},
+        {listing(std::string(1 << 20, '1')), "line 2, column", "a number or word longer than"},
+        {listing(folder(Root(), "{\"name\": \"a\", \"rawName\": \"%G0\"}")), "line 2, column",
+         "\"rawName\" has a \"%\" without two hexadecimal digits"},
+    };
+    const std::string old = work.File("old.json");
+    for (const Case& c : cases) {
+        std::ofstream(old, std::ios::trunc) << c.text;
+        EXPECT_EQ(Run({"-q", "--compare", old, Root()}), kExitCompareTrouble) << c.what;
+        EXPECT_EQ(err.str().rfind("tessory: " + old + ": " + c.where, 0), 0u) << err.str().substr(0, 300);
+        EXPECT_NE(err.str().find(c.what), std::string::npos) << err.str().substr(0, 300);
+        EXPECT_LT(err.str().size(), 8192u) << "the message quotes what was read: " << c.what;
+    }
+    // Sound: the same shapes in order are taken.
+    std::ofstream(old, std::ios::trunc) << listing(folder(Root()) + ",\n" + folder(Root() + "/A") + ",\n" +
+                                                   folder(Root() + "/b") + "," + folder(Root() + "/b/deep") +
+                                                   std::string(1 << 20, ' ') + "," + folder(Root() + "/c"));
+    EXPECT_EQ(Run({"-q", "--compare", old, Root()}), kExitChanged) << err.str();
+    EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(DataFormatTest, CompareTroubleWithTheFolderOrTheOldFileIsExitTwo) {
+    ScratchFolder work;
+    const std::string old = work.File("old.json");
+    ASSERT_EQ(Run({"-q", "--format", "json", "-o", old, Root()}), kExitOk);
+    EXPECT_EQ(Run({"-q", "--compare", old, tree.File("missing")}), kExitCompareTrouble);
+    EXPECT_EQ(err.str(), "tessory: not a folder: " + tree.File("missing") + "\n");
+    EXPECT_EQ(Run({"-q", "--compare", old, tree.File("x, \"y\".txt")}), kExitCompareTrouble);
+    EXPECT_EQ(Run({"-q", tree.File("missing")}), kExitNoFolder);  // without --compare, as documented
+    EXPECT_EQ(Run({"-q", "--compare", work.Path().string(), Root()}), kExitCompareTrouble);
+    EXPECT_EQ(err.str(), "tessory: cannot read " + work.Path().string() + ": it is a folder, not a listing\n");
 }
 
 }  // namespace

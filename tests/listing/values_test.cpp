@@ -92,6 +92,7 @@ TEST(WildcardTest, PatternTable) {
         {"y;[z-a]", "y", R::Match},
         {"ÿ", "Ÿ", R::Match},                      {"ź", "Ÿ", R::NoMatch},
         {"ά*", "ΆΛΦΑ", R::Match},                  {"ϊϋ", "ΪΫ", R::Match},
+        {"report*", "report", R::Match},          {"report*", "repor", R::NoMatch},
     };
     for (const MatchCase& c : cases) {
         EXPECT_EQ(PatternList(c.patterns).FirstMatch(LowerText(c.text)), c.result) << c.patterns << " / " << c.text;

@@ -169,6 +169,16 @@ TEST_F(IniStoreTest, WritesPersistAndKeepForeignLines) {
     EXPECT_FALSE(std::filesystem::exists(path + ".new"));
 }
 
+TEST_F(IniStoreTest, AWriteThatCannotBeFlushedFailsAndKeepsTheFile) {
+    std::ofstream(path, std::ios::binary) << "[Output]\nRecurse=No\n";
+    // The new file is written through a link to the device that is always full.
+    std::filesystem::create_symlink("/dev/full", path + ".new");
+    IniStore store(path);
+    EXPECT_FALSE(store.Write("Output", "Recurse", "Depth"));
+    EXPECT_EQ(Contents(), "[Output]\nRecurse=No\n");
+    EXPECT_EQ(IniStore(path).Read("Output", "Recurse"), "No");
+}
+
 TEST_F(IniStoreTest, WriteIntoAMissingFolderFailsAndLeavesNothing) {
     IniStore store((folder / "missing" / "Ombrel.ini").string());
     EXPECT_EQ(store.Read("Output", "Recurse"), std::nullopt);
@@ -248,6 +258,16 @@ TEST(EncodingsTest, DatesInTheStoredFormsAndLocales) {
     EXPECT_EQ(ParseDateTime("12/30/2004 12:00:00 AM", us), (DateTime{2004, 12, 30, 0, 0, 0}));
     EXPECT_EQ(ParseDateTime("2004-02-03 14:05", us), t);
     EXPECT_EQ(ParseDateTime("2/3/04", us), (DateTime{2004, 2, 3, 0, 0, 0}));
+    // Two-digit years: below 30 in this century, from 30 in the last.
+    EXPECT_EQ(ParseDateTime("2/3/29", us), (DateTime{2029, 2, 3, 0, 0, 0}));
+    EXPECT_EQ(ParseDateTime("2/3/30", us), (DateTime{1930, 2, 3, 0, 0, 0}));
+    EXPECT_EQ(ParseDateTime("2/3/31", us), (DateTime{1931, 2, 3, 0, 0, 0}));
+    // A locale whose date separator is none of "/", "-" and ".".
+    UserLocale blank = de;
+    blank.dateSeparator = ' ';
+    EXPECT_EQ(DateTimeText(t, blank), "03 02 2004 14:05");
+    EXPECT_EQ(ParseDateTime("03 02 2004 14:05", blank), t);
+    EXPECT_EQ(ParseDateTime("03 02 2004 14:05", de), std::nullopt);
     for (const char* bad : {"", "soon", "2/30/2004", "2/3/2004 25:00", "2/3/2004 1:00 XM", "2/3-2004", "2/3/2004x"})
         EXPECT_EQ(ParseDateTime(bad, us), std::nullopt) << bad;
 }
