@@ -11,6 +11,7 @@ Needs Python 3, CMake and the project's native build only. See docs/testing.md.
 """
 
 import argparse
+import fcntl
 import json
 import os
 import random
@@ -241,6 +242,23 @@ def relative_to_root(root, name):
     return path.resolve().relative_to(root).as_posix() if path.is_absolute() else path.as_posix()
 
 
+def survivors_of(root, report):
+    """The survivors of an earlier run, found again by their line's text if lines have moved."""
+    mutants = []
+    for old in json.loads(report.read_text(encoding="utf-8"))["mutants"]:
+        if old["status"] != "survived":
+            continue
+        lines = (root / old["file"]).read_text(encoding="utf-8", errors="surrogateescape").split("\n")
+        if lines[old["line"] - 1:old["line"]] != [old["before"]]:
+            moved = [n for n, line in enumerate(lines, 1) if line == old["before"]]
+            if len(moved) != 1:
+                print(f"{old['file']}:{old['line']}: the line has changed; not tried", file=sys.stderr)
+                continue
+            old["line"] = moved[0]
+        mutants.append(Mutant(old["file"], old["line"], old["rule"], old["before"], old["after"]))
+    return mutants
+
+
 def default_files(root):
     files = []
     for folder in DEFAULT_FOLDERS:
@@ -296,7 +314,7 @@ class Restorer:
             return
         original, saved = self.active.pop(path)
         path.write_bytes(original)
-        saved.unlink()
+        saved.unlink(missing_ok=True)
 
     def restore_all(self):
         with self.lock:
@@ -331,6 +349,7 @@ class Worker:
         self.tests = {}  # test name -> its executable
         self.stamps = {}
         self.test_timeout = 60
+        self.seconds = {}  # test name -> seconds before mutating: the quick ones run first
 
     def configure(self, cache_args):
         if not (self.build / "CMakeCache.txt").exists():
@@ -339,9 +358,12 @@ class Worker:
             if code != 0:
                 raise SystemExit(f"configuring {self.build} failed:\n{output}")
 
-    def compile(self):
-        code, output = run(["cmake", "--build", str(self.build), "--parallel", str(self.build_jobs)],
-                           children=self.children)
+    def compile(self, only_tests=False):
+        command = ["cmake", "--build", str(self.build), "--parallel", str(self.build_jobs)]
+        if only_tests and (self.build / "build.ninja").exists():
+            # Ninja builds files by name: only the test programs, so no tool is relinked for nothing.
+            command += ["--target", *sorted({os.path.relpath(exe, self.build) for exe in self.tests.values()})]
+        code, output = run(command, children=self.children)
         return code == 0, output
 
     def load_tests(self):
@@ -374,18 +396,24 @@ class Worker:
         return changed
 
     def run_tests(self, names, stop_on_failure=True):
-        """Returns (passed, failed test names, timed out, seconds per test)."""
-        pattern = "^(" + "|".join(re.escape(name) for name in sorted(names)) + ")$"
-        command = ["ctest", "--test-dir", str(self.build), "-R", pattern, "-LE", OWN_TEST_LABEL,
-                   "--timeout", str(self.test_timeout)]
-        if stop_on_failure:
-            command.append("--stop-on-failure")
-        code, output = run(command, children=self.children, timeout=self.test_timeout * len(names) + 60)
-        failed = re.findall(r"^\s*\d+ - (\S+) \(", output, re.M)
-        timed_out = code is None or "(Timeout)" in output
-        seconds = {m.group(1): float(m.group(2)) for m in
-                   re.finditer(r"Test\s+#\d+: (\S+) \.+.*?([\d.]+) sec", output)}
-        return code == 0, failed, timed_out, seconds
+        """Runs ctest once a test, so that this run's timeout holds whatever TIMEOUT the test
+        declares. Returns (passed, failed test names, timed out, seconds per test)."""
+        failed, timed_out, seconds = [], False, {}
+        for name in sorted(names, key=lambda n: self.seconds.get(n, 0)):
+            command = ["ctest", "--test-dir", str(self.build), "-R", f"^{re.escape(name)}$",
+                       "-LE", OWN_TEST_LABEL, "--timeout", str(self.test_timeout)]
+            started = time.monotonic()
+            code, output = run(command, children=self.children, timeout=self.test_timeout + 30)
+            seconds[name] = time.monotonic() - started
+            if code is None or "(Timeout)" in output:
+                timed_out = True
+            elif code != 0:
+                failed.append(name)
+            else:
+                continue
+            if stop_on_failure:
+                break
+        return not failed and not timed_out, failed, timed_out, seconds
 
 
 def cache_arguments(build, root):
@@ -432,7 +460,7 @@ def try_mutant(worker, restorer, mutant, texts):
                            "\n".join(lines).encode("utf-8", "surrogateescape")):
         return
     try:
-        built, _ = worker.compile()
+        built, _ = worker.compile(only_tests=True)
         if not built:
             mutant.status = "stillborn"
             return
@@ -449,7 +477,7 @@ def try_mutant(worker, restorer, mutant, texts):
         if passed:
             mutant.status = "survived"
         else:
-            mutant.status = "timeout" if timed_out and not failed else "caught"
+            mutant.status = "caught" if failed else "timeout"
             mutant.killed_by = failed
     finally:
         restorer.restore(path)
@@ -517,6 +545,8 @@ def parse_args(argv):
     p.add_argument("--timeout", type=int, help="seconds a test may run (default: 4 times its time "
                    "before mutating, at least 30)")
     p.add_argument("--report", type=Path, help="JSON report (default: BUILD/mutate-report.json)")
+    p.add_argument("--retry", type=Path, metavar="REPORT",
+                   help="try again the survivors of an earlier JSON report (after adding cases)")
     p.add_argument("--list", action="store_true", help="list the mutants without trying them")
     return p.parse_args(argv)
 
@@ -531,12 +561,14 @@ def main(argv=None):
     build = (args.build or root / "build" / "mutate").resolve()
     files = [relative_to_root(root, f) for f in args.files] or default_files(root)
 
-    restorer = Restorer(build)
-    restorer.mend_leftovers(root)
-
     mutants = []
-    for rel in files:
-        mutants += file_mutants(root, rel)
+    if args.retry:
+        mutants = survivors_of(root, args.retry)
+        files = files if args.files else sorted({m.file for m in mutants})
+    else:
+        for rel in files:
+            mutants += file_mutants(root, rel)
+    mutants = [m for m in mutants if m.file in files]
     if args.since:
         lines = changed_lines(root, args.since, files)
         mutants = [m for m in mutants if m.line in lines.get(m.file, ())]
@@ -560,6 +592,15 @@ def main(argv=None):
         print_summary(mutants)
         return 0
 
+    build.mkdir(parents=True, exist_ok=True)
+    lock = open(build / "mutate.lock", "w")
+    try:
+        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    except BlockingIOError:
+        raise SystemExit(f"another mutation run is using {build}")
+    restorer = Restorer(build)
+    restorer.mend_leftovers(root)
+
     started = time.monotonic()
     children = set()
     jobs = max(1, min(args.jobs, len(pending)))
@@ -568,7 +609,6 @@ def main(argv=None):
     # Typed Ctrl-C and kill alike end the run through the same path, which restores every file.
     signal.signal(signal.SIGTERM, interrupted)
     try:
-        build.mkdir(parents=True, exist_ok=True)
         generator = ["-G", "Ninja"] if shutil.which("ninja") else []
         workers[0].configure([*generator, "-DCMAKE_BUILD_TYPE=Debug"])
         for k in range(1, jobs):
@@ -589,7 +629,7 @@ def main(argv=None):
             raise SystemExit(f"tests fail before any mutation: {', '.join(failed) or 'see ctest'}")
         timeout = args.timeout or max(30, int(4 * max(seconds.values(), default=5)) + 1)
         for worker in workers:
-            worker.test_timeout = timeout
+            worker.test_timeout, worker.seconds = timeout, seconds
         print(f"{len(pending)} mutants, {jobs} at a time; tests before mutating took "
               f"{sum(seconds.values()):.1f} s, timeout {timeout} s", flush=True)
 
