@@ -561,6 +561,16 @@ def main(argv=None):
     build = (args.build or root / "build" / "mutate").resolve()
     files = [relative_to_root(root, f) for f in args.files] or default_files(root)
 
+    restorer = Restorer(build)
+    if not args.list:  # listing only reads; a run owns the build folder and mends it first
+        build.mkdir(parents=True, exist_ok=True)
+        lock = open(build / "mutate.lock", "w")
+        try:
+            fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        except BlockingIOError:
+            raise SystemExit(f"another mutation run is using {build}")
+        restorer.mend_leftovers(root)
+
     mutants = []
     if args.retry:
         mutants = survivors_of(root, args.retry)
@@ -591,15 +601,6 @@ def main(argv=None):
         write_report(report, args, mutants, 0)
         print_summary(mutants)
         return 0
-
-    build.mkdir(parents=True, exist_ok=True)
-    lock = open(build / "mutate.lock", "w")
-    try:
-        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
-    except BlockingIOError:
-        raise SystemExit(f"another mutation run is using {build}")
-    restorer = Restorer(build)
-    restorer.mend_leftovers(root)
 
     started = time.monotonic()
     children = set()
