@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -186,8 +189,16 @@ TEST(EncodingsTest, NumbersFlagsAndColours) {
     EXPECT_EQ(RoundHalfEven(0.5), 0);
     EXPECT_EQ(RoundHalfEven(1.5), 2);
     EXPECT_EQ(RoundHalfEven(-2.5), -2);
+    EXPECT_EQ(RoundHalfEven(std::nan("")), 0);
+    EXPECT_EQ(RoundHalfEven(1e10), INT_MAX);
+    EXPECT_EQ(RoundHalfEven(-1e10), INT_MIN);
+    EXPECT_EQ(ReadFlag("99999999999"), INT_MAX);
+    EXPECT_EQ(ReadFlag("-99999999999"), INT_MIN);
     EXPECT_EQ(ParseColour("16777215"), 16777215);
     EXPECT_EQ(ParseColour("-1"), -1);
+    EXPECT_EQ(ParseColour("2147483647"), INT32_MAX);
+    EXPECT_EQ(ParseColour("-2147483648"), INT32_MIN);
+    EXPECT_EQ(ParseColour("2147483648"), std::nullopt);
     EXPECT_EQ(ParseColour("4294967296"), std::nullopt);
     EXPECT_EQ(ParseColour("red"), std::nullopt);
     EXPECT_EQ(ColourText(12566463), "12566463");
@@ -211,15 +222,18 @@ TEST(EncodingsTest, FontSizesRoundHalfToEven) {
     EXPECT_EQ(ParseFontSize("11.5"), 12);
     EXPECT_EQ(ParseFontSize("11,5", comma), 12);
     EXPECT_EQ(ParseFontSize("big"), std::nullopt);
+    EXPECT_EQ(ParseFontSize(""), std::nullopt);
     EXPECT_EQ(FontSizeText(10), "10");
     EXPECT_EQ(FontSizeText(9.75, comma), "9,75");
 }
 
 TEST(EncodingsTest, UserNumbersTakeTheLocalesGroupAndDecimalSeparators) {
-    UserLocale us, de, fr;
-    de.decimalSeparator = fr.decimalSeparator = ',';
+    UserLocale us, de, fr, nb, odd;
+    de.decimalSeparator = fr.decimalSeparator = nb.decimalSeparator = odd.decimalSeparator = ',';
     de.groupSeparator = ".";
     fr.groupSeparator = "\xE2\x80\xAF";  // narrow no-break space
+    nb.groupSeparator = "\xC2\xA0";      // no-break space
+    odd.groupSeparator = ",";           // the same as the decimal separator: no grouping
     struct Case {
         const UserLocale& locale;
         const char* text;
@@ -231,6 +245,7 @@ TEST(EncodingsTest, UserNumbersTakeTheLocalesGroupAndDecimalSeparators) {
         {us, "100,", std::nullopt},   {us, "1,000.5,0", std::nullopt},  {us, "", std::nullopt},
         {de, "1.000", 1000},          {de, "1.000,5", 1000.5},          {de, "2,5", 2.5},
         {de, "1.000.", std::nullopt}, {fr, "1\xE2\x80\xAF" "000", 1000}, {fr, "1 000,25", 1000.25},
+        {nb, "1 000,5", 1000.5},      {us, "1 000", std::nullopt},      {odd, "1,5", 1.5},
     };
     for (const Case& c : cases) EXPECT_EQ(ParseUserNumber(c.text, c.locale), c.value) << c.text;
 }
@@ -247,8 +262,14 @@ TEST(EncodingsTest, DatesInTheStoredFormsAndLocales) {
     EXPECT_EQ(ParseDateTime("2/3/2004 2:05 PM", us), t);
     EXPECT_EQ(ParseDateTime("12/30/2004 12:00:00 AM", us), (DateTime{2004, 12, 30, 0, 0, 0}));
     EXPECT_EQ(ParseDateTime("2004-02-03 14:05", us), t);
-    EXPECT_EQ(ParseDateTime("2/3/04", us), (DateTime{2004, 2, 3, 0, 0, 0}));
-    for (const char* bad : {"", "soon", "2/30/2004", "2/3/2004 25:00", "2/3/2004 1:00 XM", "2/3-2004", "2/3/2004x"})
+    EXPECT_EQ(ParseDateTime("2/3/2004 2:05 pm", us), t);
+    EXPECT_EQ(ParseDateTime("2/3/2004 1:00 PM", us), (DateTime{2004, 2, 3, 13, 0, 0}));
+    // Two-digit years: up to 29 in this century, from 30 in the last; three digits stay as written.
+    const std::pair<const char*, int> years[] = {{"2/3/04", 2004}, {"2/3/29", 2029}, {"2/3/30", 1930},
+                                                 {"2/3/99", 1999}, {"2/3/100", 100}};
+    for (const auto& [text, year] : years) EXPECT_EQ(ParseDateTime(text, us), (DateTime{year, 2, 3, 0, 0, 0})) << text;
+    for (const char* bad : {"", "soon", "2/30/2004", "2/3/2004 25:00", "2/3/2004 1:00 XM", "2/3-2004", "2/3/2004x",
+                            "2/3/2004 2:005", "2/3/2004 0:00 AM"})
         EXPECT_EQ(ParseDateTime(bad, us), std::nullopt) << bad;
 }
 
