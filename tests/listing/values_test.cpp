@@ -45,7 +45,13 @@ TEST(ColumnValuesTest, ColoursExtensionsAttributesAndDates) {
     EXPECT_EQ(AttributeText(kAttrArchive | kAttrReadOnly), "ar");
     EXPECT_EQ(AttributeText(kAttrSystem | kAttrHidden | kAttrReadOnly | kAttrArchive), "ahrs");
     EXPECT_EQ(AttributeText(0), "");
-    EXPECT_EQ(DateText({2004, 2, 3, 23, 59, 59}, '.'), "02.03.2004");
+    // Out of range, a field is printed as it is; the last ones in range keep the fixed widths.
+    const std::pair<DateTime, const char*> dates[] = {
+        {{2004, 2, 3, 23, 59, 59}, "02.03.2004"}, {{9999, 99, 99}, "99.99.9999"}, {{0, 0, 0}, "00.00.0000"},
+        {{10000, 2, 3}, "02.03.10000"},           {{2004, 100, 3}, "100.03.2004"}, {{2004, 2, 100}, "02.100.2004"},
+        {{-1, 2, 3}, "02.03.-001"},               {{2004, -1, 3}, "-1.03.2004"},   {{2004, 2, -1}, "02.-1.2004"},
+    };
+    for (const auto& [date, text] : dates) EXPECT_EQ(DateText(date, '.'), text);
     EXPECT_EQ(EscapeMarkup("a<b>&c"), "a&lt;b&gt;&c");
 }
 
