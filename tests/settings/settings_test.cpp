@@ -179,6 +179,30 @@ TEST_F(IniStoreTest, WriteIntoAMissingFolderFailsAndLeavesNothing) {
     EXPECT_EQ(store.Read("Output", "Recurse"), std::nullopt);
 }
 
+// A full disk: the new text cannot be written, and what was begun is deleted.
+TEST_F(IniStoreTest, WriteOnAFullDiskFailsAndLeavesNothing) {
+#ifdef _WIN32
+    GTEST_SKIP() << "no full device to link to";
+#else
+    std::filesystem::create_symlink("/dev/full", path + ".new");
+    IniStore store(path);
+    EXPECT_FALSE(store.Write("Output", "Recurse", "No"));
+    EXPECT_EQ(store.Read("Output", "Recurse"), std::nullopt);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_FALSE(std::filesystem::is_symlink(path + ".new"));
+#endif
+}
+
+// The new text is written beside the file, but a folder of that name cannot be replaced by it.
+TEST_F(IniStoreTest, WriteOverAFolderFailsAndLeavesNothing) {
+    std::filesystem::create_directories(path);
+    IniStore store(path);
+    EXPECT_FALSE(store.Write("Output", "Recurse", "No"));
+    EXPECT_EQ(store.Read("Output", "Recurse"), std::nullopt);
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+    EXPECT_FALSE(std::filesystem::exists(path + ".new"));
+}
+
 TEST(EncodingsTest, NumbersFlagsAndColours) {
     EXPECT_EQ(ReadFlag("1"), 1);
     EXPECT_EQ(ReadFlag(" 2abc"), 2);
@@ -186,6 +210,16 @@ TEST(EncodingsTest, NumbersFlagsAndColours) {
     EXPECT_EQ(ReadFlag("yes"), 0);
     EXPECT_EQ(FlagText(true), "1");
     EXPECT_DOUBLE_EQ(LeadingNumber("-2.5x"), -2.5);
+    // Views that end before the text does: nothing past their end is read.
+    EXPECT_DOUBLE_EQ(LeadingNumber(std::string_view("12").substr(0, 1)), 1);
+    EXPECT_DOUBLE_EQ(LeadingNumber(std::string_view("0.25").substr(0, 3)), 0.2);
+    EXPECT_EQ(ParseFontSize(std::string_view("11.55").substr(0, 3)), 11);
+    EXPECT_EQ(ParseUserNumber(std::string_view("1,0005").substr(0, 5)), 1000);
+    EXPECT_EQ(ParseFontSize(std::string_view("12").substr(0, 1)), 1);
+    EXPECT_EQ(ParseFontSize(std::string_view("1.5").substr(0, 1)), 1);
+    EXPECT_EQ(ParseUserNumber(std::string_view("1.5").substr(0, 1)), 1);
+    EXPECT_EQ(ParseUserNumber(std::string_view("1.25").substr(0, 3)), 1.2);
+    EXPECT_EQ(ParseDateTime(std::string_view("2/3/2004").substr(0, 7)), (DateTime{200, 2, 3, 0, 0, 0}));
     EXPECT_EQ(RoundHalfEven(0.5), 0);
     EXPECT_EQ(RoundHalfEven(1.5), 2);
     EXPECT_EQ(RoundHalfEven(-2.5), -2);
