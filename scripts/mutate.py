@@ -139,6 +139,8 @@ def line_mutations(line, mask, literal_spans, starts_statement):
         digits = m.group(1)
         if len(digits) > 1 and digits[0] == "0" and digits[1] not in "xX":
             continue  # octal: rare enough to leave alone
+        if re.search(r"\)\s*(?:const\s*)?(?:override\s*)?=\s*$", mask[:m.start()]):
+            continue  # the 0 of a pure virtual function is no number
         value = int(digits, 0)
         for changed in (value + 1, value - 1):
             if changed < 0:
@@ -469,9 +471,8 @@ def try_mutant(worker, restorer, mutant, texts):
         tools = relinked - set(worker.tests.values())
         if tools:  # a tool the tests may run was rebuilt
             tests = list(worker.tests)
-        if not tests:
-            mutant.status = "survived"
-            mutant.killed_by = ["(no test was rebuilt)"]
+        if not tests:  # the code is in no test program: no test can catch it
+            mutant.status = "unbuilt"
             return
         passed, failed, timed_out, _ = worker.run_tests(tests)
         if passed:
@@ -495,7 +496,7 @@ def tally(mutants):
     folders = {}
     for m in mutants:
         f = folders.setdefault(m.folder, {"mutants": 0, "caught": 0, "survived": 0, "equivalent": 0,
-                                          "stillborn": 0, "seconds": 0.0})
+                                          "stillborn": 0, "unbuilt": 0, "seconds": 0.0})
         if m.status == "pending":
             continue
         f["mutants"] += 1
@@ -521,6 +522,7 @@ def print_summary(mutants):
         score = "-" if f["score"] is None else f"{f['score']:.0f} %"
         print(f"{folder}: {f['caught']} of {f['caught'] + f['survived']} caught ({score}); "
               f"{f['equivalent']} equivalent, {f['stillborn']} not compiled, "
+              f"{f['unbuilt']} in no test program, "
               f"{f['mutants']} mutants, {f['seconds']:.0f} s")
     for m in mutants:
         if m.status == "survived":

@@ -42,6 +42,7 @@ class Rules(unittest.TestCase):
             # A character literal is no comparison; a message's line break is no escape.
             ("Put('<', \"&lt;\", \"Done.\\n\");", {";", "Put('<', \"&lt\", \"Done.\\n\");"}),
             ("#include <map>", set()),
+            ("virtual void Show() const = 0;", set()),
             ("x = y < 3;  // mutate: skip", set()),
             ("auto s = R\"(a < b \"q\\n\")\";", set()),
         ]
