@@ -352,6 +352,7 @@ class Worker:
         self.stamps = {}
         self.test_timeout = 60
         self.seconds = {}  # test name -> seconds before mutating: the quick ones run first
+        self.restored = None  # the file last put back, not yet rebuilt
 
     def configure(self, cache_args):
         if not (self.build / "CMakeCache.txt").exists():
@@ -455,6 +456,11 @@ def try_mutant(worker, restorer, mutant, texts):
     """Applies one mutant in the worker's tree, builds, tests and puts the file back."""
     path = worker.root / mutant.file
     original = texts[mutant.file]
+    if worker.restored not in (None, path):
+        # Rebuild the file put back first, so that what it relinks is not taken for this mutant's.
+        worker.compile(only_tests=True)
+        worker.relinked()
+    worker.restored = path
     lines = original.decode("utf-8", "surrogateescape").split("\n")
     lines[mutant.line - 1] = mutant.after
     started = time.monotonic()
