@@ -92,10 +92,13 @@ TEST(HtmlListingWriterTest, AnIllFormedByteIsReplacedAtEveryPlaceOfABlock) {
         ListingOutput output(file);
         HtmlListingWriter writer(output, DocumentText::Utf8);
         EXPECT_TRUE(writer.Opening(settings, std::string(k, 'a') + "\x80"));  // a lone continuation byte
+        EXPECT_TRUE(writer.Folder(ListedFolder{"First", {}}));
+        EXPECT_TRUE(writer.Folder(ListedFolder{"Second", {}}));
         std::fclose(file);
         std::string document = ReadAll(path);
         EXPECT_NE(document.find("Listing of " + std::string(k, 'a') + "\xEF\xBF\xBD</h2>"), std::string::npos) << k;
         EXPECT_EQ(document.find('\x80'), std::string::npos) << k;
+        EXPECT_EQ(Count(document, ">First<"), 1u);  // each section is written once
     }
 }
 
@@ -225,6 +228,7 @@ TEST_F(EngineTest, RowsAlternateAndRestartPerFolder) {
     EXPECT_EQ(Count(first, "<tr class=\"fileOdd\">"), 2u);
     EXPECT_EQ(Count(first, "<tr class=\"file\">"), 1u);
     EXPECT_NE(document.find("<tr class=\"fileOdd\"><td width=\"35%\">4<", second), std::string::npos);
+    EXPECT_EQ(Count(document, "\">1</td>"), 1u);  // each folder's section is written once
 }
 
 struct RecursionCase {
