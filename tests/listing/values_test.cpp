@@ -95,6 +95,18 @@ TEST(WildcardTest, PatternTable) {
     }
 }
 
+// The first and last code point of each UTF-8 length decode to one character; below them, the
+// overlong form and a byte that cannot start a sequence stand for themselves.
+TEST(WildcardTest, LowerTextDecodesEachLengthAtItsEdges) {
+    const std::pair<const char*, std::u32string> cases[] = {
+        {"\x7F", U"\x7F"},                 {"\xC2\x80", U"\x80"},            {"\xDF\xBF", U"\x7FF"},
+        {"\xE0\xA0\x80", U"\x800"},        {"\xEF\xBF\xBF", U"\xFFFF"},      {"\xF0\x90\x80\x80", U"\x10000"},
+        {"\xF4\x8F\xBF\xBF", U"\x10FFFF"}, {"\xE0\x9F\xBF", U"\xE0\x9F\xBF"}, {"\xC1\xBF", U"\xE1\xBF"},  // Á lowered
+        {"\xF4\x90\x80\x80", U"\xF4\x90\x80\x80"}, {"\xF0\x8F\xBF\xBF", U"\xF0\x8F\xBF\xBF"}, {"\x84\x80\x80\x80", U"\x84\x80\x80\x80"},
+    };
+    for (const auto& [text, expected] : cases) EXPECT_EQ(LowerText(text), expected) << testing::PrintToString(text);
+}
+
 class FilterTest : public ::testing::Test {
 protected:
     void Set(const SettingKey& key, const std::string& value) { store.Write(key.section, key.name, value); }
