@@ -13,6 +13,7 @@ TEST(Scale, FromDotsPerInchAndFonts) {
     EXPECT_EQ(c.scale, ScaleFromDpi(c.dpi)) << c.dpi;
     EXPECT_EQ(c.font8, FontPixelHeight(8, c.scale)) << c.dpi;
   }
+  EXPECT_EQ(-96, FontPixelHeight(72, 1000));  // an inch at 96 dots per inch
   EXPECT_EQ(-1, MulDivRound(1, 1, 0));
   EXPECT_EQ(-2, MulDivRound(-3, 1, 2));
   EXPECT_EQ(2, MulDivRound(3, 1, 2));

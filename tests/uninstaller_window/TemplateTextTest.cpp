@@ -64,6 +64,37 @@ TEST(TemplateText, StyleNamesHaveTheSystemsValues) {
   }
 }
 
+// Type names, system colour codes and the bold bit as stored in template files of every version.
+TEST(TemplateText, StoredNumbersOfTypesColoursAndBold) {
+  const std::pair<const char*, int32_t> types[] = {
+      {"none", 0},     {"label", 1},    {"button", 2},    {"checkbox", 3},  {"radio", 4},
+      {"edit", 5},     {"richedit", 6}, {"listbox", 7},   {"combobox", 8},  {"groupbox", 9},
+      {"listview", 10}, {"treeview", 11}, {"absent", 12},
+  };
+  const std::pair<const char*, uint32_t> backgrounds[] = {
+      {"0x1000000", 1}, {"0x2000000", 2}, {"0x3000000", 3}, {"0x123456", 0x123456}};
+  for (const auto& [name, number] : types) {
+    CompiledTemplate c;
+    std::string error;
+    ASSERT_TRUE(ParseTemplateText(std::string("window\ncontrol id=1 type=") + name + "\n", c, error)) << error;
+    EXPECT_EQ(number, c.source.window.controls.at(0).type) << name;
+  }
+  for (const auto& [code, colour] : backgrounds) {
+    CompiledTemplate c;
+    std::string error;
+    ASSERT_TRUE(ParseTemplateText(std::string("window\ncontrol type=label exstyle=0x80000001 background=") + code + "\n",
+                                  c, error)) << error;
+    std::string bytes = WriteTemplate(c.source);
+    WindowDesc w;
+    ASSERT_EQ(kReadOk, ReadTemplate(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 1, 1000,
+                                    SystemColours{1, 2, 3}, w));
+    ASSERT_EQ(1u, w.controls.size());
+    EXPECT_EQ(colour, w.controls[0].colour2) << code;
+    EXPECT_TRUE(w.controls[0].bold);
+    EXPECT_EQ(1u, w.controls[0].exStyle);  // only the top bit marks bold
+  }
+}
+
 TEST(TemplateText, ErrorsNameTheLine) {
   const struct {
     const char* text;
