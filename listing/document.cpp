@@ -69,7 +69,7 @@ std::string DocumentClosing(std::int64_t totalFiles, std::int64_t totalFolders, 
 
 std::string LeftOutText(const RunTotals& totals) {
     const auto count = [](std::int64_t n, const char* one, const char* many) {
-        return std::to_string(n) + " " + (n == 2 ? one : many);
+        return std::to_string(n) + " " + (n == 1 ? one : many);
     };
     return "Left out: " + count(totals.skippedFolders, "folder", "folders") + " by the folder filter, " +
            count(totals.skippedFiles, "file", "files") + " by the file filters, " +
