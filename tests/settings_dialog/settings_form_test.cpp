@@ -203,7 +203,9 @@ INSTANTIATE_TEST_SUITE_P(Sizes, PointSizeTest,
                          ::testing::Values(PointSizeCase{"9.75", 10}, PointSizeCase{"10.5", 10},
                                            PointSizeCase{"11.5", 12}, PointSizeCase{"12", 12},
                                            PointSizeCase{"big", 10}, PointSizeCase{"0", 10},
-                                           PointSizeCase{"-8", 10}, PointSizeCase{"", 10}));
+                                           PointSizeCase{"-8", 10}, PointSizeCase{"", 10},
+                                           PointSizeCase{"1", 1}, PointSizeCase{"1638", 1638},
+                                           PointSizeCase{"1639", 10}));
 
 TEST_F(SettingsFormTest, FontSizeUsesTheUsersDecimalSeparator) {
   SettingsForm form = Loaded(kGermanLocale);
