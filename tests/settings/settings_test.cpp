@@ -179,6 +179,12 @@ TEST_F(IniStoreTest, WriteIntoAMissingFolderFailsAndLeavesNothing) {
     EXPECT_EQ(store.Read("Output", "Recurse"), std::nullopt);
 }
 
+TEST_F(IniStoreTest, AKeyNewToAnEmptySectionGoesRightUnderItsHeader) {
+    std::ofstream(path, std::ios::binary) << "[Output]\n[Other]\nx=1\n";
+    EXPECT_TRUE(IniStore(path).Write("Output", "Recurse", "No"));
+    EXPECT_EQ(Contents(), "[Output]\nRecurse=No\n[Other]\nx=1\n");
+}
+
 // A full disk: the new text cannot be written, and what was begun is deleted.
 TEST_F(IniStoreTest, WriteOnAFullDiskFailsAndLeavesNothing) {
 #ifdef _WIN32
