@@ -80,6 +80,46 @@ TEST_F(EngineTest, TwoFilesWithDefaultsGiveTheExactDocument) {
     EXPECT_EQ(host.statusTexts, (std::vector<std::string>{"C:\\Data", ""}));
 }
 
+// The UTF-8 document passes eight ASCII bytes at a time: an ill-formed byte is replaced wherever
+// it falls in such a block.
+TEST(HtmlListingWriterTest, AnIllFormedByteIsReplacedAtEveryPlaceOfABlock) {
+    ScratchFolder scratch;
+    MemoryStore store;
+    ListingSettings settings = ReadListingSettings(store, LocalNow());
+    for (int k = 0; k < 8; ++k) {
+        std::string path = scratch.File("utf8-" + std::to_string(k) + ".htm");
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        ListingOutput output(file);
+        HtmlListingWriter writer(output, DocumentText::Utf8);
+        EXPECT_TRUE(writer.Opening(settings, std::string(k, 'a') + "\x80"));  // a lone continuation byte
+        EXPECT_TRUE(writer.Folder(ListedFolder{"First", {}}));
+        EXPECT_TRUE(writer.Folder(ListedFolder{"Second", {}}));
+        std::fclose(file);
+        std::string document = ReadAll(path);
+        EXPECT_NE(document.find("Listing of " + std::string(k, 'a') + "\xEF\xBF\xBD</h2>"), std::string::npos) << k;
+        EXPECT_EQ(document.find('\x80'), std::string::npos) << k;
+        EXPECT_EQ(Count(document, ">First<"), 1u);  // each section is written once
+    }
+}
+
+TEST(ListingOutputTest, AFailedWriteFailsEveryLaterWriteAndFlush) {
+    ScratchFolder scratch;
+    std::string path = scratch.File("read-only.txt");
+    std::ofstream(path) << "x";
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    ListingOutput output(file);
+    EXPECT_TRUE(output.Write(""));
+    EXPECT_FALSE(output.Failed());
+    EXPECT_FALSE(output.Write("text"));
+    EXPECT_TRUE(output.Failed());
+    EXPECT_NE(output.Error(), 0);
+    EXPECT_FALSE(output.Write(""));
+    EXPECT_FALSE(output.Flush());
+    std::fclose(file);
+}
+
 TEST_F(EngineTest, ModeShowHandsTheTemporaryFileToTheHost) {
     fs.Add("C:\\Data");
     Run("C:\\Data", kOutputShow);
@@ -210,6 +250,7 @@ TEST_F(EngineTest, RowsAlternateAndRestartPerFolder) {
     EXPECT_EQ(Count(first, "<tr class=\"fileOdd\">"), 2u);
     EXPECT_EQ(Count(first, "<tr class=\"file\">"), 1u);
     EXPECT_NE(document.find("<tr class=\"fileOdd\"><td width=\"35%\">4<", second), std::string::npos);
+    EXPECT_EQ(Count(document, "\">1</td>"), 1u);  // each folder's section is written once
 }
 
 struct RecursionCase {
@@ -492,6 +533,21 @@ TEST(ValidUtf8Test, EachMaximalIllFormedPartBecomesOneReplacementCharacter) {
     EXPECT_EQ(ValidUtf8("\xF4\x90\x80\x80"), r + r + r + r);  // above U+10FFFF
     EXPECT_EQ(ValidUtf8("\xE2\x82" "A\xE2\x82"), r + "A" + r);  // cut short, in the middle and at the end
     EXPECT_EQ(ValidUtf8("\xF0\x9F\x98"), r);
+    EXPECT_EQ(ValidUtf8("\x7F\xE0\xA0\x80"), "\x7F\xE0\xA0\x80");  // U+007F, U+0800
+}
+
+// Every edge of the lead byte and second byte ranges, with a byte just inside and just outside.
+TEST(ValidUtf8Test, SequenceLengthsAtEachEdge) {
+    const std::pair<const char*, size_t> cases[] = {
+        {"a", 1},                {"\x7F", 1},             {"\x80", 0},             {"\xC1\xBF", 0},
+        {"\xC2\x80", 2},         {"\xDF\xBF", 2},         {"\xC2\x7F", 0},         {"\xC2\xC0", 0},
+        {"\xE0\xA0\x80", 3},     {"\xE0\x9F\xBF", 0},     {"\xE1\x80\x80", 3},     {"\xEC\xBF\xBF", 3},
+        {"\xED\x9F\xBF", 3},     {"\xED\xA0\x80", 0},     {"\xEE\x80\x80", 3},     {"\xEF\xBF\xBF", 3},
+        {"\xE1\x80\x7F", 0},     {"\xE1\x80\xC0", 0},     {"\xE1\x80", 0},         {"\xF0\x90\x80\x80", 4},
+        {"\xF0\x8F\xBF\xBF", 0}, {"\xF1\x80\x80\x80", 4}, {"\xF4\x8F\xBF\xBF", 4}, {"\xF4\x90\x80\x80", 0},
+        {"\xF5\x80\x80\x80", 0}, {"\xF3\xBF\xBF\xBF", 4}, {"\xF3\x80\x80", 0},
+    };
+    for (const auto& [text, length] : cases) EXPECT_EQ(Utf8SequenceLength(text, 0), length) << testing::PrintToString(text);
 }
 
 TEST(FolderLevelTest, CountsStepsBelowTheStartFolder) {

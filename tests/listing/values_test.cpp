@@ -45,7 +45,13 @@ TEST(ColumnValuesTest, ColoursExtensionsAttributesAndDates) {
     EXPECT_EQ(AttributeText(kAttrArchive | kAttrReadOnly), "ar");
     EXPECT_EQ(AttributeText(kAttrSystem | kAttrHidden | kAttrReadOnly | kAttrArchive), "ahrs");
     EXPECT_EQ(AttributeText(0), "");
-    EXPECT_EQ(DateText({2004, 2, 3, 23, 59, 59}, '.'), "02.03.2004");
+    // Out of range, a field is printed as it is; the last ones in range keep the fixed widths.
+    const std::pair<DateTime, const char*> dates[] = {
+        {{2004, 2, 3, 23, 59, 59}, "02.03.2004"}, {{9999, 99, 99}, "99.99.9999"}, {{0, 0, 0}, "00.00.0000"},
+        {{10000, 2, 3}, "02.03.10000"},           {{2004, 100, 3}, "100.03.2004"}, {{2004, 2, 100}, "02.100.2004"},
+        {{-1, 2, 3}, "02.03.-001"},               {{2004, -1, 3}, "-1.03.2004"},   {{2004, 2, -1}, "02.-1.2004"},
+    };
+    for (const auto& [date, text] : dates) EXPECT_EQ(DateText(date, '.'), text);
     EXPECT_EQ(EscapeMarkup("a<b>&c"), "a&lt;b&gt;&c");
 }
 
@@ -97,6 +103,18 @@ TEST(WildcardTest, PatternTable) {
     for (const MatchCase& c : cases) {
         EXPECT_EQ(PatternList(c.patterns).FirstMatch(LowerText(c.text)), c.result) << c.patterns << " / " << c.text;
     }
+}
+
+// The first and last code point of each UTF-8 length decode to one character; below them, the
+// overlong form and a byte that cannot start a sequence stand for themselves.
+TEST(WildcardTest, LowerTextDecodesEachLengthAtItsEdges) {
+    const std::pair<const char*, std::u32string> cases[] = {
+        {"\x7F", U"\x7F"},                 {"\xC2\x80", U"\x80"},            {"\xDF\xBF", U"\x7FF"},
+        {"\xE0\xA0\x80", U"\x800"},        {"\xEF\xBF\xBF", U"\xFFFF"},      {"\xF0\x90\x80\x80", U"\x10000"},
+        {"\xF4\x8F\xBF\xBF", U"\x10FFFF"}, {"\xE0\x9F\xBF", U"\xE0\x9F\xBF"}, {"\xC1\xBF", U"\xE1\xBF"},  // Á lowered
+        {"\xF4\x90\x80\x80", U"\xF4\x90\x80\x80"}, {"\xF0\x8F\xBF\xBF", U"\xF0\x8F\xBF\xBF"}, {"\x84\x80\x80\x80", U"\x84\x80\x80\x80"},
+    };
+    for (const auto& [text, expected] : cases) EXPECT_EQ(LowerText(text), expected) << testing::PrintToString(text);
 }
 
 class FilterTest : public ::testing::Test {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -186,6 +189,36 @@ TEST_F(IniStoreTest, WriteIntoAMissingFolderFailsAndLeavesNothing) {
     EXPECT_EQ(store.Read("Output", "Recurse"), std::nullopt);
 }
 
+TEST_F(IniStoreTest, AKeyNewToAnEmptySectionGoesRightUnderItsHeader) {
+    std::ofstream(path, std::ios::binary) << "[Output]\n[Other]\nx=1\n";
+    EXPECT_TRUE(IniStore(path).Write("Output", "Recurse", "No"));
+    EXPECT_EQ(Contents(), "[Output]\nRecurse=No\n[Other]\nx=1\n");
+}
+
+// A full disk: the new text cannot be written, and what was begun is deleted.
+TEST_F(IniStoreTest, WriteOnAFullDiskFailsAndLeavesNothing) {
+#ifdef _WIN32
+    GTEST_SKIP() << "no full device to link to";
+#else
+    std::filesystem::create_symlink("/dev/full", path + ".new");
+    IniStore store(path);
+    EXPECT_FALSE(store.Write("Output", "Recurse", "No"));
+    EXPECT_EQ(store.Read("Output", "Recurse"), std::nullopt);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_FALSE(std::filesystem::is_symlink(path + ".new"));
+#endif
+}
+
+// The new text is written beside the file, but a folder of that name cannot be replaced by it.
+TEST_F(IniStoreTest, WriteOverAFolderFailsAndLeavesNothing) {
+    std::filesystem::create_directories(path);
+    IniStore store(path);
+    EXPECT_FALSE(store.Write("Output", "Recurse", "No"));
+    EXPECT_EQ(store.Read("Output", "Recurse"), std::nullopt);
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+    EXPECT_FALSE(std::filesystem::exists(path + ".new"));
+}
+
 TEST(EncodingsTest, NumbersFlagsAndColours) {
     EXPECT_EQ(ReadFlag("1"), 1);
     EXPECT_EQ(ReadFlag(" 2abc"), 2);
@@ -193,11 +226,29 @@ TEST(EncodingsTest, NumbersFlagsAndColours) {
     EXPECT_EQ(ReadFlag("yes"), 0);
     EXPECT_EQ(FlagText(true), "1");
     EXPECT_DOUBLE_EQ(LeadingNumber("-2.5x"), -2.5);
+    // Views that end before the text does: nothing past their end is read.
+    EXPECT_DOUBLE_EQ(LeadingNumber(std::string_view("12").substr(0, 1)), 1);
+    EXPECT_DOUBLE_EQ(LeadingNumber(std::string_view("0.25").substr(0, 3)), 0.2);
+    EXPECT_EQ(ParseFontSize(std::string_view("11.55").substr(0, 3)), 11);
+    EXPECT_EQ(ParseUserNumber(std::string_view("1,0005").substr(0, 5)), 1000);
+    EXPECT_EQ(ParseFontSize(std::string_view("12").substr(0, 1)), 1);
+    EXPECT_EQ(ParseFontSize(std::string_view("1.5").substr(0, 1)), 1);
+    EXPECT_EQ(ParseUserNumber(std::string_view("1.5").substr(0, 1)), 1);
+    EXPECT_EQ(ParseUserNumber(std::string_view("1.25").substr(0, 3)), 1.2);
+    EXPECT_EQ(ParseDateTime(std::string_view("2/3/2004").substr(0, 7)), (DateTime{200, 2, 3, 0, 0, 0}));
     EXPECT_EQ(RoundHalfEven(0.5), 0);
     EXPECT_EQ(RoundHalfEven(1.5), 2);
     EXPECT_EQ(RoundHalfEven(-2.5), -2);
+    EXPECT_EQ(RoundHalfEven(std::nan("")), 0);
+    EXPECT_EQ(RoundHalfEven(1e10), INT_MAX);
+    EXPECT_EQ(RoundHalfEven(-1e10), INT_MIN);
+    EXPECT_EQ(ReadFlag("99999999999"), INT_MAX);
+    EXPECT_EQ(ReadFlag("-99999999999"), INT_MIN);
     EXPECT_EQ(ParseColour("16777215"), 16777215);
     EXPECT_EQ(ParseColour("-1"), -1);
+    EXPECT_EQ(ParseColour("2147483647"), INT32_MAX);
+    EXPECT_EQ(ParseColour("-2147483648"), INT32_MIN);
+    EXPECT_EQ(ParseColour("2147483648"), std::nullopt);
     EXPECT_EQ(ParseColour("4294967296"), std::nullopt);
     EXPECT_EQ(ParseColour("red"), std::nullopt);
     EXPECT_EQ(ColourText(12566463), "12566463");
@@ -221,15 +272,18 @@ TEST(EncodingsTest, FontSizesRoundHalfToEven) {
     EXPECT_EQ(ParseFontSize("11.5"), 12);
     EXPECT_EQ(ParseFontSize("11,5", comma), 12);
     EXPECT_EQ(ParseFontSize("big"), std::nullopt);
+    EXPECT_EQ(ParseFontSize(""), std::nullopt);
     EXPECT_EQ(FontSizeText(10), "10");
     EXPECT_EQ(FontSizeText(9.75, comma), "9,75");
 }
 
 TEST(EncodingsTest, UserNumbersTakeTheLocalesGroupAndDecimalSeparators) {
-    UserLocale us, de, fr;
-    de.decimalSeparator = fr.decimalSeparator = ',';
+    UserLocale us, de, fr, nb, odd;
+    de.decimalSeparator = fr.decimalSeparator = nb.decimalSeparator = odd.decimalSeparator = ',';
     de.groupSeparator = ".";
     fr.groupSeparator = "\xE2\x80\xAF";  // narrow no-break space
+    nb.groupSeparator = "\xC2\xA0";      // no-break space
+    odd.groupSeparator = ",";           // the same as the decimal separator: no grouping
     struct Case {
         const UserLocale& locale;
         const char* text;
@@ -241,6 +295,7 @@ TEST(EncodingsTest, UserNumbersTakeTheLocalesGroupAndDecimalSeparators) {
         {us, "100,", std::nullopt},   {us, "1,000.5,0", std::nullopt},  {us, "", std::nullopt},
         {de, "1.000", 1000},          {de, "1.000,5", 1000.5},          {de, "2,5", 2.5},
         {de, "1.000.", std::nullopt}, {fr, "1\xE2\x80\xAF" "000", 1000}, {fr, "1 000,25", 1000.25},
+        {nb, "1 000,5", 1000.5},      {us, "1 000", std::nullopt},      {odd, "1,5", 1.5},
     };
     for (const Case& c : cases) EXPECT_EQ(ParseUserNumber(c.text, c.locale), c.value) << c.text;
 }
@@ -257,18 +312,20 @@ TEST(EncodingsTest, DatesInTheStoredFormsAndLocales) {
     EXPECT_EQ(ParseDateTime("2/3/2004 2:05 PM", us), t);
     EXPECT_EQ(ParseDateTime("12/30/2004 12:00:00 AM", us), (DateTime{2004, 12, 30, 0, 0, 0}));
     EXPECT_EQ(ParseDateTime("2004-02-03 14:05", us), t);
-    EXPECT_EQ(ParseDateTime("2/3/04", us), (DateTime{2004, 2, 3, 0, 0, 0}));
-    // Two-digit years: below 30 in this century, from 30 in the last.
-    EXPECT_EQ(ParseDateTime("2/3/29", us), (DateTime{2029, 2, 3, 0, 0, 0}));
-    EXPECT_EQ(ParseDateTime("2/3/30", us), (DateTime{1930, 2, 3, 0, 0, 0}));
-    EXPECT_EQ(ParseDateTime("2/3/31", us), (DateTime{1931, 2, 3, 0, 0, 0}));
+    EXPECT_EQ(ParseDateTime("2/3/2004 2:05 pm", us), t);
+    EXPECT_EQ(ParseDateTime("2/3/2004 1:00 PM", us), (DateTime{2004, 2, 3, 13, 0, 0}));
+    // Two-digit years: up to 29 in this century, from 30 in the last; three digits stay as written.
+    const std::pair<const char*, int> years[] = {{"2/3/04", 2004}, {"2/3/29", 2029}, {"2/3/30", 1930},
+                                                 {"2/3/31", 1931}, {"2/3/99", 1999}, {"2/3/100", 100}};
+    for (const auto& [text, year] : years) EXPECT_EQ(ParseDateTime(text, us), (DateTime{year, 2, 3, 0, 0, 0})) << text;
     // A locale whose date separator is none of "/", "-" and ".".
     UserLocale blank = de;
     blank.dateSeparator = ' ';
     EXPECT_EQ(DateTimeText(t, blank), "03 02 2004 14:05");
     EXPECT_EQ(ParseDateTime("03 02 2004 14:05", blank), t);
     EXPECT_EQ(ParseDateTime("03 02 2004 14:05", de), std::nullopt);
-    for (const char* bad : {"", "soon", "2/30/2004", "2/3/2004 25:00", "2/3/2004 1:00 XM", "2/3-2004", "2/3/2004x"})
+    for (const char* bad : {"", "soon", "2/30/2004", "2/3/2004 25:00", "2/3/2004 1:00 XM", "2/3-2004", "2/3/2004x",
+                            "2/3/2004 2:005", "2/3/2004 0:00 AM"})
         EXPECT_EQ(ParseDateTime(bad, us), std::nullopt) << bad;
 }
 

@@ -203,7 +203,9 @@ INSTANTIATE_TEST_SUITE_P(Sizes, PointSizeTest,
                          ::testing::Values(PointSizeCase{"9.75", 10}, PointSizeCase{"10.5", 10},
                                            PointSizeCase{"11.5", 12}, PointSizeCase{"12", 12},
                                            PointSizeCase{"big", 10}, PointSizeCase{"0", 10},
-                                           PointSizeCase{"-8", 10}, PointSizeCase{"", 10}));
+                                           PointSizeCase{"-8", 10}, PointSizeCase{"", 10},
+                                           PointSizeCase{"1", 1}, PointSizeCase{"1638", 1638},
+                                           PointSizeCase{"1639", 10}));
 
 TEST_F(SettingsFormTest, FontSizeUsesTheUsersDecimalSeparator) {
   SettingsForm form = Loaded(kGermanLocale);
@@ -275,12 +277,23 @@ TEST_F(SettingsFormTest, FailedWritesAreReportedAndDoNotStopTheRest) {
 }
 
 TEST(ColourSchemes, ListHoldsTheEightNamesInOrderWithTheSharedValues) {
-  const char* names[] = {"Cool Green", "Cool Blue",  "Cool Yellow", "Nice Grey",
-                         "Princess Pink", "Denim Blue", "Black Grey", "Brick Red"};
+  // Name, even-row, odd-row and folder header backgrounds, as the stored decimal texts give them.
+  const struct {
+    const char* name;
+    std::uint32_t fileBack, fileBackOdd, folBack;
+  } rows[] = {
+      {"Cool Green", 15794160, 13434327, 2839808}, {"Cool Blue", 16772829, 16762250, 16744448},
+      {"Cool Yellow", 14548991, 11599871, 65535},  {"Nice Grey", 11513775, 15724527, 8421504},
+      {"Princess Pink", 11060735, 14017279, 4227327}, {"Denim Blue", 16772055, 16769217, 8404992},
+      {"Black Grey", 9408399, 14671839, 0},        {"Brick Red", 9803263, 13421823, 128},
+  };
   for (int i = 0; i < kColourSchemeCount; ++i) {
     const ColourScheme& s = ColourSchemes()[i];
-    EXPECT_STREQ(s.name, names[i]);
-    EXPECT_EQ(FindColourScheme(names[i]), &s);
+    EXPECT_STREQ(s.name, rows[i].name);
+    EXPECT_EQ(FindColourScheme(rows[i].name), &s);
+    EXPECT_EQ(s.fileBack, rows[i].fileBack) << s.name;
+    EXPECT_EQ(s.fileBackOdd, rows[i].fileBackOdd) << s.name;
+    EXPECT_EQ(s.folBack, rows[i].folBack) << s.name;
     EXPECT_EQ(s.bodyBack, 16777215u);
     EXPECT_EQ(s.fileFontColor, 0u);
     EXPECT_EQ(s.folFontColor, 16777215u);

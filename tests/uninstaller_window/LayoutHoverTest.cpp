@@ -13,9 +13,14 @@ TEST(Scale, FromDotsPerInchAndFonts) {
     EXPECT_EQ(c.scale, ScaleFromDpi(c.dpi)) << c.dpi;
     EXPECT_EQ(c.font8, FontPixelHeight(8, c.scale)) << c.dpi;
   }
+  EXPECT_EQ(-96, FontPixelHeight(72, 1000));  // an inch at 96 dots per inch
   EXPECT_EQ(-1, MulDivRound(1, 1, 0));
   EXPECT_EQ(-2, MulDivRound(-3, 1, 2));
   EXPECT_EQ(2, MulDivRound(3, 1, 2));
+  EXPECT_EQ(INT32_MAX, MulDivRound(INT32_MAX, 1, 1));
+  EXPECT_EQ(INT32_MIN, MulDivRound(INT32_MIN, 1, 1));
+  EXPECT_EQ(-1, MulDivRound(INT32_MAX, 2, 1));  // beyond 32 bits either way
+  EXPECT_EQ(-1, MulDivRound(INT32_MIN, 2, 1));
 }
 
 TEST(Placement, EveryCodeOnAnOffsetWorkArea) {

@@ -181,6 +181,7 @@ TEST(TemplateLayout, RefusesWithoutMagic) {
   bytes[0] = 'X';
   EXPECT_EQ(kReadNoMagic, Read(bytes, w));
   EXPECT_EQ(kReadNoMagic, Read("RT", w));
+  EXPECT_EQ(kReadNoMagic, ReadTemplate(reinterpret_cast<const uint8_t*>("RTT"), 2, 1, 1000, kColours, w));
 }
 
 TEST(TemplateLayout, EveryTruncationReadsWithinItsData) {
@@ -346,6 +347,7 @@ TEST(BmpLoader, AcceptsWhatFitsAndRefusesWhatRunsPast) {
       {Bmp(8, 1, 8, 2, 8), true, 40 + 2 * 4},
       {Bmp(8, 1, 8, 300, 8), false, 0},
       {Bmp(33, 1, 1, 0, 8), true, 48},
+      {Bmp(8, 2, 4, 0, 8), true, 40 + 16 * 4},
       {Bmp(0, 1, 24, 0, 4), false, 0},
       {Bmp(2, 2, 7, 0, 64), false, 0},
       // Bit fields: the masks after a 40-byte header, or inside a longer one.
@@ -467,6 +469,14 @@ TEST(IcoCheck, DirectoryAndImagesMustLieWithinTheData) {
        }), true},
   };
   for (const auto& c : cases) EXPECT_EQ(c.sound, IcoLooksSound(c.bytes.data(), c.bytes.size())) << c.what;
+  // Only the usual colour depths; one used colour keeps a table within the image.
+  for (uint16_t bits : {1, 4, 8, 16, 24, 32, 0, 2, 3, 5, 7, 9, 15, 17, 23, 25, 31, 33}) {
+    std::vector<uint8_t> b = Ico();
+    b[22 + 14] = static_cast<uint8_t>(bits);
+    b[22 + 32] = 1;
+    bool usual = bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+    EXPECT_EQ(usual, IcoLooksSound(b.data(), b.size())) << bits << " bits";
+  }
   std::vector<IcoEntry> entries;
   std::vector<uint8_t> two = Ico(2);
   ASSERT_TRUE(IcoLooksSound(two.data(), two.size(), &entries));

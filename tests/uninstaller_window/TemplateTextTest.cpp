@@ -38,6 +38,63 @@ TEST(TemplateText, CompilesStatementsAndReadsBack) {
   EXPECT_EQ(3, w.controls[1].imageKey);
 }
 
+// The style names stand for the system's values, as its headers define them.
+TEST(TemplateText, StyleNamesHaveTheSystemsValues) {
+  const std::pair<const char*, uint32_t> names[] = {
+      {"WS_POPUP", 0x80000000u}, {"WS_CHILD", 0x40000000}, {"WS_VISIBLE", 0x10000000}, {"WS_DISABLED", 0x08000000},
+      {"WS_CAPTION", 0x00C00000}, {"WS_BORDER", 0x00800000}, {"WS_DLGFRAME", 0x00400000}, {"WS_VSCROLL", 0x00200000},
+      {"WS_HSCROLL", 0x00100000}, {"WS_SYSMENU", 0x00080000}, {"WS_THICKFRAME", 0x00040000}, {"WS_GROUP", 0x00020000},
+      {"WS_MINIMIZEBOX", 0x00020000}, {"WS_TABSTOP", 0x00010000}, {"BS_PUSHBUTTON", 0}, {"BS_DEFPUSHBUTTON", 1},
+      {"BS_CHECKBOX", 2}, {"BS_AUTOCHECKBOX", 3}, {"BS_RADIOBUTTON", 4}, {"BS_GROUPBOX", 7},
+      {"BS_AUTORADIOBUTTON", 9}, {"BS_OWNERDRAW", 11}, {"BS_BITMAP", 0x80}, {"SS_LEFT", 0},
+      {"SS_CENTER", 1}, {"SS_RIGHT", 2}, {"SS_ICON", 3}, {"SS_ETCHEDHORZ", 0x10},
+      {"SS_BITMAP", 14}, {"SS_NOTIFY", 0x100}, {"SS_CENTERIMAGE", 0x200}, {"SS_SUNKEN", 0x1000},
+      {"ES_MULTILINE", 4}, {"ES_AUTOVSCROLL", 0x40}, {"ES_READONLY", 0x800}, {"LBS_NOTIFY", 1},
+      {"CBS_DROPDOWNLIST", 3}, {"WS_EX_TRANSPARENT", 0x20}, {"WS_EX_CLIENTEDGE", 0x200}, {"WS_EX_STATICEDGE", 0x20000},
+  };
+  for (const auto& [name, value] : names) {
+    CompiledTemplate c;
+    std::string error;
+    ASSERT_TRUE(ParseTemplateText(std::string("window style=") + name + "\n", c, error)) << name << ": " << error;
+    std::string bytes = WriteTemplate(c.source);
+    WindowDesc w;
+    ASSERT_EQ(kReadOk, ReadTemplate(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 1, 1000,
+                                    SystemColours{1, 2, 3}, w));
+    EXPECT_EQ(value, w.style) << name;
+  }
+}
+
+// Type names, system colour codes and the bold bit as stored in template files of every version.
+TEST(TemplateText, StoredNumbersOfTypesColoursAndBold) {
+  const std::pair<const char*, int32_t> types[] = {
+      {"none", 0},     {"label", 1},    {"button", 2},    {"checkbox", 3},  {"radio", 4},
+      {"edit", 5},     {"richedit", 6}, {"listbox", 7},   {"combobox", 8},  {"groupbox", 9},
+      {"listview", 10}, {"treeview", 11}, {"absent", 12},
+  };
+  const std::pair<const char*, uint32_t> backgrounds[] = {
+      {"0x1000000", 1}, {"0x2000000", 2}, {"0x3000000", 3}, {"0x123456", 0x123456}};
+  for (const auto& [name, number] : types) {
+    CompiledTemplate c;
+    std::string error;
+    ASSERT_TRUE(ParseTemplateText(std::string("window\ncontrol id=1 type=") + name + "\n", c, error)) << error;
+    EXPECT_EQ(number, c.source.window.controls.at(0).type) << name;
+  }
+  for (const auto& [code, colour] : backgrounds) {
+    CompiledTemplate c;
+    std::string error;
+    ASSERT_TRUE(ParseTemplateText(std::string("window\ncontrol type=label exstyle=0x80000001 background=") + code + "\n",
+                                  c, error)) << error;
+    std::string bytes = WriteTemplate(c.source);
+    WindowDesc w;
+    ASSERT_EQ(kReadOk, ReadTemplate(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 1, 1000,
+                                    SystemColours{1, 2, 3}, w));
+    ASSERT_EQ(1u, w.controls.size());
+    EXPECT_EQ(colour, w.controls[0].colour2) << code;
+    EXPECT_TRUE(w.controls[0].bold);
+    EXPECT_EQ(1u, w.controls[0].exStyle);  // only the top bit marks bold
+  }
+}
+
 TEST(TemplateText, ErrorsNameTheLine) {
   const struct {
     const char* text;
