@@ -22,4 +22,9 @@ bool ReplaceFileWith(const std::string& from, const std::string& to);
 // unchanged UTF-8 elsewhere). Characters the code page cannot hold become "?".
 std::string ToFileText(const std::string& utf8);
 
+// The system's code for the last failed file operation of this thread (GetLastError on
+// Windows, errno elsewhere), and the system's text for such a code.
+int LastFileError();
+std::string FileErrorText(int error);
+
 }  // namespace tessory

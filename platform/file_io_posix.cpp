@@ -1,5 +1,8 @@
 #include "file_io.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,5 +26,9 @@ bool ReplaceFileWith(const std::string& from, const std::string& to) {
 }
 
 std::string ToFileText(const std::string& utf8) { return utf8; }
+
+int LastFileError() { return errno; }
+
+std::string FileErrorText(int error) { return std::strerror(error); }
 
 }  // namespace tessory

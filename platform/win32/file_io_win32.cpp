@@ -41,4 +41,16 @@ std::string ToFileText(const std::string& utf8) {
     return ansi;
 }
 
+int LastFileError() { return static_cast<int>(GetLastError()); }
+
+std::string FileErrorText(int error) {
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring wide = n ? std::wstring(text, n) : L"Error " + std::to_wstring(error) + L".";
+    LocalFree(text);
+    while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' ')) wide.pop_back();
+    return Narrow(wide);
+}
+
 }  // namespace tessory

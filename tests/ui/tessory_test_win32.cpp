@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -124,8 +125,8 @@ class TempTree {
 // One started Tessory.exe and what can be seen of it from outside.
 class Tessory {
  public:
-  explicit Tessory(const std::wstring& arguments) {
-    std::wstring commandLine = L"\"" + BinFolder() + L"Tessory.exe\"";
+  explicit Tessory(const std::wstring& arguments, const std::wstring& program = BinFolder() + L"Tessory.exe") {
+    std::wstring commandLine = L"\"" + program + L"\"";
     if (!arguments.empty()) commandLine += L" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -268,6 +269,69 @@ TEST_F(TessoryTest, CommandLineFolderIsListedAndOpenedInTheDefaultProgram) {
   ASSERT_NE(main, nullptr) << "the main window is shown after the listing";
   EXPECT_EQ(FolderBox(main), tree.Root());
   EXPECT_EQ(app.CountWindows(kPreviewClass, L"Tessory - Preview & Print"), 0);
+}
+
+// An environment variable of this process (and so of the programs it starts) for one scope.
+class ScopedVariable {
+ public:
+  ScopedVariable(const wchar_t* name, const std::wstring& value) : name_(name) {
+    wchar_t buffer[4096] = {};
+    had_ = GetEnvironmentVariableW(name, buffer, 4096) > 0;
+    previous_ = buffer;
+    SetEnvironmentVariableW(name, value.c_str());
+  }
+  ~ScopedVariable() { SetEnvironmentVariableW(name_, had_ ? previous_.c_str() : nullptr); }
+
+ private:
+  const wchar_t* name_;
+  bool had_ = false;
+  std::wstring previous_;
+};
+
+// Installed where a standard user may not write (an immutable folder made by the test's set-up):
+// the listing goes to the per-user folder, and where that cannot be written either, a message
+// names the file and the reason.
+TEST_F(TessoryTest, ProgramFolderThatRefusesNewFilesListsIntoThePerUserFolder) {
+  const char* prepared = std::getenv("TESSORY_LOCKED_FOLDER");
+  ASSERT_NE(prepared, nullptr);
+  const std::wstring locked(prepared, prepared + strlen(prepared));
+  const std::wstring program = locked + L"\\Program\\Tessory.exe";
+  const std::wstring perUserListing = locked + L"\\AppData\\Tessory\\myTmpFile.htm";
+  ASSERT_EQ(CreateFileW((locked + L"\\Program\\probe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr),
+            INVALID_HANDLE_VALUE) << "the set-up must leave the program folder unwritable";
+  TempTree tree(L"TessoryLocked");
+  tree.File(L"listed-here.txt", "1");
+  {
+    ScopedVariable appData(L"LOCALAPPDATA", locked + L"\\AppData");
+    Tessory app(tree.Root(), program);
+    ASSERT_TRUE(WaitFor([] { return Exists(RecordedFile()); })) << "the command-line run showed nothing";
+    EXPECT_NE(RecordedCommandLine().find(Narrow(perUserListing)), std::string::npos) << RecordedCommandLine();
+    EXPECT_NE(ReadBytes(perUserListing).find("listed-here.txt"), std::string::npos);
+
+    // The same from the main window's Preview command.
+    HWND main = app.WaitMainWindow();
+    ASSERT_NE(main, nullptr);
+    DeleteFileW(RecordedFile().c_str());
+    DeleteFileW(perUserListing.c_str());
+    tree.File(L"second-run.txt", "2");
+    SetFolderBox(main, tree.Root());
+    Command(main, ID_MN_PREVIEW);
+    ASSERT_TRUE(WaitFor([] { return Exists(RecordedFile()); })) << "the main window's run showed nothing";
+    EXPECT_NE(ReadBytes(perUserListing).find("second-run.txt"), std::string::npos);
+  }
+  DeleteFileW(RecordedFile().c_str());
+  {
+    ScopedVariable appData(L"LOCALAPPDATA", locked + L"\\LockedAppData");
+    Tessory app(tree.Root(), program);
+    std::wstring text;
+    HWND box = app.WaitMessageBox(L"Error", text);
+    ASSERT_NE(box, nullptr) << "a listing that cannot be written is reported";
+    EXPECT_NE(text.find(locked + L"\\Program\\myTmpFile.htm"), std::wstring::npos) << Narrow(text);
+    EXPECT_GT(text.size(), text.find(L"myTmpFile.htm") + 20) << "the system's reason follows the file";
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_NE(app.WaitMainWindow(), nullptr);
+    EXPECT_FALSE(Exists(RecordedFile()));
+  }
 }
 
 // A text value below HKEY_CURRENT_USER, put back as it was (or removed) when the guard ends.

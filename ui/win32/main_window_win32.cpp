@@ -11,6 +11,7 @@
 #include "../res/resource.h"
 #include "about_box_win32.h"
 #include "folder_verb_win32.h"
+#include "listing_file_win32.h"
 #include "platform/win32/wide_text_win32.h"
 #include "preview_window_win32.h"
 #include "save_dialog_win32.h"
@@ -35,6 +36,7 @@ constexpr const wchar_t* kSecondInstanceTitle = L"Cannot start two instances";
 constexpr const wchar_t* kInvalidFolderText = L"Invalid folder specified.";
 constexpr const wchar_t* kInvalidFolderTitle = L"Error";
 constexpr const wchar_t* kDriveUnavailableText = L"Drive not available";
+constexpr const wchar_t* kWriteFailedTitle = L"Error";
 constexpr const wchar_t* kFolderHint =
     L"Type or paste the folder to list, or choose it with Browse. Preview shows its listing; "
     L"Save As writes the listing to an HTML file. Options chooses what the listing holds.";
@@ -377,7 +379,12 @@ void MainWindow::ValidateAndRun(std::int16_t mode) {
     MessageBoxW(window_, kInvalidFolderText, kInvalidFolderTitle, MB_OK | MB_ICONSTOP);
     return;
   }
-  engine_.BuildListing(Narrow(folder), mode);
+  const RunOutcome outcome = engine_.BuildListing(Narrow(folder), mode);
+  // A listing that could not be written is never a silent nothing.
+  if (outcome == RunOutcome::WriteFailed && window_) {
+    const FileFailure& failure = engine_.LastFailure();
+    MessageBoxW(window_, WriteFailureText(failure.path, failure.error).c_str(), kWriteFailedTitle, MB_OK | MB_ICONSTOP);
+  }
   if (closeAfterRun_ && window_) PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
@@ -431,7 +438,7 @@ void MainWindow::LetEventsRun() {
   }
 }
 
-std::string MainWindow::TemporaryFilePath() { return ProgramFolder() + kTemporaryFileName; }
+std::string MainWindow::TemporaryFilePath() { return ListingFilePath(kTemporaryFileName); }
 
 void MainWindow::ShowDocument(const std::string& documentPath) {
   if (InternalBrowserChecked()) {
