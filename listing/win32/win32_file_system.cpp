@@ -23,10 +23,12 @@ private:
     HANDLE handle_;
 };
 
+// Through the time-zone rules for the file's own date: a summer file seen in winter keeps its
+// summer offset (FileTimeToLocalFileTime would apply today's).
 std::optional<DateTime> LocalTimeOf(const FILETIME& utc) {
-    FILETIME local;
-    SYSTEMTIME parts;
-    if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &parts)) return std::nullopt;
+    SYSTEMTIME universal, parts;
+    if (!FileTimeToSystemTime(&utc, &universal) || !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &parts))
+        return std::nullopt;
     return DateTime{parts.wYear, parts.wMonth, parts.wDay, parts.wHour, parts.wMinute, parts.wSecond};
 }
 

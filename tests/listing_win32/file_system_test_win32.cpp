@@ -94,6 +94,32 @@ TEST_F(Win32FileSystemTest, FoldersDeeperThanMaxPathAreRead) {
     for (; deep.size() > folder.size(); deep.resize(deep.rfind('\\'))) RemoveDirectoryW((L"\\\\?\\" + Widen(deep)).c_str());
 }
 
+// Run with TZ=Europe/Berlin: each file's date takes the offset of its own season, whatever today's is.
+TEST_F(Win32FileSystemTest, ModificationTimesTakeTheOffsetOfTheirOwnDate) {
+    struct Case {
+        SYSTEMTIME utc;
+        DateTime local;
+    };
+    const Case cases[] = {
+        {{2025, 7, 1, 14, 22, 30, 0, 0}, {2025, 7, 15, 0, 30, 0}},  // summer time, UTC+2
+        {{2025, 1, 2, 14, 23, 30, 0, 0}, {2025, 1, 15, 0, 30, 0}},  // winter time, UTC+1
+    };
+    for (const Case& c : cases) {
+        Create(L"dated.txt", "d");
+        FILETIME written;
+        ASSERT_TRUE(SystemTimeToFileTime(&c.utc, &written));
+        HANDLE h = CreateFileW((Widen(folder) + L"\\dated.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        ASSERT_TRUE(SetFileTime(h, nullptr, nullptr, &written));
+        CloseHandle(h);
+        std::vector<std::string> subfolders;
+        auto files = Read(subfolders);
+        ASSERT_TRUE(files["dated.txt"].modified.has_value());
+        EXPECT_EQ(*files["dated.txt"].modified, c.local) << c.utc.wMonth;
+    }
+}
+
 // A junction back to the folder itself must be neither listed as a subfolder nor walked. This
 // Wine cannot make junctions; its nearest, a Unix link to a folder that it shows as a reparse
 // point, is made by the test's set-up and named in TESSORY_LINK_FOLDER.
