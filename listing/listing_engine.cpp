@@ -35,16 +35,17 @@ bool Failed(FileFailure& failure, const std::string& path) {
 }
 
 // Writes the finished document over the temporary listing file without holding it in memory:
-// opening, the collected sections, closing into a new file that then replaces the old one.
+// opening, the collected sections, closing (all three already in the file's encoding; the
+// closing is ASCII) into a new file that then replaces the old one.
 bool AssembleDocument(const std::string& tempPath, const std::string& opening, const std::string& closing,
                       FileFailure& failure) {
     std::string partPath = tempPath + ".tmp";
     {
         UniqueFile out = OpenFile(partPath, "wb");
         if (!out) return Failed(failure, partPath);
-        bool ok = WriteText(out.get(), ToFileText(opening));
+        bool ok = WriteText(out.get(), opening);
         if (UniqueFile sections = OpenFile(tempPath, "rb")) ok = ok && CopyInto(sections.get(), out.get());
-        ok = ok && WriteText(out.get(), ToFileText(closing)) && std::fflush(out.get()) == 0;
+        ok = ok && WriteText(out.get(), closing) && std::fflush(out.get()) == 0;
         if (!ok) {
             Failed(failure, partPath);
             out.reset();
@@ -69,8 +70,20 @@ bool CopyFile(const std::string& from, const std::string& to, FileFailure& failu
     return (std::fclose(out.release()) == 0 && ok) || Failed(failure, to);
 }
 
+bool ReadWhole(const std::string& path, std::string& text) {
+    UniqueFile in = OpenFile(path, "rb");
+    if (!in) return false;
+    std::vector<char> buffer(kCopyBuffer);
+    size_t n;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), in.get())) > 0) text.append(buffer.data(), n);
+    return !std::ferror(in.get());
+}
+
 // The document as the main window's run builds it: sections appended to the temporary listing
 // file during the walk (a stopped run leaves them there), the whole document assembled after it.
+// It is in the file code page while that holds every text exactly, so those documents keep their
+// bytes; the first text it cannot hold turns the whole document to UTF-8, declared in its head,
+// since a listing must not lose the names it lists.
 class TemporaryFileWriter : public ListingWriter {
 public:
     TemporaryFileWriter(std::string tempPath, FileFailure& failure)
@@ -79,6 +92,7 @@ public:
     bool Opening(const ListingSettings& settings, const std::string& startFolder) override {
         opening_ = DocumentOpening(settings, startFolder);
         settings_ = &settings;
+        utf8_ = !ToFileTextExactly(opening_, encoded_);
         return true;
     }
     bool Folder(const ListedFolder& folder) override {
@@ -87,20 +101,40 @@ public:
         section_.clear();
         AppendFolderSection(section_, folder, *settings_);
         section_ += "\r\n";
-        return WriteText(file_.get(), ToFileText(section_)) || Failed(failure_, tempPath_);
+        if (!utf8_ && ToFileTextExactly(section_, encoded_))
+            return WriteText(file_.get(), encoded_) || Failed(failure_, tempPath_);
+        if (!utf8_ && !SwitchToUtf8()) return false;
+        return WriteText(file_.get(), section_) || Failed(failure_, tempPath_);
     }
     bool Closing(const RunTotals& totals) override {
         if (file_ && std::fflush(file_.get()) != 0) return Failed(failure_, tempPath_);
         file_.reset();
-        return AssembleDocument(tempPath_, opening_, DocumentClosing(totals, *settings_), failure_);
+        std::string closing = DocumentClosing(totals, *settings_);
+        if (!utf8_) return AssembleDocument(tempPath_, ToFileText(opening_), closing, failure_);
+        return AssembleDocument(tempPath_, WithUtf8Declaration(opening_), closing, failure_);
     }
 
 private:
+    // Rewrites the sections written so far (each held exactly by the code page) as UTF-8.
+    bool SwitchToUtf8() {
+        if (std::fflush(file_.get()) != 0) return Failed(failure_, tempPath_);
+        file_.reset();
+        std::string written;
+        if (!ReadWhole(tempPath_, written)) return Failed(failure_, tempPath_);
+        written = FileTextToUtf8(written);
+        file_ = OpenFile(tempPath_, "wb");
+        if (!file_ || !WriteText(file_.get(), written)) return Failed(failure_, tempPath_);
+        utf8_ = true;
+        return true;
+    }
+
     std::string tempPath_;
     FileFailure& failure_;
     std::string opening_;
     const ListingSettings* settings_ = nullptr;
     std::string section_;
+    std::string encoded_;
+    bool utf8_ = false;
     UniqueFile file_;
 };
 

@@ -225,5 +225,45 @@ TEST_F(Win32FileSystemTest, EngineListsARealFolderWithAttributesAndShellTypes) {
     SetFileAttributesW((Widen(folder) + L"\\b.sys").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+// Run with a Western code page (1252): a document whose texts all fit keeps that code page and
+// no declaration; one name that does not fit, even in a later folder, makes the whole document
+// UTF-8, declared first in the head, with every name exact.
+TEST_F(Win32FileSystemTest, EveryNameSurvivesInTheDocument) {
+    ASSERT_EQ(GetACP(), 1252u);
+    struct Case {
+        std::vector<std::wstring> subfolderNames;
+        const char* head;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {{L"plain.txt"}, "<html><head><style>\r\n", {"caf\xE9.txt", "plain.txt"}},
+        {{L"\x4e2d\x6587.txt", L"\x0141\x00f3" L"d\x017a.txt", L"\U0001F600.txt", L"caf\x00e9 2.txt"},
+         "<html><head><meta charset=\"utf-8\"><style>\r\n",
+         {"caf\xC3\xA9.txt", "\xE4\xB8\xAD\xE6\x96\x87.txt", "\xC5\x81\xC3\xB3" "d\xC5\xBA.txt",
+          "\xF0\x9F\x98\x80.txt", "caf\xC3\xA9 2.txt"}},
+    };
+    for (const Case& c : cases) {
+        ScratchFolder tree;
+        const std::wstring root = Widen(tree.Path().string());
+        ASSERT_TRUE(CreateDirectoryW((root + L"\\Sub").c_str(), nullptr));
+        for (const std::wstring& name : std::vector<std::wstring>{L"caf\x00e9.txt"})
+            CloseHandle(CreateFileW((root + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        for (const std::wstring& name : c.subfolderNames)
+            CloseHandle(CreateFileW((root + L"\\Sub\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                    nullptr));
+        MemoryStore store;
+        RecordingHost host(scratch.File("myTmpFile.htm"));
+        ListingEngine engine(fs, host, store);
+        ASSERT_EQ(engine.BuildListing(tree.Path().string(), 2), RunOutcome::Finished);
+        std::ifstream in(host.TemporaryFilePath(), std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        const std::string document = text.str();
+        EXPECT_EQ(document.substr(0, std::string(c.head).size()), c.head);
+        EXPECT_EQ(document.find("charset", 30), std::string::npos);
+        for (const std::string& name : c.expected) EXPECT_NE(document.find(">" + name + "<"), std::string::npos) << name;
+    }
+}
+
 }  // namespace
 }  // namespace tessory

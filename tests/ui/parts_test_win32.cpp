@@ -198,26 +198,34 @@ std::string ReadBytes(const std::string& path) {
   return text.str();
 }
 
-TEST(WriteAnsiTextFileTest, ReplacesTheWholeFileWithAnsiTextWithoutMark) {
-  const std::string path = ProgramFolder() + "ansi-save-test.html";
+// Run with a Western code page (1252).
+TEST(WriteDocumentFileTest, AnsiWhenEveryCharacterFitsOtherwiseDeclaredUtf8) {
+  ASSERT_EQ(GetACP(), 1252u);
+  const std::string path = ProgramFolder() + "document-save-test.html";
   {
     std::ofstream old(path, std::ios::binary);
     old << std::string(5000, 'x');
   }
-  ASSERT_TRUE(WriteAnsiTextFile(path, L"<head></head><body>short</body>"));
-  EXPECT_EQ(ReadBytes(path), "<head></head><body>short</body>");
-
-  ASSERT_TRUE(WriteAnsiTextFile(path, L"caf\u00e9 \u4e2d"));
-  const std::string bytes = ReadBytes(path);
-  EXPECT_NE(bytes.substr(0, 3), "\xEF\xBB\xBF");
-  if (GetACP() == 1252) {
-    EXPECT_EQ(bytes, "caf\xE9 ?");
+  struct Case {
+    const wchar_t* markup;
+    const char* bytes;
+  };
+  const Case cases[] = {
+      {L"<head></head><body>short</body>", "<head></head><body>short</body>"},
+      {L"<HEAD><STYLE></STYLE></HEAD><BODY>caf\u00e9</BODY>", "<HEAD><STYLE></STYLE></HEAD><BODY>caf\xE9</BODY>"},
+      {L"<HEAD><STYLE></STYLE></HEAD>\u4e2d \u0141\u00f3d\u017a \U0001F600 caf\u00e9",
+       "<HEAD><meta charset=\"utf-8\"><STYLE></STYLE></HEAD>\xE4\xB8\xAD \xC5\x81\xC3\xB3" "d\xC5\xBA "
+       "\xF0\x9F\x98\x80 caf\xC3\xA9"},
+      {L"<HEAD><META charset=utf-8></HEAD>\u0141", "<HEAD><META charset=utf-8></HEAD>\xC5\x81"},
+      {L"\u0141", "<meta charset=\"utf-8\">\xC5\x81"},
+      {L"", ""},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(WriteDocumentFile(path, c.markup));
+    EXPECT_EQ(ReadBytes(path), c.bytes);
   }
-
-  ASSERT_TRUE(WriteAnsiTextFile(path, L""));
-  EXPECT_EQ(ReadBytes(path), "");
   DeleteFileA(path.c_str());
-  EXPECT_FALSE(WriteAnsiTextFile(ProgramFolder() + "no such folder\\x.html", L"text"));
+  EXPECT_FALSE(WriteDocumentFile(ProgramFolder() + "no such folder\\x.html", L"text"));
 }
 
 }  // namespace

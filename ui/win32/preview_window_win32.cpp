@@ -55,7 +55,7 @@ void Save_Click(Preview& p) {
   const auto path = AskSaveHtmlPath(p.window);
   if (!path) return;
   std::wstring markup;
-  if (p.web.RootInnerHtml(markup) && WriteAnsiTextFile(*path, markup)) ShowSavedMessage(p.window);
+  if (p.web.RootInnerHtml(markup) && WriteDocumentFile(*path, markup)) ShowSavedMessage(p.window);
 }
 
 void Toolbar1_ButtonClick(Preview& p, int command) {
