@@ -392,6 +392,28 @@ TEST_F(TessoryTest, SizeBoundsAreReadInTheUsersNumberFormat) {
   }
 }
 
+// An atl.dll beside the program (a Downloads folder) is not the one the preview loads.
+TEST_F(TessoryTest, PlantedLibraryBesideTheProgramIsNotLoaded) {
+  SetBrowserValue(L"1");
+  TempTree downloads(L"TessoryDownloads");
+  const std::wstring program = downloads.Root() + L"\\Tessory.exe";
+  ASSERT_TRUE(CopyFileW((BinFolder() + L"Tessory.exe").c_str(), program.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW((BinFolder() + L"planted\\atl.dll").c_str(), (downloads.Root() + L"\\atl.dll").c_str(), FALSE));
+  TempTree tree(L"TessoryPlantedTree");
+  tree.File(L"shown.txt", "shown");
+  // Wine prefers its own atl.dll to one found beside the program; Windows takes the one it finds first.
+  UserValue windowsOrder(L"Software\\Wine\\AppDefaults\\Tessory.exe\\DllOverrides", L"atl");
+  windowsOrder.Set(L"native,builtin");
+  Tessory app(tree.Root(), program);
+  HWND preview = app.WaitTopWindow(kPreviewClass, L"Tessory - Preview & Print");
+  ASSERT_NE(preview, nullptr);
+  EXPECT_NE(GetDlgItem(preview, IDC_WEB), nullptr) << "the system's atl.dll hosts the browser";
+  EXPECT_FALSE(Exists(downloads.Root() + L"\\planted-loaded.txt")) << "the planted atl.dll was loaded";
+  ToolbarClick(preview, IDC_PREVIEW_TOOLBAR, ID_PREVIEW_BUTTON_FIRST + 2);
+  PostMessageW(app.WaitMainWindow(), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(app.WaitExit());
+}
+
 TEST_F(TessoryTest, ShortFormOnTheCommandLineBecomesTheLongFormInTheFolderBox) {
   TempTree tree(L"TessoryLongName Folder");
   tree.File(L"one.txt", "1");

@@ -5,6 +5,7 @@
 #include <ole2.h>
 
 #include "platform/win32/wide_text_win32.h"
+#include "system_libraries_win32.h"
 
 namespace tessory::ui {
 
@@ -14,7 +15,7 @@ using AtlAxWinInitFn = BOOL(WINAPI*)();
 using AtlAxGetControlFn = HRESULT(WINAPI*)(HWND, IUnknown**);
 
 HMODULE AtlModule() {
-  static HMODULE atl = LoadLibraryW(L"atl.dll");
+  static HMODULE atl = LoadSystemLibrary(L"atl.dll");
   return atl;
 }
 
