@@ -18,6 +18,7 @@ namespace {
 
 constexpr const wchar_t* kCommandKey = L"Folder\\shell\\Print listing with Tessory\\command";
 constexpr const wchar_t* kVerbKey = L"Folder\\shell\\Print listing with Tessory";
+constexpr const wchar_t* kClassesVerbKey = L"Software\\Classes\\Folder\\shell\\Print listing with Tessory";
 
 bool KeyExists(HKEY root, const std::wstring& path) {
   HKEY key;
@@ -26,21 +27,26 @@ bool KeyExists(HKEY root, const std::wstring& path) {
   return true;
 }
 
-std::wstring ExpectedCommand() { return Widen(ProgramFolder() + ProgramExeName() + ".exe %1"); }
+std::wstring ExpectedCommand() { return Widen("\"" + ProgramFolder() + ProgramExeName() + ".exe\" \"%1\""); }
 
 class FolderVerbTest : public ::testing::Test {
  protected:
-  void SetUp() override { RegDeleteTreeW(HKEY_CLASSES_ROOT, kVerbKey); }
-  void TearDown() override { RegDeleteTreeW(HKEY_CLASSES_ROOT, kVerbKey); }
+  void SetUp() override { TearDown(); }
+  void TearDown() override {
+    RegDeleteTreeW(HKEY_CURRENT_USER, kClassesVerbKey);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kClassesVerbKey);
+  }
 };
 
-TEST_F(FolderVerbTest, AddWritesThisProgramsCommandLineAndTestsRegistered) {
+TEST_F(FolderVerbTest, AddWritesThisProgramsCommandLineForThisUserAndTestsRegistered) {
   EXPECT_FALSE(IsFolderVerbRegistered());
   SetFolderVerb(1);
-  EXPECT_EQ(ClassesDefault(kCommandKey), ExpectedCommand());
+  EXPECT_EQ(MergedClassesDefault(kCommandKey), ExpectedCommand());
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kClassesVerbKey));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClassesVerbKey));
   EXPECT_TRUE(IsFolderVerbRegistered());
   SetFolderVerb(1);
-  EXPECT_EQ(ClassesDefault(kCommandKey), ExpectedCommand());
+  EXPECT_EQ(MergedClassesDefault(kCommandKey), ExpectedCommand());
   EXPECT_TRUE(IsFolderVerbRegistered());
 }
 
@@ -52,12 +58,17 @@ TEST_F(FolderVerbTest, ProgramFolderEndsInOneBackslashAndNamesThisExe) {
   EXPECT_EQ(ProgramExeName(), "ui_win32_parts_test");
 }
 
-TEST_F(FolderVerbTest, VerbOfAnotherCopyIsNotRegisteredUntilAddedAgain) {
-  WriteClassesDefault(kCommandKey, L"C:\\Elsewhere\\" + Widen(ProgramExeName()) + L".exe %1");
-  EXPECT_FALSE(IsFolderVerbRegistered());
-  SetFolderVerb(1);
-  EXPECT_TRUE(IsFolderVerbRegistered());
-  EXPECT_EQ(ClassesDefault(kCommandKey), ExpectedCommand());
+// Another copy's verb, and this copy's in the unquoted form of older versions (machine-wide).
+TEST_F(FolderVerbTest, VerbOfAnotherCopyOrUnquotedIsNotRegisteredUntilAddedAgain) {
+  for (const std::wstring& old : {L"\"C:\\Elsewhere\\" + Widen(ProgramExeName()) + L".exe\" \"%1\"",
+                                  Widen(ProgramFolder() + ProgramExeName()) + L".exe %1"}) {
+    WriteClassesDefault(kCommandKey, old);
+    EXPECT_FALSE(IsFolderVerbRegistered());
+    SetFolderVerb(1);
+    EXPECT_TRUE(IsFolderVerbRegistered());
+    EXPECT_EQ(MergedClassesDefault(kCommandKey), ExpectedCommand());
+    TearDown();
+  }
 }
 
 TEST_F(FolderVerbTest, TestIgnoresLetterCaseButNotOtherDifferences) {
@@ -65,7 +76,7 @@ TEST_F(FolderVerbTest, TestIgnoresLetterCaseButNotOtherDifferences) {
   CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
   WriteClassesDefault(kCommandKey, upper);
   EXPECT_TRUE(IsFolderVerbRegistered());
-  WriteClassesDefault(kCommandKey, ExpectedCommand().substr(0, ExpectedCommand().size() - 3) + L" \"%1\"");
+  WriteClassesDefault(kCommandKey, ExpectedCommand().substr(0, ExpectedCommand().size() - 4) + L"%1");
   EXPECT_FALSE(IsFolderVerbRegistered());
   WriteClassesDefault(kCommandKey, L"");
   EXPECT_FALSE(IsFolderVerbRegistered());
@@ -102,11 +113,11 @@ TEST_F(FolderVerbTest, CopiesInADeepFolderAndAtADriveRootAddTheirOwnCommandLine)
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     EXPECT_EQ(exitCode, 0u) << "the copy tests its own verb as registered";
-    EXPECT_EQ(ClassesDefault(kCommandKey), copy + L" %1");
+    EXPECT_EQ(MergedClassesDefault(kCommandKey), L"\"" + copy + L"\" \"%1\"");
     EXPECT_FALSE(IsFolderVerbRegistered()) << "it names the copy, not this program";
     DeleteFileW(copy.c_str());
   }
-  EXPECT_GT(deep.size() + std::wstring(L"\\verb_copy.exe %1").size(), 255u);
+  EXPECT_GT(deep.size() + std::wstring(L"\"\\verb_copy.exe\" \"%1\"").size(), 255u);
   for (auto folder = made.rbegin(); folder != made.rend(); ++folder) RemoveDirectoryW(folder->c_str());
   RemoveDirectoryW(L"C:\\TessoryDeepVerb");
 }
@@ -123,11 +134,15 @@ TEST(DriveNotReadyTest, OnlyAMissingMediumOrDeviceCounts) {
 }
 
 TEST_F(FolderVerbTest, RemoveDeletesTheWholeVerbIncludingForeignSubkeys) {
+  WriteClassesDefault(kCommandKey, L"C:\\Old\\Tessory.exe %1");  // machine-wide, from an older copy
+  ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kClassesVerbKey));
   SetFolderVerb(1);
   WriteClassesDefault(std::wstring(kVerbKey) + L"\\extra\\deeper", L"x");
   WriteClassesDefault(std::wstring(kVerbKey) + L"\\another", L"y");
   SetFolderVerb(0);
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kVerbKey));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kClassesVerbKey));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClassesVerbKey));
   EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"Folder\\shell"));
   EXPECT_FALSE(IsFolderVerbRegistered());
 }

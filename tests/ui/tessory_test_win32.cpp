@@ -414,6 +414,47 @@ TEST_F(TessoryTest, PlantedLibraryBesideTheProgramIsNotLoaded) {
   EXPECT_TRUE(app.WaitExit());
 }
 
+// Started as the shell starts the verb: its registered command line with "%1" replaced by the
+// folder. Program folder and listed folder both have blanks, and a program planted at the first
+// blank ("...\\Program.exe") would be started by an unquoted command line instead of Tessory.
+TEST_F(TessoryTest, FolderVerbCommandLineStartsThisCopyForAFolderWithBlanks) {
+  TempTree install(L"TessoryVerbInstall");
+  install.Folder(L"Program Folder");
+  const std::wstring program = install.Root() + L"\\Program Folder\\Tessory.exe";
+  ASSERT_TRUE(CopyFileW((BinFolder() + L"tessory_test_recorder.exe").c_str(), (install.Root() + L"\\Program.exe").c_str(),
+                        FALSE));
+  // The verb writer adds the verb for wherever it lies; under Tessory's name it adds Tessory's.
+  ASSERT_TRUE(CopyFileW((BinFolder() + L"tessory_test_verb_writer.exe").c_str(), program.c_str(), FALSE));
+  {
+    Tessory writer(L"", program);
+    ASSERT_TRUE(writer.WaitExit());
+    ASSERT_EQ(writer.ExitCode(), 0u);
+  }
+  ASSERT_TRUE(CopyFileW((BinFolder() + L"Tessory.exe").c_str(), program.c_str(), FALSE));
+  TempTree tree(L"Tessory Verb Folder");
+  tree.File(L"by-verb.txt", "v");
+
+  std::wstring command = MergedClassesDefault(L"Folder\\shell\\Print listing with Tessory\\command");
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Classes\\Folder\\shell\\Print listing with Tessory");
+  const std::size_t placeholder = command.find(L"%1");
+  ASSERT_NE(placeholder, std::wstring::npos) << Narrow(command);
+  command.replace(placeholder, 2, tree.Root());
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+  CloseHandle(process.hThread);
+  const std::wstring listing = install.Root() + L"\\Program Folder\\myTmpFile.htm";
+  EXPECT_TRUE(WaitFor([] { return Exists(RecordedFile()); })) << "Tessory did not show the listing";
+  EXPECT_NE(ReadBytes(listing).find("<h2>Listing of " + Narrow(tree.Root()) + "</h2>"), std::string::npos);
+  EXPECT_NE(ReadBytes(listing).find("by-verb.txt"), std::string::npos);
+  EXPECT_FALSE(Exists(install.Root() + L"\\recorded.txt")) << "the planted Program.exe was started";
+  HWND main = nullptr;
+  if (WaitFor([&] { return (main = FindWindowW(L"TessoryMain", L"Tessory")) != nullptr; })) PostMessageW(main, WM_CLOSE, 0, 0);
+  WaitForSingleObject(process.hProcess, kPatienceMs);
+  CloseHandle(process.hProcess);
+}
+
 TEST_F(TessoryTest, ShortFormOnTheCommandLineBecomesTheLongFormInTheFolderBox) {
   TempTree tree(L"TessoryLongName Folder");
   tree.File(L"one.txt", "1");

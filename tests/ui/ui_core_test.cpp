@@ -17,6 +17,7 @@ TEST(RegistryPathTest, RootAndSubPath) {
       {"HKCR\\Folder\\shell\\Print listing with Tessory", kClassesRoot, "Folder\\shell\\Print listing with Tessory"},
       {"hkcr\\Folder", kClassesRoot, "Folder"},
       {"HKLM\\Software", 0u, "Software"},
+      {"hkcu\\Software\\Classes", kCurrentUser, "Software\\Classes"},
       {"HKCRX\\Folder", 0u, "Folder"},
       {"HKCR", kClassesRoot, "HKCR"},
       {"\\Folder", 0u, "Folder"},
@@ -29,11 +30,12 @@ TEST(RegistryPathTest, RootAndSubPath) {
 
 TEST(FolderVerbTest, CommandLineAndMatch) {
   EXPECT_EQ(FolderVerbCommand("C:\\Program Files\\Tessory\\", "Tessory"),
-            "C:\\Program Files\\Tessory\\Tessory.exe %1");
-  EXPECT_TRUE(FolderVerbNamesProgram("c:\\program files\\TESSORY\\tessory.EXE %1", "C:\\Program Files\\Tessory\\",
-                                     "Tessory"));
-  EXPECT_FALSE(FolderVerbNamesProgram("D:\\Other\\Tessory.exe %1", "C:\\Program Files\\Tessory\\", "Tessory"));
-  EXPECT_FALSE(FolderVerbNamesProgram("C:\\T\\Tessory.exe \"%1\"", "C:\\T\\", "Tessory"));
+            "\"C:\\Program Files\\Tessory\\Tessory.exe\" \"%1\"");
+  EXPECT_TRUE(FolderVerbNamesProgram("\"c:\\program files\\TESSORY\\tessory.EXE\" \"%1\"",
+                                     "C:\\Program Files\\Tessory\\", "Tessory"));
+  EXPECT_FALSE(FolderVerbNamesProgram("\"D:\\Other\\Tessory.exe\" \"%1\"", "C:\\Program Files\\Tessory\\", "Tessory"));
+  // The unquoted form of older copies reads as another copy's, so that adding rewrites it.
+  EXPECT_FALSE(FolderVerbNamesProgram("C:\\T\\Tessory.exe %1", "C:\\T\\", "Tessory"));
   EXPECT_FALSE(FolderVerbNamesProgram("", "C:\\T\\", "Tessory"));
 }
 
