@@ -41,23 +41,28 @@ std::uint32_t AttributesOf(DWORD native) {
     return attributes;
 }
 
-// Paths at or beyond MAX_PATH need the extended-length form, which only takes full paths with backslashes.
-std::wstring ExtendedSearchPath(const std::wstring& pattern) {
-    if (pattern.size() < MAX_PATH - 1 || pattern.compare(0, 4, L"\\\\?\\") == 0) return pattern;
-    std::wstring full = pattern;
-    std::replace(full.begin(), full.end(), L'/', L'\\');
-    if (full.size() > 2 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+}  // namespace
+
+std::wstring ExtendedLengthPath(const std::wstring& path) {
+    if (path.compare(0, 4, L"\\\\?\\") == 0 || path.compare(0, 4, L"\\\\.\\") == 0) return path;
+    DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return path;
+    std::wstring full(n, L'\0');
+    n = GetFullPathNameW(path.c_str(), n, &full[0], nullptr);
+    if (n == 0 || n >= full.size()) return path;
+    full.resize(n);
+    if (full.size() < MAX_PATH - 1) return path;
     if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-    return pattern;
+    return L"\\\\?\\" + full;
 }
 
-}  // namespace
+BOOL Win32FileSystem::FindNext(HANDLE find, WIN32_FIND_DATAW& data) { return FindNextFileW(find, &data); }
 
 bool WalksIntoReparsePoint(std::uint32_t tag) { return tag != 0 && !IsReparseTagNameSurrogate(tag); }
 
 bool Win32FileSystem::ReadFolder(const std::string& folder, const std::function<void(const FileInfo&)>& onFile,
                                  std::vector<std::string>& subfolders) {
-    std::wstring pattern = ExtendedSearchPath(Widen(JoinPath(folder, "*")));
+    std::wstring pattern = ExtendedLengthPath(Widen(JoinPath(folder, "*")));
     WIN32_FIND_DATAW data;
     FindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
                                      FIND_FIRST_EX_LARGE_FETCH));
@@ -81,8 +86,9 @@ bool Win32FileSystem::ReadFolder(const std::string& folder, const std::function<
         file.modified = LocalTimeOf(data.ftLastWriteTime);
         file.attributes = AttributesOf(native);
         onFile(file);
-    } while (FindNextFileW(find.Get(), &data));
-    return true;
+    } while (FindNext(find.Get(), data));
+    // A folder cut short keeps what was read, and counts as one that could not be read.
+    return GetLastError() == ERROR_NO_MORE_FILES;
 }
 
 std::string Win32FileSystem::TypeName(const std::string& fileName) {

@@ -1,4 +1,6 @@
 #pragma once
+#include <windows.h>
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -21,10 +23,18 @@ public:
     std::string JoinPath(const std::string& folder, const std::string& name) const override;
     std::int64_t LinksNotFollowed() const override { return linksNotFollowed_; }
 
+protected:
+    // The enumeration's next entry (FindNextFileW); a seam for tests of a failure part way.
+    virtual BOOL FindNext(HANDLE find, WIN32_FIND_DATAW& data);
+
 private:
     std::int64_t linksNotFollowed_ = 0;
     std::map<std::wstring, std::string> typeNames_;
 };
+
+// The path made absolute (relative parts and ".." resolved) and, when it reaches MAX_PATH, in the
+// extended-length form "\\?\" that the file functions need beyond it; short paths stay as given.
+std::wstring ExtendedLengthPath(const std::wstring& path);
 
 // True for a reparse tag whose folder the walk enters: any tag that is not a name surrogate.
 // No tag at all (0, as Wine reports a Unix link to a folder) is taken as a link.

@@ -120,6 +120,90 @@ TEST_F(Win32FileSystemTest, ModificationTimesTakeTheOffsetOfTheirOwnDate) {
     }
 }
 
+// A relative start folder with ".." whose subfolders pass MAX_PATH: walked to the bottom, and
+// every path shown as the walk builds it from the start folder as given.
+TEST_F(Win32FileSystemTest, RelativeStartFolderWithSubfoldersBeyondMaxPath) {
+    std::wstring deep = Widen(folder) + L"\\top";
+    ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+    std::string shown = "top\\..\\top";
+    int levels = 0;
+    while (deep.size() < 320) {
+        deep += L"\\" + std::wstring(40, L'd');
+        shown += "\\" + std::string(40, 'd');
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr));
+        ++levels;
+    }
+    CloseHandle(CreateFileW((L"\\\\?\\" + deep + L"\\bottom.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                            nullptr));
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(Widen(folder).c_str()));
+    MemoryStore store;
+    RecordingHost host(scratch.File("myTmpFile.htm"));
+    ListingEngine engine(fs, host, store);
+    const RunOutcome outcome = engine.BuildListing("top\\..\\top", 2);
+    SetCurrentDirectoryW(previous);
+    ASSERT_EQ(outcome, RunOutcome::Finished);
+    EXPECT_EQ(engine.Totals().folders, levels + 1);
+    EXPECT_EQ(engine.Totals().unreadableFolders, 0);
+    std::ifstream in(host.TemporaryFilePath(), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("<td class=\"dir\">" + shown + "</td>"), std::string::npos);
+    EXPECT_NE(text.str().find(">bottom.txt<"), std::string::npos);
+    DeleteFileW((L"\\\\?\\" + deep + L"\\bottom.txt").c_str());
+    for (; deep.size() > folder.size(); deep.resize(deep.rfind(L'\\'))) RemoveDirectoryW((L"\\\\?\\" + deep).c_str());
+}
+
+// Wine opens long relative paths without the prefix, which Windows does not: the form is checked here.
+TEST(ExtendedLengthPathTest, LongPathsBecomeAbsoluteWithThePrefix) {
+    wchar_t current[MAX_PATH];
+    const DWORD n = GetCurrentDirectoryW(MAX_PATH, current);
+    const std::wstring cwd(current, n), long1(200, L'a'), long2(100, L'b');
+    struct Case {
+        std::wstring path;
+        std::wstring expected;
+    };
+    const Case cases[] = {
+        {L"rel\\short", L"rel\\short"},
+        {L"top\\..\\" + long1 + L"\\" + long2, L"\\\\?\\" + cwd + L"\\" + long1 + L"\\" + long2},
+        {L"C:/" + long1 + L"/" + long2, L"\\\\?\\C:\\" + long1 + L"\\" + long2},
+        {L"\\\\server\\share\\" + long1 + L"\\" + long2, L"\\\\?\\UNC\\server\\share\\" + long1 + L"\\" + long2},
+        {L"\\\\?\\C:\\" + long1, L"\\\\?\\C:\\" + long1},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ExtendedLengthPath(c.path), c.expected) << Narrow(c.path).substr(0, 20);
+}
+
+// The enumeration fails part way (through the seam): the folder keeps the files read before and
+// counts as one that could not be read.
+TEST_F(Win32FileSystemTest, EnumerationFailingPartWayKeepsWhatWasReadAndCountsTheFolder) {
+    class FailingAfterTwo : public Win32FileSystem {
+    protected:
+        BOOL FindNext(HANDLE find, WIN32_FIND_DATAW& data) override {
+            if (++calls_ < 4) return Win32FileSystem::FindNext(find, data);
+            SetLastError(ERROR_NETNAME_DELETED);
+            return FALSE;
+        }
+
+    private:
+        int calls_ = 0;
+    };
+    for (const wchar_t* name : {L"a.txt", L"b.txt", L"c.txt", L"d.txt", L"e.txt"}) Create(name, "x");
+    FailingAfterTwo failing;
+    std::vector<std::string> subfolders;
+    int read = 0;
+    EXPECT_FALSE(failing.ReadFolder(folder, [&](const FileInfo&) { ++read; }, subfolders));
+    EXPECT_GE(read, 1);
+    EXPECT_LT(read, 5);
+    MemoryStore store;
+    RecordingHost host(scratch.File("myTmpFile.htm"));
+    FailingAfterTwo failingAgain;
+    ListingEngine engine(failingAgain, host, store);
+    ASSERT_EQ(engine.BuildListing(folder, 2), RunOutcome::Finished);
+    EXPECT_EQ(engine.Totals().unreadableFolders, 1);
+    EXPECT_EQ(engine.Totals().files, read);
+}
+
 // A junction back to the folder itself must be neither listed as a subfolder nor walked. This
 // Wine cannot make junctions; its nearest, a Unix link to a folder that it shows as a reparse
 // point, is made by the test's set-up and named in TESSORY_LINK_FOLDER.

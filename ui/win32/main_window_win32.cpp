@@ -11,6 +11,7 @@
 #include "../res/resource.h"
 #include "about_box_win32.h"
 #include "folder_verb_win32.h"
+#include "listing/win32/win32_file_system.h"
 #include "listing_file_win32.h"
 #include "platform/win32/wide_text_win32.h"
 #include "preview_window_win32.h"
@@ -84,21 +85,27 @@ HWND Child(HWND parent, const wchar_t* kind, const wchar_t* text, DWORD style, i
 }  // namespace
 
 std::wstring ToLongPath(const std::wstring& path) {
+  // A path past MAX_PATH is asked in its extended-length form and given back without the prefix.
+  const std::wstring asked = ExtendedLengthPath(path);
+  const std::size_t prefix = asked == path ? 0 : asked.compare(0, 8, L"\\\\?\\UNC\\") == 0 ? 6 : 4;
   std::vector<wchar_t> buffer(260);
-  DWORD n = GetLongPathNameW(path.c_str(), buffer.data(), 260);
+  DWORD n = GetLongPathNameW(asked.c_str(), buffer.data(), 260);
   if (n == 0) return std::wstring();
   if (n > 260) {
     buffer.assign(n, L'\0');
-    n = GetLongPathNameW(path.c_str(), buffer.data(), n);
+    n = GetLongPathNameW(asked.c_str(), buffer.data(), n);
     if (n == 0 || n > buffer.size()) return std::wstring();
   }
-  return std::wstring(buffer.data(), n);
+  const std::wstring found(buffer.data(), n);
+  if (prefix == 6) return L"\\" + found.substr(8);
+  return found.substr(prefix);
 }
 
 bool DirectorySearchFinds(const std::wstring& text) {
   // A text that ends in a separator searches inside that folder, as the runtime's search does.
   std::wstring pattern = text;
   if (!pattern.empty() && (pattern.back() == L'\\' || pattern.back() == L'/')) pattern += L'*';
+  pattern = ExtendedLengthPath(pattern);
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileExW(pattern.c_str(), FindExInfoStandard, &found, FindExSearchLimitToDirectories,
                                    nullptr, 0);
