@@ -56,7 +56,45 @@ std::wstring ExtendedLengthPath(const std::wstring& path) {
     return L"\\\\?\\" + full;
 }
 
+#ifdef _WIN64
+FileSystemRedirectionOff::FileSystemRedirectionOff() = default;
+FileSystemRedirectionOff::~FileSystemRedirectionOff() = default;
+#else
+namespace {
+
+using DisableRedirectionFn = BOOL(WINAPI*)(PVOID*);
+using RevertRedirectionFn = BOOL(WINAPI*)(PVOID);
+
+template <typename Fn>
+Fn Kernel32Function(const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
+}
+
+}  // namespace
+
+FileSystemRedirectionOff::FileSystemRedirectionOff() {
+    static const auto disable = Kernel32Function<DisableRedirectionFn>("Wow64DisableWow64FsRedirection");
+    const DWORD error = GetLastError();
+    off_ = disable && disable(&previous_);
+    SetLastError(error);
+}
+
+FileSystemRedirectionOff::~FileSystemRedirectionOff() {
+    static const auto revert = Kernel32Function<RevertRedirectionFn>("Wow64RevertWow64FsRedirection");
+    if (!off_ || !revert) return;
+    // The caller reads the wrapped call's error after this.
+    const DWORD error = GetLastError();
+    revert(previous_);
+    SetLastError(error);
+}
+#endif
+
 BOOL Win32FileSystem::FindNext(HANDLE find, WIN32_FIND_DATAW& data) { return FindNextFileW(find, &data); }
+
+BOOL Win32FileSystem::NextEntry(HANDLE find, WIN32_FIND_DATAW& data) {
+    FileSystemRedirectionOff redirectionOff;
+    return FindNext(find, data);
+}
 
 bool WalksIntoReparsePoint(std::uint32_t tag) { return tag != 0 && !IsReparseTagNameSurrogate(tag); }
 
@@ -64,8 +102,13 @@ bool Win32FileSystem::ReadFolder(const std::string& folder, const std::function<
                                  std::vector<std::string>& subfolders) {
     std::wstring pattern = ExtendedLengthPath(Widen(JoinPath(folder, "*")));
     WIN32_FIND_DATAW data;
-    FindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
-                                     FIND_FIRST_EX_LARGE_FETCH));
+    HANDLE first;
+    {
+        FileSystemRedirectionOff redirectionOff;
+        first = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                 FIND_FIRST_EX_LARGE_FETCH);
+    }
+    FindHandle find(first);
     if (!find.Valid()) return GetLastError() == ERROR_FILE_NOT_FOUND;
     FileInfo file;
     do {
@@ -86,7 +129,7 @@ bool Win32FileSystem::ReadFolder(const std::string& folder, const std::function<
         file.modified = LocalTimeOf(data.ftLastWriteTime);
         file.attributes = AttributesOf(native);
         onFile(file);
-    } while (FindNext(find.Get(), data));
+    } while (NextEntry(find.Get(), data));
     // A folder cut short keeps what was read, and counts as one that could not be read.
     return GetLastError() == ERROR_NO_MORE_FILES;
 }
@@ -101,12 +144,8 @@ std::string Win32FileSystem::TypeName(const std::string& fileName) {
 
     SHFILEINFOW info = {};
     std::string type;
-    if (SHGetFileInfoW(wide.c_str(), 0, &info, sizeof info,
-                       SHGFI_TYPENAME | SHGFI_DISPLAYNAME | SHGFI_USEFILEATTRIBUTES)) {
-        std::wstring name(info.szTypeName, 80);
-        name.erase(std::remove(name.begin(), name.end(), L'\0'), name.end());
-        type = Narrow(name);
-    }
+    if (SHGetFileInfoW(wide.c_str(), 0, &info, sizeof info, SHGFI_TYPENAME | SHGFI_USEFILEATTRIBUTES))
+        type = Narrow(std::wstring(info.szTypeName, wcsnlen(info.szTypeName, std::size(info.szTypeName))));
     typeNames_.emplace(extension, type);
     return type;
 }

@@ -28,6 +28,8 @@ protected:
     virtual BOOL FindNext(HANDLE find, WIN32_FIND_DATAW& data);
 
 private:
+    BOOL NextEntry(HANDLE find, WIN32_FIND_DATAW& data);
+
     std::int64_t linksNotFollowed_ = 0;
     std::map<std::wstring, std::string> typeNames_;
 };
@@ -35,6 +37,22 @@ private:
 // The path made absolute (relative parts and ".." resolved) and, when it reaches MAX_PATH, in the
 // extended-length form "\\?\" that the file functions need beyond it; short paths stay as given.
 std::wstring ExtendedLengthPath(const std::wstring& path);
+
+// For its lifetime, a 32-bit program on 64-bit Windows sees the true System32 instead of SysWOW64
+// (file-system redirection off). Keep it around single file-system calls only: a DLL loaded
+// meanwhile would come from the wrong folder. Does nothing in 64-bit builds and where the system
+// has no redirection (the functions are looked up at run time, so 32-bit Windows runs the program).
+class FileSystemRedirectionOff {
+public:
+    FileSystemRedirectionOff();
+    ~FileSystemRedirectionOff();
+    FileSystemRedirectionOff(const FileSystemRedirectionOff&) = delete;
+    FileSystemRedirectionOff& operator=(const FileSystemRedirectionOff&) = delete;
+
+private:
+    void* previous_ = nullptr;
+    bool off_ = false;
+};
 
 // True for a reparse tag whose folder the walk enters: any tag that is not a name surrogate.
 // No tag at all (0, as Wine reports a Unix link to a folder) is taken as a link.

@@ -89,6 +89,7 @@ std::wstring ToLongPath(const std::wstring& path) {
   const std::wstring asked = ExtendedLengthPath(path);
   const std::size_t prefix = asked == path ? 0 : asked.compare(0, 8, L"\\\\?\\UNC\\") == 0 ? 6 : 4;
   std::vector<wchar_t> buffer(260);
+  FileSystemRedirectionOff redirectionOff;  // the 32-bit program names the true System32 too
   DWORD n = GetLongPathNameW(asked.c_str(), buffer.data(), 260);
   if (n == 0) return std::wstring();
   if (n > 260) {
@@ -107,8 +108,11 @@ bool DirectorySearchFinds(const std::wstring& text) {
   if (!pattern.empty() && (pattern.back() == L'\\' || pattern.back() == L'/')) pattern += L'*';
   pattern = ExtendedLengthPath(pattern);
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileExW(pattern.c_str(), FindExInfoStandard, &found, FindExSearchLimitToDirectories,
-                                   nullptr, 0);
+  HANDLE search;
+  {
+    FileSystemRedirectionOff redirectionOff;
+    search = FindFirstFileExW(pattern.c_str(), FindExInfoStandard, &found, FindExSearchLimitToDirectories, nullptr, 0);
+  }
   if (search == INVALID_HANDLE_VALUE) return false;
   FindClose(search);
   return true;
@@ -461,8 +465,9 @@ void MainWindow::DocumentSaved(const std::string&) { ShowSavedMessage(window_); 
 
 int MainWindow::MessageLoop() {
   MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) Dispatch(msg);
-  return static_cast<int>(msg.wParam);
+  BOOL got;
+  while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) Dispatch(msg);
+  return got == 0 ? static_cast<int>(msg.wParam) : 1;  // -1: the queue itself failed
 }
 
 }  // namespace tessory::ui
