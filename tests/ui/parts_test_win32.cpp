@@ -11,6 +11,9 @@
 #include "folder_list_win32.h"
 #include "folder_verb_win32.h"
 #include "save_dialog_win32.h"
+#include "web_browser_win32.h"
+
+#include <oleidl.h>
 #include "platform/win32/wide_text_win32.h"
 
 namespace tessory::ui {
@@ -241,6 +244,62 @@ TEST(WriteDocumentFileTest, AnsiWhenEveryCharacterFitsOtherwiseDeclaredUtf8) {
   }
   DeleteFileA(path.c_str());
   EXPECT_FALSE(WriteDocumentFile(ProgramFolder() + "no such folder\\x.html", L"text"));
+}
+
+// Stands in for the browser control's active object: takes the keys it is told to, records all.
+class FakeActiveObject : public IOleInPlaceActiveObject {
+ public:
+  std::vector<WPARAM> offered;
+  WPARAM takes = 0;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetWindow(HWND*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG msg) override {
+    offered.push_back(msg->wParam);
+    return msg->wParam == takes ? S_OK : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnDocWindowActivate(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
+};
+
+// The preview's loop offers keystrokes inside the browser to its active object; what it takes
+// is not dispatched again, and nothing else is offered.
+TEST(PreviewKeysTest, KeystrokesInsideTheBrowserGoToItsActiveObject) {
+  HWND frame = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+  HWND browser = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 50, 50, frame, nullptr, nullptr, nullptr);
+  HWND page = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 20, 20, browser, nullptr, nullptr, nullptr);
+  HWND toolbar = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 60, 0, 20, 20, frame, nullptr, nullptr, nullptr);
+  FakeActiveObject active;
+  active.takes = VK_TAB;
+  struct Case {
+    HWND target;
+    UINT message;
+    WPARAM key;
+    bool taken;
+    bool offered;
+  };
+  const Case cases[] = {
+      {page, WM_KEYDOWN, VK_TAB, true, true},       {browser, WM_KEYDOWN, VK_TAB, true, true},
+      {page, WM_KEYDOWN, 'C', false, true},         {page, WM_CHAR, VK_TAB, true, true},
+      {toolbar, WM_KEYDOWN, VK_TAB, false, false},  {page, WM_LBUTTONDOWN, VK_TAB, false, false},
+      {frame, WM_SYSKEYDOWN, VK_TAB, false, false},
+  };
+  for (const Case& c : cases) {
+    active.offered.clear();
+    MSG msg{c.target, c.message, c.key, 0, 0, {0, 0}};
+    EXPECT_EQ(OfferKeyToBrowser(&active, browser, msg), c.taken) << c.message << " " << c.key;
+    EXPECT_EQ(active.offered.size(), c.offered ? 1u : 0u) << c.message << " " << c.key;
+  }
+  MSG msg{page, WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
+  EXPECT_FALSE(OfferKeyToBrowser(nullptr, browser, msg)) << "no active object yet";
+  DestroyWindow(frame);
 }
 
 }  // namespace
