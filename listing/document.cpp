@@ -19,11 +19,13 @@ void ReplaceAll(std::string& text, const std::string& placeholder, const std::st
 
 }  // namespace
 
+constexpr const char* kHeadStart = "<html><head>";
+constexpr const char* kUtf8Declaration = "<meta charset=\"utf-8\">";
+
 std::string DocumentHead(const ListingSettings& s, DocumentText text) {
     std::string fol = std::to_string(s.folderFontSize);
     std::string file = std::to_string(s.fileFontSize);
-    std::string head = text == DocumentText::Utf8 ? "<html><head><meta charset=\"utf-8\"><style>\r\n"
-                                                  : "<html><head><style>\r\n";
+    std::string head = std::string(kHeadStart) + (text == DocumentText::Utf8 ? kUtf8Declaration : "") + "<style>\r\n";
     head += ".dir{font-family:##FOLFONT##; font-weight:bold; font-size:" + fol +
             "pt; color:##FOLCOL##; background:##FOLBACK##;}";
     head += ".file{font-family:##FILEFONT##; font-size:" + file + "pt; color:##FILECOL##; background:##FILEBACK##;}";
@@ -61,6 +63,12 @@ std::string DocumentOpening(const ListingSettings& settings, const std::string& 
     return DocumentHead(settings, text) + "\r\n<h2>Listing of " +
            EscapeMarkup(startFolder, text == DocumentText::Utf8) + "</h2>\r\n" +
            ColumnHeaderRow(settings, text == DocumentText::Utf8) + "\r\n";
+}
+
+std::string WithUtf8Declaration(const std::string& opening) {
+    const size_t start = std::strlen(kHeadStart);
+    if (opening.compare(0, start, kHeadStart) != 0) return kUtf8Declaration + opening;
+    return opening.substr(0, start) + kUtf8Declaration + opening.substr(start);
 }
 
 std::string DocumentClosing(std::int64_t totalFiles, std::int64_t totalFolders, std::uint64_t totalBytes) {

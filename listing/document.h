@@ -19,6 +19,8 @@ std::string DocumentHead(const ListingSettings& settings, DocumentText text = Do
 // CR LF, the column heading row, CR LF.
 std::string DocumentOpening(const ListingSettings& settings, const std::string& startFolder,
                             DocumentText text = DocumentText::FileCodePage);
+// A document head of the file code page declared as UTF-8: the declaration first in the head.
+std::string WithUtf8Declaration(const std::string& opening);
 // Everything after the folder sections: CR LF, the totals table and the end of the document.
 std::string DocumentClosing(std::int64_t totalFiles, std::int64_t totalFolders, std::uint64_t totalBytes);
 // The same, followed (when the settings ask for the summary) by one line in the summary style

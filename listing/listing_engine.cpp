@@ -28,68 +28,113 @@ bool CopyInto(std::FILE* from, std::FILE* to) {
     return !std::ferror(from);
 }
 
+// Notes the file and the system's reason at the moment an operation on it failed; false.
+bool Failed(FileFailure& failure, const std::string& path) {
+    failure = FileFailure{path, LastFileError()};
+    return false;
+}
+
 // Writes the finished document over the temporary listing file without holding it in memory:
-// opening, the collected sections, closing into a new file that then replaces the old one.
-bool AssembleDocument(const std::string& tempPath, const std::string& opening, const std::string& closing) {
+// opening, the collected sections, closing (all three already in the file's encoding; the
+// closing is ASCII) into a new file that then replaces the old one.
+bool AssembleDocument(const std::string& tempPath, const std::string& opening, const std::string& closing,
+                      FileFailure& failure) {
     std::string partPath = tempPath + ".tmp";
     {
         UniqueFile out = OpenFile(partPath, "wb");
-        if (!out) return false;
-        bool ok = WriteText(out.get(), ToFileText(opening));
+        if (!out) return Failed(failure, partPath);
+        bool ok = WriteText(out.get(), opening);
         if (UniqueFile sections = OpenFile(tempPath, "rb")) ok = ok && CopyInto(sections.get(), out.get());
-        ok = ok && WriteText(out.get(), ToFileText(closing)) && std::fflush(out.get()) == 0;
+        ok = ok && WriteText(out.get(), closing) && std::fflush(out.get()) == 0;
         if (!ok) {
+            Failed(failure, partPath);
             out.reset();
             DeleteFileAt(partPath);
             return false;
         }
     }
     if (!DeleteFileAt(tempPath) || !ReplaceFileWith(partPath, tempPath)) {
+        Failed(failure, tempPath);
         DeleteFileAt(partPath);
         return false;
     }
     return true;
 }
 
-bool CopyFile(const std::string& from, const std::string& to) {
+bool CopyFile(const std::string& from, const std::string& to, FileFailure& failure) {
     UniqueFile in = OpenFile(from, "rb");
-    if (!in) return false;
+    if (!in) return Failed(failure, from);
     UniqueFile out = OpenFile(to, "wb");
-    if (!out) return false;
+    if (!out) return Failed(failure, to);
     bool ok = CopyInto(in.get(), out.get());
-    return std::fclose(out.release()) == 0 && ok;
+    return (std::fclose(out.release()) == 0 && ok) || Failed(failure, to);
+}
+
+bool ReadWhole(const std::string& path, std::string& text) {
+    UniqueFile in = OpenFile(path, "rb");
+    if (!in) return false;
+    std::vector<char> buffer(kCopyBuffer);
+    size_t n;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), in.get())) > 0) text.append(buffer.data(), n);
+    return !std::ferror(in.get());
 }
 
 // The document as the main window's run builds it: sections appended to the temporary listing
 // file during the walk (a stopped run leaves them there), the whole document assembled after it.
+// It is in the file code page while that holds every text exactly, so those documents keep their
+// bytes; the first text it cannot hold turns the whole document to UTF-8, declared in its head,
+// since a listing must not lose the names it lists.
 class TemporaryFileWriter : public ListingWriter {
 public:
-    explicit TemporaryFileWriter(std::string tempPath) : tempPath_(std::move(tempPath)) {}
+    TemporaryFileWriter(std::string tempPath, FileFailure& failure)
+        : tempPath_(std::move(tempPath)), failure_(failure) {}
 
     bool Opening(const ListingSettings& settings, const std::string& startFolder) override {
         opening_ = DocumentOpening(settings, startFolder);
         settings_ = &settings;
+        utf8_ = !ToFileTextExactly(opening_, encoded_);
         return true;
     }
     bool Folder(const ListedFolder& folder) override {
         if (!file_) file_ = OpenFile(tempPath_, "ab");
-        if (!file_) return false;
+        if (!file_) return Failed(failure_, tempPath_);
         section_.clear();
         AppendFolderSection(section_, folder, *settings_);
         section_ += "\r\n";
-        return WriteText(file_.get(), ToFileText(section_));
+        if (!utf8_ && ToFileTextExactly(section_, encoded_))
+            return WriteText(file_.get(), encoded_) || Failed(failure_, tempPath_);
+        if (!utf8_ && !SwitchToUtf8()) return false;
+        return WriteText(file_.get(), section_) || Failed(failure_, tempPath_);
     }
     bool Closing(const RunTotals& totals) override {
-        bool ok = !file_ || std::fflush(file_.get()) == 0;
+        if (file_ && std::fflush(file_.get()) != 0) return Failed(failure_, tempPath_);
         file_.reset();
-        return ok && AssembleDocument(tempPath_, opening_, DocumentClosing(totals, *settings_));
+        std::string closing = DocumentClosing(totals, *settings_);
+        if (!utf8_) return AssembleDocument(tempPath_, ToFileText(opening_), closing, failure_);
+        return AssembleDocument(tempPath_, WithUtf8Declaration(opening_), closing, failure_);
     }
 
 private:
+    // Rewrites the sections written so far (each held exactly by the code page) as UTF-8.
+    bool SwitchToUtf8() {
+        if (std::fflush(file_.get()) != 0) return Failed(failure_, tempPath_);
+        file_.reset();
+        std::string written;
+        if (!ReadWhole(tempPath_, written)) return Failed(failure_, tempPath_);
+        written = FileTextToUtf8(written);
+        file_ = OpenFile(tempPath_, "wb");
+        if (!file_ || !WriteText(file_.get(), written)) return Failed(failure_, tempPath_);
+        utf8_ = true;
+        return true;
+    }
+
     std::string tempPath_;
+    FileFailure& failure_;
     std::string opening_;
     const ListingSettings* settings_ = nullptr;
     std::string section_;
+    std::string encoded_;
+    bool utf8_ = false;
     UniqueFile file_;
 };
 
@@ -232,11 +277,12 @@ RunOutcome ListingEngine::BuildListing(const std::string& folder, std::int16_t m
     if (running_) return RunOutcome::Refused;
     RunGuard guard(running_, host_);
     try {
+        failure_ = FileFailure{};
         std::string tempPath = host_.TemporaryFilePath();
         DeleteFileAt(tempPath);
         RunOutcome outcome;
         {
-            TemporaryFileWriter writer(tempPath);
+            TemporaryFileWriter writer(tempPath, failure_);
             outcome = Run(folder, writer);
         }
         if (outcome != RunOutcome::Finished) return outcome;
@@ -246,7 +292,7 @@ RunOutcome ListingEngine::BuildListing(const std::string& folder, std::int16_t m
         } else if (mode == kOutputSave) {
             std::optional<std::string> target = host_.AskSavePath();
             if (!target) return RunOutcome::SaveCancelled;
-            if (!CopyFile(tempPath, *target)) return RunOutcome::WriteFailed;
+            if (!CopyFile(tempPath, *target, failure_)) return RunOutcome::WriteFailed;
             host_.DocumentSaved(*target);
         }
         return RunOutcome::Finished;

@@ -21,6 +21,12 @@ enum class RunOutcome {
     WriteFailed,    // the temporary listing file could not be written (or saving failed)
 };
 
+// The file a failed run could not write, with the system's code for the reason (LastFileError).
+struct FileFailure {
+    std::string path;
+    int error = 0;
+};
+
 // One listing run at a time: walks the folder and hands every listed folder to a writer. The
 // settings are read once at the start of a run, so a change saved between runs takes effect at
 // the next run.
@@ -45,6 +51,9 @@ public:
     bool Running() const { return running_; }
     const RunTotals& Totals() const { return totals_; }
     const std::string& RootFolder() const { return rootFolder_; }
+    // After BuildListing ended in WriteFailed: the file it could not write (empty path when
+    // the failure was not a file's).
+    const FileFailure& LastFailure() const { return failure_; }
 
 private:
     RunOutcome Run(const std::string& folder, ListingWriter& writer);
@@ -56,6 +65,7 @@ private:
     bool running_ = false;
     RunTotals totals_;
     std::string rootFolder_;
+    FileFailure failure_;
 };
 
 }  // namespace tessory

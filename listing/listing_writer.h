@@ -43,7 +43,7 @@ struct ListedFolder {
     std::vector<ListedFile> files;
     std::int32_t fileCount = 0;   // every file the folder holds, also those left out (stops at INT32_MAX)
     std::uint64_t byteCount = 0;  // their lengths' sum
-    bool readable = true;         // false: the folder could not be enumerated; files is empty
+    bool readable = true;         // false: the folder could not be enumerated (files holds what was read)
 };
 
 // Receives one run's output, streamed: Opening once, Folder for every listed folder in walk

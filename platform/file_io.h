@@ -21,5 +21,15 @@ bool ReplaceFileWith(const std::string& from, const std::string& to);
 // Text in the 8-bit code page that written files use (the ANSI code page on Windows;
 // unchanged UTF-8 elsewhere). Characters the code page cannot hold become "?".
 std::string ToFileText(const std::string& utf8);
+// The same when the code page holds every character exactly (no "?", no best-fit look-alike such
+// as "L" for "Ł"); false when some character would be lost, and out is then unspecified.
+bool ToFileTextExactly(const std::string& utf8, std::string& out);
+// Text in that code page back to UTF-8.
+std::string FileTextToUtf8(const std::string& text);
+
+// The system's code for the last failed file operation of this thread (GetLastError on
+// Windows, errno elsewhere), and the system's text for such a code.
+int LastFileError();
+std::string FileErrorText(int error);
 
 }  // namespace tessory

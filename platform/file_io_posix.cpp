@@ -1,5 +1,8 @@
 #include "file_io.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,5 +26,16 @@ bool ReplaceFileWith(const std::string& from, const std::string& to) {
 }
 
 std::string ToFileText(const std::string& utf8) { return utf8; }
+
+bool ToFileTextExactly(const std::string& utf8, std::string& out) {
+    out = utf8;
+    return true;
+}
+
+std::string FileTextToUtf8(const std::string& text) { return text; }
+
+int LastFileError() { return errno; }
+
+std::string FileErrorText(int error) { return std::strerror(error); }
 
 }  // namespace tessory

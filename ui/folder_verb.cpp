@@ -21,7 +21,8 @@ std::uint32_t RegistryRootOf(const std::string& prefixedPath) {
   std::string upper = prefix;
   std::transform(upper.begin(), upper.end(), upper.begin(),
                  [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return upper == "HKCR" ? kClassesRoot : 0u;
+  if (upper == "HKCR") return kClassesRoot;
+  return upper == "HKCU" ? kCurrentUser : 0u;
 }
 
 std::string RegistrySubPathOf(const std::string& prefixedPath) {
@@ -37,7 +38,7 @@ std::string WithTrailingBackslash(const std::string& folder) {
 }
 
 std::string FolderVerbCommand(const std::string& programFolder, const std::string& exeName) {
-  return programFolder + exeName + ".exe %1";
+  return "\"" + programFolder + exeName + ".exe\" \"%1\"";
 }
 
 bool FolderVerbNamesProgram(const std::string& stored, const std::string& programFolder,

@@ -23,10 +23,12 @@ private:
     HANDLE handle_;
 };
 
+// Through the time-zone rules for the file's own date: a summer file seen in winter keeps its
+// summer offset (FileTimeToLocalFileTime would apply today's).
 std::optional<DateTime> LocalTimeOf(const FILETIME& utc) {
-    FILETIME local;
-    SYSTEMTIME parts;
-    if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &parts)) return std::nullopt;
+    SYSTEMTIME universal, parts;
+    if (!FileTimeToSystemTime(&utc, &universal) || !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &parts))
+        return std::nullopt;
     return DateTime{parts.wYear, parts.wMonth, parts.wDay, parts.wHour, parts.wMinute, parts.wSecond};
 }
 
@@ -39,26 +41,74 @@ std::uint32_t AttributesOf(DWORD native) {
     return attributes;
 }
 
-// Paths at or beyond MAX_PATH need the extended-length form, which only takes full paths with backslashes.
-std::wstring ExtendedSearchPath(const std::wstring& pattern) {
-    if (pattern.size() < MAX_PATH - 1 || pattern.compare(0, 4, L"\\\\?\\") == 0) return pattern;
-    std::wstring full = pattern;
-    std::replace(full.begin(), full.end(), L'/', L'\\');
-    if (full.size() > 2 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+}  // namespace
+
+std::wstring ExtendedLengthPath(const std::wstring& path) {
+    if (path.compare(0, 4, L"\\\\?\\") == 0 || path.compare(0, 4, L"\\\\.\\") == 0) return path;
+    DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return path;
+    std::wstring full(n, L'\0');
+    n = GetFullPathNameW(path.c_str(), n, &full[0], nullptr);
+    if (n == 0 || n >= full.size()) return path;
+    full.resize(n);
+    if (full.size() < MAX_PATH - 1) return path;
     if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-    return pattern;
+    return L"\\\\?\\" + full;
+}
+
+#ifdef _WIN64
+FileSystemRedirectionOff::FileSystemRedirectionOff() = default;
+FileSystemRedirectionOff::~FileSystemRedirectionOff() = default;
+#else
+namespace {
+
+using DisableRedirectionFn = BOOL(WINAPI*)(PVOID*);
+using RevertRedirectionFn = BOOL(WINAPI*)(PVOID);
+
+template <typename Fn>
+Fn Kernel32Function(const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
 }
 
 }  // namespace
+
+FileSystemRedirectionOff::FileSystemRedirectionOff() {
+    static const auto disable = Kernel32Function<DisableRedirectionFn>("Wow64DisableWow64FsRedirection");
+    const DWORD error = GetLastError();
+    off_ = disable && disable(&previous_);
+    SetLastError(error);
+}
+
+FileSystemRedirectionOff::~FileSystemRedirectionOff() {
+    static const auto revert = Kernel32Function<RevertRedirectionFn>("Wow64RevertWow64FsRedirection");
+    if (!off_ || !revert) return;
+    // The caller reads the wrapped call's error after this.
+    const DWORD error = GetLastError();
+    revert(previous_);
+    SetLastError(error);
+}
+#endif
+
+BOOL Win32FileSystem::FindNext(HANDLE find, WIN32_FIND_DATAW& data) { return FindNextFileW(find, &data); }
+
+BOOL Win32FileSystem::NextEntry(HANDLE find, WIN32_FIND_DATAW& data) {
+    FileSystemRedirectionOff redirectionOff;
+    return FindNext(find, data);
+}
 
 bool WalksIntoReparsePoint(std::uint32_t tag) { return tag != 0 && !IsReparseTagNameSurrogate(tag); }
 
 bool Win32FileSystem::ReadFolder(const std::string& folder, const std::function<void(const FileInfo&)>& onFile,
                                  std::vector<std::string>& subfolders) {
-    std::wstring pattern = ExtendedSearchPath(Widen(JoinPath(folder, "*")));
+    std::wstring pattern = ExtendedLengthPath(Widen(JoinPath(folder, "*")));
     WIN32_FIND_DATAW data;
-    FindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
-                                     FIND_FIRST_EX_LARGE_FETCH));
+    HANDLE first;
+    {
+        FileSystemRedirectionOff redirectionOff;
+        first = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                 FIND_FIRST_EX_LARGE_FETCH);
+    }
+    FindHandle find(first);
     if (!find.Valid()) return GetLastError() == ERROR_FILE_NOT_FOUND;
     FileInfo file;
     do {
@@ -79,8 +129,9 @@ bool Win32FileSystem::ReadFolder(const std::string& folder, const std::function<
         file.modified = LocalTimeOf(data.ftLastWriteTime);
         file.attributes = AttributesOf(native);
         onFile(file);
-    } while (FindNextFileW(find.Get(), &data));
-    return true;
+    } while (NextEntry(find.Get(), data));
+    // A folder cut short keeps what was read, and counts as one that could not be read.
+    return GetLastError() == ERROR_NO_MORE_FILES;
 }
 
 std::string Win32FileSystem::TypeName(const std::string& fileName) {
@@ -93,12 +144,8 @@ std::string Win32FileSystem::TypeName(const std::string& fileName) {
 
     SHFILEINFOW info = {};
     std::string type;
-    if (SHGetFileInfoW(wide.c_str(), 0, &info, sizeof info,
-                       SHGFI_TYPENAME | SHGFI_DISPLAYNAME | SHGFI_USEFILEATTRIBUTES)) {
-        std::wstring name(info.szTypeName, 80);
-        name.erase(std::remove(name.begin(), name.end(), L'\0'), name.end());
-        type = Narrow(name);
-    }
+    if (SHGetFileInfoW(wide.c_str(), 0, &info, sizeof info, SHGFI_TYPENAME | SHGFI_USEFILEATTRIBUTES))
+        type = Narrow(std::wstring(info.szTypeName, wcsnlen(info.szTypeName, std::size(info.szTypeName))));
     typeNames_.emplace(extension, type);
     return type;
 }

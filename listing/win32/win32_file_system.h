@@ -1,4 +1,6 @@
 #pragma once
+#include <windows.h>
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -21,9 +23,35 @@ public:
     std::string JoinPath(const std::string& folder, const std::string& name) const override;
     std::int64_t LinksNotFollowed() const override { return linksNotFollowed_; }
 
+protected:
+    // The enumeration's next entry (FindNextFileW); a seam for tests of a failure part way.
+    virtual BOOL FindNext(HANDLE find, WIN32_FIND_DATAW& data);
+
 private:
+    BOOL NextEntry(HANDLE find, WIN32_FIND_DATAW& data);
+
     std::int64_t linksNotFollowed_ = 0;
     std::map<std::wstring, std::string> typeNames_;
+};
+
+// The path made absolute (relative parts and ".." resolved) and, when it reaches MAX_PATH, in the
+// extended-length form "\\?\" that the file functions need beyond it; short paths stay as given.
+std::wstring ExtendedLengthPath(const std::wstring& path);
+
+// For its lifetime, a 32-bit program on 64-bit Windows sees the true System32 instead of SysWOW64
+// (file-system redirection off). Keep it around single file-system calls only: a DLL loaded
+// meanwhile would come from the wrong folder. Does nothing in 64-bit builds and where the system
+// has no redirection (the functions are looked up at run time, so 32-bit Windows runs the program).
+class FileSystemRedirectionOff {
+public:
+    FileSystemRedirectionOff();
+    ~FileSystemRedirectionOff();
+    FileSystemRedirectionOff(const FileSystemRedirectionOff&) = delete;
+    FileSystemRedirectionOff& operator=(const FileSystemRedirectionOff&) = delete;
+
+private:
+    void* previous_ = nullptr;
+    bool off_ = false;
 };
 
 // True for a reparse tag whose folder the walk enters: any tag that is not a name surrogate.

@@ -41,4 +41,42 @@ std::string ToFileText(const std::string& utf8) {
     return ansi;
 }
 
+bool ToFileTextExactly(const std::string& utf8, std::string& out) {
+    // A UTF-8 code page holds everything (and takes neither flag below).
+    if (GetACP() == CP_UTF8) {
+        out = utf8;
+        return true;
+    }
+    std::wstring wide = Widen(utf8);
+    out.clear();
+    if (wide.empty()) return true;
+    BOOL lost = FALSE;
+    const int wideSize = static_cast<int>(wide.size());
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wideSize, nullptr, 0, nullptr, &lost);
+    if (n <= 0 || lost) return false;
+    out.resize(static_cast<size_t>(n));
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wideSize, &out[0], n, nullptr, &lost);
+    return !lost;
+}
+
+std::string FileTextToUtf8(const std::string& text) {
+    if (text.empty()) return {};
+    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
+    return Narrow(wide);
+}
+
+int LastFileError() { return static_cast<int>(GetLastError()); }
+
+std::string FileErrorText(int error) {
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring wide = n ? std::wstring(text, n) : L"Error " + std::to_wstring(error) + L".";
+    LocalFree(text);
+    while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' ')) wide.pop_back();
+    return Narrow(wide);
+}
+
 }  // namespace tessory

@@ -31,3 +31,25 @@ for i in "${!pages[@]}"; do
   wait "$shot"
   echo "docs/shots/settings-${pages[$i]}.png"
 done
+
+# The first page at each display scale: Wine reads LogPixels when a process starts.
+for dpi in 96 120 144; do
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+  wineserver -k 2>/dev/null || true
+  sleep 1
+  wineserver -p >/dev/null 2>&1 || true
+  wine "$BUILD_DIR/win64/bin/settings_dialog_shot.exe" 0 6 &
+  shot=$!
+  window=""
+  for _ in $(seq 300); do
+    window=$(xdotool search --onlyvisible --name '^Settings$' 2>/dev/null | head -1 || true)
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  [ -n "$window" ] || { echo "settings dialog did not open" >&2; exit 1; }
+  sleep 1.5
+  import -window "$window" "docs/shots/settings-dpi-$dpi.png"
+  wait "$shot"
+  echo "docs/shots/settings-dpi-$dpi.png"
+done
+wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true

@@ -49,5 +49,18 @@ desktop_w=1024 desktop_h=700
 stop_all
 wine explorer "/desktop=Tessory,${desktop_w}x${desktop_h}" "$exe" 'C:\Samples' >/dev/null 2>&1 &
 shot tessory-preview.png 8
+# The main window at each display scale (Wine reads LogPixels when a process starts), cut out
+# of a desktop large enough for the 150 % size.
+desktop_w=1000 desktop_h=700
+for dpi in 96 120 144; do
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+  stop_all
+  wine explorer "/desktop=Tessory,${desktop_w}x${desktop_h}" "$exe" >/dev/null 2>&1 &
+  for _ in $(seq 300); do xdotool search --onlyvisible --name '^Tessory$' >/dev/null 2>&1 && break; sleep 0.1; done
+  shot desk.png 3
+  convert "$out/desk.png" -trim +repage "$out/tessory-dpi-$dpi.png"
+  rm -f "$out/desk.png"
+done
+wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true
 wineserver -k 2>/dev/null || true
 echo "screenshots written to docs/shots"

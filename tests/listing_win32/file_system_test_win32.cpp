@@ -94,6 +94,116 @@ TEST_F(Win32FileSystemTest, FoldersDeeperThanMaxPathAreRead) {
     for (; deep.size() > folder.size(); deep.resize(deep.rfind('\\'))) RemoveDirectoryW((L"\\\\?\\" + Widen(deep)).c_str());
 }
 
+// Run with TZ=Europe/Berlin: each file's date takes the offset of its own season, whatever today's is.
+TEST_F(Win32FileSystemTest, ModificationTimesTakeTheOffsetOfTheirOwnDate) {
+    struct Case {
+        SYSTEMTIME utc;
+        DateTime local;
+    };
+    const Case cases[] = {
+        {{2025, 7, 1, 14, 22, 30, 0, 0}, {2025, 7, 15, 0, 30, 0}},  // summer time, UTC+2
+        {{2025, 1, 2, 14, 23, 30, 0, 0}, {2025, 1, 15, 0, 30, 0}},  // winter time, UTC+1
+    };
+    for (const Case& c : cases) {
+        Create(L"dated.txt", "d");
+        FILETIME written;
+        ASSERT_TRUE(SystemTimeToFileTime(&c.utc, &written));
+        HANDLE h = CreateFileW((Widen(folder) + L"\\dated.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        ASSERT_TRUE(SetFileTime(h, nullptr, nullptr, &written));
+        CloseHandle(h);
+        std::vector<std::string> subfolders;
+        auto files = Read(subfolders);
+        ASSERT_TRUE(files["dated.txt"].modified.has_value());
+        EXPECT_EQ(*files["dated.txt"].modified, c.local) << c.utc.wMonth;
+    }
+}
+
+// A relative start folder with ".." whose subfolders pass MAX_PATH: walked to the bottom, and
+// every path shown as the walk builds it from the start folder as given.
+TEST_F(Win32FileSystemTest, RelativeStartFolderWithSubfoldersBeyondMaxPath) {
+    std::wstring deep = Widen(folder) + L"\\top";
+    ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+    std::string shown = "top\\..\\top";
+    int levels = 0;
+    while (deep.size() < 320) {
+        deep += L"\\" + std::wstring(40, L'd');
+        shown += "\\" + std::string(40, 'd');
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr));
+        ++levels;
+    }
+    CloseHandle(CreateFileW((L"\\\\?\\" + deep + L"\\bottom.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                            nullptr));
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(Widen(folder).c_str()));
+    MemoryStore store;
+    RecordingHost host(scratch.File("myTmpFile.htm"));
+    ListingEngine engine(fs, host, store);
+    const RunOutcome outcome = engine.BuildListing("top\\..\\top", 2);
+    SetCurrentDirectoryW(previous);
+    ASSERT_EQ(outcome, RunOutcome::Finished);
+    EXPECT_EQ(engine.Totals().folders, levels + 1);
+    EXPECT_EQ(engine.Totals().unreadableFolders, 0);
+    std::ifstream in(host.TemporaryFilePath(), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("<td class=\"dir\">" + shown + "</td>"), std::string::npos);
+    EXPECT_NE(text.str().find(">bottom.txt<"), std::string::npos);
+    DeleteFileW((L"\\\\?\\" + deep + L"\\bottom.txt").c_str());
+    for (; deep.size() > folder.size(); deep.resize(deep.rfind(L'\\'))) RemoveDirectoryW((L"\\\\?\\" + deep).c_str());
+}
+
+// Wine opens long relative paths without the prefix, which Windows does not: the form is checked here.
+TEST(ExtendedLengthPathTest, LongPathsBecomeAbsoluteWithThePrefix) {
+    wchar_t current[MAX_PATH];
+    const DWORD n = GetCurrentDirectoryW(MAX_PATH, current);
+    const std::wstring cwd(current, n), long1(200, L'a'), long2(100, L'b');
+    struct Case {
+        std::wstring path;
+        std::wstring expected;
+    };
+    const Case cases[] = {
+        {L"rel\\short", L"rel\\short"},
+        {L"top\\..\\" + long1 + L"\\" + long2, L"\\\\?\\" + cwd + L"\\" + long1 + L"\\" + long2},
+        {L"C:/" + long1 + L"/" + long2, L"\\\\?\\C:\\" + long1 + L"\\" + long2},
+        {L"\\\\server\\share\\" + long1 + L"\\" + long2, L"\\\\?\\UNC\\server\\share\\" + long1 + L"\\" + long2},
+        {L"\\\\?\\C:\\" + long1, L"\\\\?\\C:\\" + long1},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ExtendedLengthPath(c.path), c.expected) << Narrow(c.path).substr(0, 20);
+}
+
+// The enumeration fails part way (through the seam): the folder keeps the files read before and
+// counts as one that could not be read.
+TEST_F(Win32FileSystemTest, EnumerationFailingPartWayKeepsWhatWasReadAndCountsTheFolder) {
+    class FailingAfterTwo : public Win32FileSystem {
+    protected:
+        BOOL FindNext(HANDLE find, WIN32_FIND_DATAW& data) override {
+            if (++calls_ < 4) return Win32FileSystem::FindNext(find, data);
+            SetLastError(ERROR_NETNAME_DELETED);
+            return FALSE;
+        }
+
+    private:
+        int calls_ = 0;
+    };
+    for (const wchar_t* name : {L"a.txt", L"b.txt", L"c.txt", L"d.txt", L"e.txt"}) Create(name, "x");
+    FailingAfterTwo failing;
+    std::vector<std::string> subfolders;
+    int read = 0;
+    EXPECT_FALSE(failing.ReadFolder(folder, [&](const FileInfo&) { ++read; }, subfolders));
+    EXPECT_GE(read, 1);
+    EXPECT_LT(read, 5);
+    MemoryStore store;
+    RecordingHost host(scratch.File("myTmpFile.htm"));
+    FailingAfterTwo failingAgain;
+    ListingEngine engine(failingAgain, host, store);
+    ASSERT_EQ(engine.BuildListing(folder, 2), RunOutcome::Finished);
+    EXPECT_EQ(engine.Totals().unreadableFolders, 1);
+    EXPECT_EQ(engine.Totals().files, read);
+}
+
 // A junction back to the folder itself must be neither listed as a subfolder nor walked. This
 // Wine cannot make junctions; its nearest, a Unix link to a folder that it shows as a reparse
 // point, is made by the test's set-up and named in TESSORY_LINK_FOLDER.
@@ -197,6 +307,46 @@ TEST_F(Win32FileSystemTest, EngineListsARealFolderWithAttributesAndShellTypes) {
     EXPECT_NE(document.find("Total Files: 2, Total Folders : 2, Total Size: 8 bytes."), std::string::npos);
     SetFileAttributesW((Widen(folder) + L"\\a.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
     SetFileAttributesW((Widen(folder) + L"\\b.sys").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// Run with a Western code page (1252): a document whose texts all fit keeps that code page and
+// no declaration; one name that does not fit, even in a later folder, makes the whole document
+// UTF-8, declared first in the head, with every name exact.
+TEST_F(Win32FileSystemTest, EveryNameSurvivesInTheDocument) {
+    ASSERT_EQ(GetACP(), 1252u);
+    struct Case {
+        std::vector<std::wstring> subfolderNames;
+        const char* head;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {{L"plain.txt"}, "<html><head><style>\r\n", {"caf\xE9.txt", "plain.txt"}},
+        {{L"\x4e2d\x6587.txt", L"\x0141\x00f3" L"d\x017a.txt", L"\U0001F600.txt", L"caf\x00e9 2.txt"},
+         "<html><head><meta charset=\"utf-8\"><style>\r\n",
+         {"caf\xC3\xA9.txt", "\xE4\xB8\xAD\xE6\x96\x87.txt", "\xC5\x81\xC3\xB3" "d\xC5\xBA.txt",
+          "\xF0\x9F\x98\x80.txt", "caf\xC3\xA9 2.txt"}},
+    };
+    for (const Case& c : cases) {
+        ScratchFolder tree;
+        const std::wstring root = Widen(tree.Path().string());
+        ASSERT_TRUE(CreateDirectoryW((root + L"\\Sub").c_str(), nullptr));
+        for (const std::wstring& name : std::vector<std::wstring>{L"caf\x00e9.txt"})
+            CloseHandle(CreateFileW((root + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        for (const std::wstring& name : c.subfolderNames)
+            CloseHandle(CreateFileW((root + L"\\Sub\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                                    nullptr));
+        MemoryStore store;
+        RecordingHost host(scratch.File("myTmpFile.htm"));
+        ListingEngine engine(fs, host, store);
+        ASSERT_EQ(engine.BuildListing(tree.Path().string(), 2), RunOutcome::Finished);
+        std::ifstream in(host.TemporaryFilePath(), std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        const std::string document = text.str();
+        EXPECT_EQ(document.substr(0, std::string(c.head).size()), c.head);
+        EXPECT_EQ(document.find("charset", 30), std::string::npos);
+        for (const std::string& name : c.expected) EXPECT_NE(document.find(">" + name + "<"), std::string::npos) << name;
+    }
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""Checks that each Windows program's manifest names its own machine.
+"""Checks that each Windows program's manifest names its own machine and the supported systems.
 
 A 64-bit program whose manifest asks for the x86 common controls (or names x86 for itself)
-cannot start once Windows, or a Wine prefix, holds the 32-bit side.
+cannot start once Windows, or a Wine prefix, holds the 32-bit side. A manifest that does not
+list Windows Vista to 11 as supported gets the program run in a compatibility mode.
 
 Usage: manifest_matches_machine.py EXE...   Prints one line per file; exit 1 on any mismatch.
 """
@@ -13,6 +14,14 @@ import sys
 # From the PE format's machine types; the names are those manifests use.
 MACHINE_NAMES = {0x014C: "x86", 0x8664: "amd64"}
 RT_MANIFEST = 24
+# The systems' published identifiers: Vista, 7, 8, 8.1, 10 (also 11).
+SUPPORTED_OS = {
+    "Vista": "e2011457-1546-43c5-a5fe-008deee3d3f0",
+    "7": "35138b9a-5d96-4fbd-8e2d-a2440225f93a",
+    "8": "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
+    "8.1": "1f676c76-80e1-4239-95bb-83d0f6d0da78",
+    "10 and 11": "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a",
+}
 
 
 def pe_sections(data):
@@ -70,6 +79,12 @@ def check(path):
         for arch in re.findall(r'processorArchitecture="([^"]*)"', text):
             if arch not in ("*", own):
                 return "%s program names %s" % (own, arch)
+        listed = {i.lower() for i in re.findall(r'<supportedOS\s+Id="\{([^}]*)\}"', text)}
+        for system, guid in SUPPORTED_OS.items():
+            if guid not in listed:
+                return "Windows %s is not listed as supported" % system
+        if not re.search(r"<dpiAware[^>]*>\s*true\s*</dpiAware>", text):
+            return "no system DPI awareness"
     return None
 
 
@@ -77,7 +92,7 @@ def main(paths):
     failed = False
     for path in paths:
         problem = check(path)
-        print("%s: %s" % (path, problem or "manifest matches the machine"))
+        print("%s: %s" % (path, problem or "manifest matches the machine and lists the systems"))
         failed = failed or problem is not None
     return 1 if failed or not paths else 0
 

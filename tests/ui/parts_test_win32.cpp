@@ -11,6 +11,9 @@
 #include "folder_list_win32.h"
 #include "folder_verb_win32.h"
 #include "save_dialog_win32.h"
+#include "web_browser_win32.h"
+
+#include <oleidl.h>
 #include "platform/win32/wide_text_win32.h"
 
 namespace tessory::ui {
@@ -18,6 +21,7 @@ namespace {
 
 constexpr const wchar_t* kCommandKey = L"Folder\\shell\\Print listing with Tessory\\command";
 constexpr const wchar_t* kVerbKey = L"Folder\\shell\\Print listing with Tessory";
+constexpr const wchar_t* kClassesVerbKey = L"Software\\Classes\\Folder\\shell\\Print listing with Tessory";
 
 bool KeyExists(HKEY root, const std::wstring& path) {
   HKEY key;
@@ -26,21 +30,26 @@ bool KeyExists(HKEY root, const std::wstring& path) {
   return true;
 }
 
-std::wstring ExpectedCommand() { return Widen(ProgramFolder() + ProgramExeName() + ".exe %1"); }
+std::wstring ExpectedCommand() { return Widen("\"" + ProgramFolder() + ProgramExeName() + ".exe\" \"%1\""); }
 
 class FolderVerbTest : public ::testing::Test {
  protected:
-  void SetUp() override { RegDeleteTreeW(HKEY_CLASSES_ROOT, kVerbKey); }
-  void TearDown() override { RegDeleteTreeW(HKEY_CLASSES_ROOT, kVerbKey); }
+  void SetUp() override { TearDown(); }
+  void TearDown() override {
+    RegDeleteTreeW(HKEY_CURRENT_USER, kClassesVerbKey);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kClassesVerbKey);
+  }
 };
 
-TEST_F(FolderVerbTest, AddWritesThisProgramsCommandLineAndTestsRegistered) {
+TEST_F(FolderVerbTest, AddWritesThisProgramsCommandLineForThisUserAndTestsRegistered) {
   EXPECT_FALSE(IsFolderVerbRegistered());
   SetFolderVerb(1);
-  EXPECT_EQ(ClassesDefault(kCommandKey), ExpectedCommand());
+  EXPECT_EQ(MergedClassesDefault(kCommandKey), ExpectedCommand());
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kClassesVerbKey));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClassesVerbKey));
   EXPECT_TRUE(IsFolderVerbRegistered());
   SetFolderVerb(1);
-  EXPECT_EQ(ClassesDefault(kCommandKey), ExpectedCommand());
+  EXPECT_EQ(MergedClassesDefault(kCommandKey), ExpectedCommand());
   EXPECT_TRUE(IsFolderVerbRegistered());
 }
 
@@ -52,12 +61,17 @@ TEST_F(FolderVerbTest, ProgramFolderEndsInOneBackslashAndNamesThisExe) {
   EXPECT_EQ(ProgramExeName(), "ui_win32_parts_test");
 }
 
-TEST_F(FolderVerbTest, VerbOfAnotherCopyIsNotRegisteredUntilAddedAgain) {
-  WriteClassesDefault(kCommandKey, L"C:\\Elsewhere\\" + Widen(ProgramExeName()) + L".exe %1");
-  EXPECT_FALSE(IsFolderVerbRegistered());
-  SetFolderVerb(1);
-  EXPECT_TRUE(IsFolderVerbRegistered());
-  EXPECT_EQ(ClassesDefault(kCommandKey), ExpectedCommand());
+// Another copy's verb, and this copy's in the unquoted form of older versions (machine-wide).
+TEST_F(FolderVerbTest, VerbOfAnotherCopyOrUnquotedIsNotRegisteredUntilAddedAgain) {
+  for (const std::wstring& old : {L"\"C:\\Elsewhere\\" + Widen(ProgramExeName()) + L".exe\" \"%1\"",
+                                  Widen(ProgramFolder() + ProgramExeName()) + L".exe %1"}) {
+    WriteClassesDefault(kCommandKey, old);
+    EXPECT_FALSE(IsFolderVerbRegistered());
+    SetFolderVerb(1);
+    EXPECT_TRUE(IsFolderVerbRegistered());
+    EXPECT_EQ(MergedClassesDefault(kCommandKey), ExpectedCommand());
+    TearDown();
+  }
 }
 
 TEST_F(FolderVerbTest, TestIgnoresLetterCaseButNotOtherDifferences) {
@@ -65,7 +79,7 @@ TEST_F(FolderVerbTest, TestIgnoresLetterCaseButNotOtherDifferences) {
   CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
   WriteClassesDefault(kCommandKey, upper);
   EXPECT_TRUE(IsFolderVerbRegistered());
-  WriteClassesDefault(kCommandKey, ExpectedCommand().substr(0, ExpectedCommand().size() - 3) + L" \"%1\"");
+  WriteClassesDefault(kCommandKey, ExpectedCommand().substr(0, ExpectedCommand().size() - 4) + L"%1");
   EXPECT_FALSE(IsFolderVerbRegistered());
   WriteClassesDefault(kCommandKey, L"");
   EXPECT_FALSE(IsFolderVerbRegistered());
@@ -102,11 +116,11 @@ TEST_F(FolderVerbTest, CopiesInADeepFolderAndAtADriveRootAddTheirOwnCommandLine)
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     EXPECT_EQ(exitCode, 0u) << "the copy tests its own verb as registered";
-    EXPECT_EQ(ClassesDefault(kCommandKey), copy + L" %1");
+    EXPECT_EQ(MergedClassesDefault(kCommandKey), L"\"" + copy + L"\" \"%1\"");
     EXPECT_FALSE(IsFolderVerbRegistered()) << "it names the copy, not this program";
     DeleteFileW(copy.c_str());
   }
-  EXPECT_GT(deep.size() + std::wstring(L"\\verb_copy.exe %1").size(), 255u);
+  EXPECT_GT(deep.size() + std::wstring(L"\"\\verb_copy.exe\" \"%1\"").size(), 255u);
   for (auto folder = made.rbegin(); folder != made.rend(); ++folder) RemoveDirectoryW(folder->c_str());
   RemoveDirectoryW(L"C:\\TessoryDeepVerb");
 }
@@ -123,11 +137,15 @@ TEST(DriveNotReadyTest, OnlyAMissingMediumOrDeviceCounts) {
 }
 
 TEST_F(FolderVerbTest, RemoveDeletesTheWholeVerbIncludingForeignSubkeys) {
+  WriteClassesDefault(kCommandKey, L"C:\\Old\\Tessory.exe %1");  // machine-wide, from an older copy
+  ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kClassesVerbKey));
   SetFolderVerb(1);
   WriteClassesDefault(std::wstring(kVerbKey) + L"\\extra\\deeper", L"x");
   WriteClassesDefault(std::wstring(kVerbKey) + L"\\another", L"y");
   SetFolderVerb(0);
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kVerbKey));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kClassesVerbKey));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClassesVerbKey));
   EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"Folder\\shell"));
   EXPECT_FALSE(IsFolderVerbRegistered());
 }
@@ -198,26 +216,90 @@ std::string ReadBytes(const std::string& path) {
   return text.str();
 }
 
-TEST(WriteAnsiTextFileTest, ReplacesTheWholeFileWithAnsiTextWithoutMark) {
-  const std::string path = ProgramFolder() + "ansi-save-test.html";
+// Run with a Western code page (1252).
+TEST(WriteDocumentFileTest, AnsiWhenEveryCharacterFitsOtherwiseDeclaredUtf8) {
+  ASSERT_EQ(GetACP(), 1252u);
+  const std::string path = ProgramFolder() + "document-save-test.html";
   {
     std::ofstream old(path, std::ios::binary);
     old << std::string(5000, 'x');
   }
-  ASSERT_TRUE(WriteAnsiTextFile(path, L"<head></head><body>short</body>"));
-  EXPECT_EQ(ReadBytes(path), "<head></head><body>short</body>");
-
-  ASSERT_TRUE(WriteAnsiTextFile(path, L"caf\u00e9 \u4e2d"));
-  const std::string bytes = ReadBytes(path);
-  EXPECT_NE(bytes.substr(0, 3), "\xEF\xBB\xBF");
-  if (GetACP() == 1252) {
-    EXPECT_EQ(bytes, "caf\xE9 ?");
+  struct Case {
+    const wchar_t* markup;
+    const char* bytes;
+  };
+  const Case cases[] = {
+      {L"<head></head><body>short</body>", "<head></head><body>short</body>"},
+      {L"<HEAD><STYLE></STYLE></HEAD><BODY>caf\u00e9</BODY>", "<HEAD><STYLE></STYLE></HEAD><BODY>caf\xE9</BODY>"},
+      {L"<HEAD><STYLE></STYLE></HEAD>\u4e2d \u0141\u00f3d\u017a \U0001F600 caf\u00e9",
+       "<HEAD><meta charset=\"utf-8\"><STYLE></STYLE></HEAD>\xE4\xB8\xAD \xC5\x81\xC3\xB3" "d\xC5\xBA "
+       "\xF0\x9F\x98\x80 caf\xC3\xA9"},
+      {L"<HEAD><META charset=utf-8></HEAD>\u0141", "<HEAD><META charset=utf-8></HEAD>\xC5\x81"},
+      {L"\u0141", "<meta charset=\"utf-8\">\xC5\x81"},
+      {L"", ""},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(WriteDocumentFile(path, c.markup));
+    EXPECT_EQ(ReadBytes(path), c.bytes);
   }
-
-  ASSERT_TRUE(WriteAnsiTextFile(path, L""));
-  EXPECT_EQ(ReadBytes(path), "");
   DeleteFileA(path.c_str());
-  EXPECT_FALSE(WriteAnsiTextFile(ProgramFolder() + "no such folder\\x.html", L"text"));
+  EXPECT_FALSE(WriteDocumentFile(ProgramFolder() + "no such folder\\x.html", L"text"));
+}
+
+// Stands in for the browser control's active object: takes the keys it is told to, records all.
+class FakeActiveObject : public IOleInPlaceActiveObject {
+ public:
+  std::vector<WPARAM> offered;
+  WPARAM takes = 0;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetWindow(HWND*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG msg) override {
+    offered.push_back(msg->wParam);
+    return msg->wParam == takes ? S_OK : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnDocWindowActivate(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
+};
+
+// The preview's loop offers keystrokes inside the browser to its active object; what it takes
+// is not dispatched again, and nothing else is offered.
+TEST(PreviewKeysTest, KeystrokesInsideTheBrowserGoToItsActiveObject) {
+  HWND frame = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+  HWND browser = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 50, 50, frame, nullptr, nullptr, nullptr);
+  HWND page = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 20, 20, browser, nullptr, nullptr, nullptr);
+  HWND toolbar = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 60, 0, 20, 20, frame, nullptr, nullptr, nullptr);
+  FakeActiveObject active;
+  active.takes = VK_TAB;
+  struct Case {
+    HWND target;
+    UINT message;
+    WPARAM key;
+    bool taken;
+    bool offered;
+  };
+  const Case cases[] = {
+      {page, WM_KEYDOWN, VK_TAB, true, true},       {browser, WM_KEYDOWN, VK_TAB, true, true},
+      {page, WM_KEYDOWN, 'C', false, true},         {page, WM_CHAR, VK_TAB, true, true},
+      {toolbar, WM_KEYDOWN, VK_TAB, false, false},  {page, WM_LBUTTONDOWN, VK_TAB, false, false},
+      {frame, WM_SYSKEYDOWN, VK_TAB, false, false},
+  };
+  for (const Case& c : cases) {
+    active.offered.clear();
+    MSG msg{c.target, c.message, c.key, 0, 0, {0, 0}};
+    EXPECT_EQ(OfferKeyToBrowser(&active, browser, msg), c.taken) << c.message << " " << c.key;
+    EXPECT_EQ(active.offered.size(), c.offered ? 1u : 0u) << c.message << " " << c.key;
+  }
+  MSG msg{page, WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
+  EXPECT_FALSE(OfferKeyToBrowser(nullptr, browser, msg)) << "no active object yet";
+  DestroyWindow(frame);
 }
 
 }  // namespace

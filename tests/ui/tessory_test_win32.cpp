@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -124,8 +125,8 @@ class TempTree {
 // One started Tessory.exe and what can be seen of it from outside.
 class Tessory {
  public:
-  explicit Tessory(const std::wstring& arguments) {
-    std::wstring commandLine = L"\"" + BinFolder() + L"Tessory.exe\"";
+  explicit Tessory(const std::wstring& arguments, const std::wstring& program = BinFolder() + L"Tessory.exe") {
+    std::wstring commandLine = L"\"" + program + L"\"";
     if (!arguments.empty()) commandLine += L" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -287,6 +288,69 @@ TEST_F(TessoryTest, CommandLineFolderIsListedAndOpenedInTheDefaultProgram) {
   EXPECT_EQ(app.CountWindows(kPreviewClass, L"Tessory - Preview & Print"), 0);
 }
 
+// An environment variable of this process (and so of the programs it starts) for one scope.
+class ScopedVariable {
+ public:
+  ScopedVariable(const wchar_t* name, const std::wstring& value) : name_(name) {
+    wchar_t buffer[4096] = {};
+    had_ = GetEnvironmentVariableW(name, buffer, 4096) > 0;
+    previous_ = buffer;
+    SetEnvironmentVariableW(name, value.c_str());
+  }
+  ~ScopedVariable() { SetEnvironmentVariableW(name_, had_ ? previous_.c_str() : nullptr); }
+
+ private:
+  const wchar_t* name_;
+  bool had_ = false;
+  std::wstring previous_;
+};
+
+// Installed where a standard user may not write (an immutable folder made by the test's set-up):
+// the listing goes to the per-user folder, and where that cannot be written either, a message
+// names the file and the reason.
+TEST_F(TessoryTest, ProgramFolderThatRefusesNewFilesListsIntoThePerUserFolder) {
+  const char* prepared = std::getenv("TESSORY_LOCKED_FOLDER");
+  ASSERT_NE(prepared, nullptr);
+  const std::wstring locked(prepared, prepared + strlen(prepared));
+  const std::wstring program = locked + L"\\Program\\Tessory.exe";
+  const std::wstring perUserListing = locked + L"\\AppData\\Tessory\\myTmpFile.htm";
+  ASSERT_EQ(CreateFileW((locked + L"\\Program\\probe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr),
+            INVALID_HANDLE_VALUE) << "the set-up must leave the program folder unwritable";
+  TempTree tree(L"TessoryLocked");
+  tree.File(L"listed-here.txt", "1");
+  {
+    ScopedVariable appData(L"LOCALAPPDATA", locked + L"\\AppData");
+    Tessory app(tree.Root(), program);
+    ASSERT_TRUE(WaitFor([] { return Exists(RecordedFile()); })) << "the command-line run showed nothing";
+    EXPECT_NE(RecordedCommandLine().find(Narrow(perUserListing)), std::string::npos) << RecordedCommandLine();
+    EXPECT_NE(ReadBytes(perUserListing).find("listed-here.txt"), std::string::npos);
+
+    // The same from the main window's Preview command.
+    HWND main = app.WaitMainWindow();
+    ASSERT_NE(main, nullptr);
+    DeleteFileW(RecordedFile().c_str());
+    DeleteFileW(perUserListing.c_str());
+    tree.File(L"second-run.txt", "2");
+    SetFolderBox(main, tree.Root());
+    Command(main, ID_MN_PREVIEW);
+    ASSERT_TRUE(WaitFor([] { return Exists(RecordedFile()); })) << "the main window's run showed nothing";
+    EXPECT_NE(ReadBytes(perUserListing).find("second-run.txt"), std::string::npos);
+  }
+  DeleteFileW(RecordedFile().c_str());
+  {
+    ScopedVariable appData(L"LOCALAPPDATA", locked + L"\\LockedAppData");
+    Tessory app(tree.Root(), program);
+    std::wstring text;
+    HWND box = app.WaitMessageBox(L"Error", text);
+    ASSERT_NE(box, nullptr) << "a listing that cannot be written is reported";
+    EXPECT_NE(text.find(locked + L"\\Program\\myTmpFile.htm"), std::wstring::npos) << Narrow(text);
+    EXPECT_GT(text.size(), text.find(L"myTmpFile.htm") + 20) << "the system's reason follows the file";
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_NE(app.WaitMainWindow(), nullptr);
+    EXPECT_FALSE(Exists(RecordedFile()));
+  }
+}
+
 // A text value below HKEY_CURRENT_USER, put back as it was (or removed) when the guard ends.
 class UserValue {
  public:
@@ -343,6 +407,69 @@ TEST_F(TessoryTest, SizeBoundsAreReadInTheUsersNumberFormat) {
     EXPECT_EQ(document.find("small.txt"), std::string::npos) << Narrow(c.from);
     EXPECT_EQ(document.find("large.txt"), std::string::npos) << Narrow(c.from);
   }
+}
+
+// An atl.dll beside the program (a Downloads folder) is not the one the preview loads.
+TEST_F(TessoryTest, PlantedLibraryBesideTheProgramIsNotLoaded) {
+  SetBrowserValue(L"1");
+  TempTree downloads(L"TessoryDownloads");
+  const std::wstring program = downloads.Root() + L"\\Tessory.exe";
+  ASSERT_TRUE(CopyFileW((BinFolder() + L"Tessory.exe").c_str(), program.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW((BinFolder() + L"planted\\atl.dll").c_str(), (downloads.Root() + L"\\atl.dll").c_str(), FALSE));
+  TempTree tree(L"TessoryPlantedTree");
+  tree.File(L"shown.txt", "shown");
+  // Wine prefers its own atl.dll to one found beside the program; Windows takes the one it finds first.
+  UserValue windowsOrder(L"Software\\Wine\\AppDefaults\\Tessory.exe\\DllOverrides", L"atl");
+  windowsOrder.Set(L"native,builtin");
+  Tessory app(tree.Root(), program);
+  HWND preview = app.WaitTopWindow(kPreviewClass, L"Tessory - Preview & Print");
+  ASSERT_NE(preview, nullptr);
+  EXPECT_NE(GetDlgItem(preview, IDC_WEB), nullptr) << "the system's atl.dll hosts the browser";
+  EXPECT_FALSE(Exists(downloads.Root() + L"\\planted-loaded.txt")) << "the planted atl.dll was loaded";
+  ToolbarClick(preview, IDC_PREVIEW_TOOLBAR, ID_PREVIEW_BUTTON_FIRST + 2);
+  PostMessageW(app.WaitMainWindow(), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(app.WaitExit());
+}
+
+// Started as the shell starts the verb: its registered command line with "%1" replaced by the
+// folder. Program folder and listed folder both have blanks, and a program planted at the first
+// blank ("...\\Program.exe") would be started by an unquoted command line instead of Tessory.
+TEST_F(TessoryTest, FolderVerbCommandLineStartsThisCopyForAFolderWithBlanks) {
+  TempTree install(L"TessoryVerbInstall");
+  install.Folder(L"Program Folder");
+  const std::wstring program = install.Root() + L"\\Program Folder\\Tessory.exe";
+  ASSERT_TRUE(CopyFileW((BinFolder() + L"tessory_test_recorder.exe").c_str(), (install.Root() + L"\\Program.exe").c_str(),
+                        FALSE));
+  // The verb writer adds the verb for wherever it lies; under Tessory's name it adds Tessory's.
+  ASSERT_TRUE(CopyFileW((BinFolder() + L"tessory_test_verb_writer.exe").c_str(), program.c_str(), FALSE));
+  {
+    Tessory writer(L"", program);
+    ASSERT_TRUE(writer.WaitExit());
+    ASSERT_EQ(writer.ExitCode(), 0u);
+  }
+  ASSERT_TRUE(CopyFileW((BinFolder() + L"Tessory.exe").c_str(), program.c_str(), FALSE));
+  TempTree tree(L"Tessory Verb Folder");
+  tree.File(L"by-verb.txt", "v");
+
+  std::wstring command = MergedClassesDefault(L"Folder\\shell\\Print listing with Tessory\\command");
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Classes\\Folder\\shell\\Print listing with Tessory");
+  const std::size_t placeholder = command.find(L"%1");
+  ASSERT_NE(placeholder, std::wstring::npos) << Narrow(command);
+  command.replace(placeholder, 2, tree.Root());
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+  CloseHandle(process.hThread);
+  const std::wstring listing = install.Root() + L"\\Program Folder\\myTmpFile.htm";
+  EXPECT_TRUE(WaitFor([] { return Exists(RecordedFile()); })) << "Tessory did not show the listing";
+  EXPECT_NE(ReadBytes(listing).find("<h2>Listing of " + Narrow(tree.Root()) + "</h2>"), std::string::npos);
+  EXPECT_NE(ReadBytes(listing).find("by-verb.txt"), std::string::npos);
+  EXPECT_FALSE(Exists(install.Root() + L"\\recorded.txt")) << "the planted Program.exe was started";
+  HWND main = nullptr;
+  if (WaitFor([&] { return (main = FindWindowW(L"TessoryMain", L"Tessory")) != nullptr; })) PostMessageW(main, WM_CLOSE, 0, 0);
+  WaitForSingleObject(process.hProcess, kPatienceMs);
+  CloseHandle(process.hProcess);
 }
 
 TEST_F(TessoryTest, ShortFormOnTheCommandLineBecomesTheLongFormInTheFolderBox) {

@@ -8,6 +8,7 @@
 //   window-done TITLE            waits until the uninstaller window's run is over (Close enabled)
 //   close-window TITLE           presses the uninstaller window's Close button
 //   check-listing                the 32-bit listing equals the 64-bit one and was handed on
+//   check-system32               the 32-bit listing of a folder only in the 64-bit System32 shows it
 //   check-silent CODE            the silent uninstall removed what it should
 //   check-corrupt CODE           the corrupt record removed nothing
 // Each check prints its failures and ends with 1 when there was one.
@@ -192,6 +193,11 @@ bool prepareListing(const std::string& bin32) {
               "\"" + path("app64\\tessory_test_recorder.exe") + "\" \"%1\"");
     setString(HKEY_CLASSES_ROOT, ".htm", "", kRecorderProgId);
     setString(HKEY_CURRENT_USER, kBrowserKey, "Browser", "0");
+    // This 64-bit program's System32 is the true one; a 32-bit program is redirected from it.
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    makeFolders(std::string(system) + "\\shipped32-only64");
+    writeText(std::string(system) + "\\shipped32-only64\\only64.txt", "64");
     return copied;
 }
 
@@ -217,6 +223,14 @@ int checkListing() {
     expect(listing32.find("gamma.txt") != std::string::npos, "the listing names a file of the subfolder");
     expect(lower(recorded()).find(lower(path("app32\\myTmpFile.htm"))) != std::string::npos,
            "the default program was asked to open the 32-bit listing; it got: " + recorded());
+    return failures ? 1 : 0;
+}
+
+int checkSystem32() {
+    const std::string listing32 = readText(path("app32\\myTmpFile.htm"));
+    expect(listing32.find("<h2>Listing of C:\\windows\\system32\\shipped32-only64</h2>") != std::string::npos,
+           "the 32-bit build listed the folder in System32");
+    expect(listing32.find("only64.txt") != std::string::npos, "the listing names the file only the 64-bit System32 holds");
     return failures ? 1 : 0;
 }
 
@@ -315,6 +329,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "check-listing") return checkListing();
+    if (command == "check-system32") return checkSystem32();
     if (command == "check-silent" && argc == 3) return checkSilent(std::atoi(argv[2]));
     if (command == "check-corrupt" && argc == 3) return checkCorrupt(std::atoi(argv[2]));
     std::printf("usage: see the head of shipped32_driver_win32.cpp\n");

@@ -26,33 +26,46 @@ std::string ModulePath() {
 
 void AddVerb() {
   UniqueHKey key;
-  const LONG status = RegCreateKeyExW(HKEY_CLASSES_ROOT, Widen(kVerbCommandKey).c_str(), 0, nullptr,
-                                      REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key.out(), nullptr);
-  if (status != ERROR_SUCCESS) {
+  LONG status = RegCreateKeyExW(HKEY_CURRENT_USER, Widen(kUserVerbCommandKey).c_str(), 0, nullptr,
+                                REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key.out(), nullptr);
+  if (status == ERROR_SUCCESS) {
+    const std::wstring command = Widen(FolderVerbCommand(ProgramFolder(), ProgramExeName()));
+    status = RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                            static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+  }
+  // A verb that was not written must not look as if it had been.
+  if (status != ERROR_SUCCESS)
     MessageBoxW(GetActiveWindow(), Widen(kRegistryErrorText).c_str(), Widen(kRegistryErrorTitle).c_str(),
                 MB_OK | MB_ICONSTOP);
-    return;
-  }
-  const std::wstring command = Widen(FolderVerbCommand(ProgramFolder(), ProgramExeName()));
-  RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                 static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
 }
 
 }  // namespace
 
 HKEY RegistryRootKeyOf(const std::string& prefixedPath) {
   // Predefined keys are sign-extended on 64-bit Windows, so the code is not cast to a handle.
-  return RegistryRootOf(prefixedPath) == kClassesRoot ? HKEY_CLASSES_ROOT : nullptr;
+  switch (RegistryRootOf(prefixedPath)) {
+    case kClassesRoot: return HKEY_CLASSES_ROOT;
+    case kCurrentUser: return HKEY_CURRENT_USER;
+    default: return nullptr;
+  }
 }
 
 void SetFolderVerb(std::int16_t mode) {
   if (mode == 1) AddVerb();
-  else if (mode == 0) DeleteRegistryTree(kVerbKeyPath);
+  else if (mode == 0) {
+    DeleteRegistryTree(kUserVerbKeyPath);
+    // With the user's key gone the merged view shows a machine-wide verb of older copies; it goes
+    // too where this user may remove it.
+    DeleteRegistryTree(kVerbKeyPath);
+  }
 }
 
 bool IsFolderVerbRegistered() {
+  // The user's key first, then the classes root: the order of the merged view that the shell
+  // reads (which this Wine does not merge).
   UniqueHKey key;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, Widen(kVerbCommandKey).c_str(), 0, KEY_READ, key.out()) != ERROR_SUCCESS)
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, Widen(kUserVerbCommandKey).c_str(), 0, KEY_READ, key.out()) != ERROR_SUCCESS &&
+      RegOpenKeyExW(HKEY_CLASSES_ROOT, Widen(kVerbCommandKey).c_str(), 0, KEY_READ, key.out()) != ERROR_SUCCESS)
     return false;
   // Sized from the value itself: a deep program folder gives a command line of any length.
   DWORD type = 0, size = 0;

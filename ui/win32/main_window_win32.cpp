@@ -11,6 +11,8 @@
 #include "../res/resource.h"
 #include "about_box_win32.h"
 #include "folder_verb_win32.h"
+#include "listing/win32/win32_file_system.h"
+#include "listing_file_win32.h"
 #include "platform/win32/wide_text_win32.h"
 #include "preview_window_win32.h"
 #include "save_dialog_win32.h"
@@ -35,6 +37,7 @@ constexpr const wchar_t* kSecondInstanceTitle = L"Cannot start two instances";
 constexpr const wchar_t* kInvalidFolderText = L"Invalid folder specified.";
 constexpr const wchar_t* kInvalidFolderTitle = L"Error";
 constexpr const wchar_t* kDriveUnavailableText = L"Drive not available";
+constexpr const wchar_t* kWriteFailedTitle = L"Error";
 constexpr const wchar_t* kFolderHint =
     L"Type or paste the folder to list, or choose it with Browse. Preview shows its listing; "
     L"Save As writes the listing to an HTML file. Options chooses what the listing holds.";
@@ -82,24 +85,34 @@ HWND Child(HWND parent, const wchar_t* kind, const wchar_t* text, DWORD style, i
 }  // namespace
 
 std::wstring ToLongPath(const std::wstring& path) {
+  // A path past MAX_PATH is asked in its extended-length form and given back without the prefix.
+  const std::wstring asked = ExtendedLengthPath(path);
+  const std::size_t prefix = asked == path ? 0 : asked.compare(0, 8, L"\\\\?\\UNC\\") == 0 ? 6 : 4;
   std::vector<wchar_t> buffer(260);
-  DWORD n = GetLongPathNameW(path.c_str(), buffer.data(), 260);
+  FileSystemRedirectionOff redirectionOff;  // the 32-bit program names the true System32 too
+  DWORD n = GetLongPathNameW(asked.c_str(), buffer.data(), 260);
   if (n == 0) return std::wstring();
   if (n > 260) {
     buffer.assign(n, L'\0');
-    n = GetLongPathNameW(path.c_str(), buffer.data(), n);
+    n = GetLongPathNameW(asked.c_str(), buffer.data(), n);
     if (n == 0 || n > buffer.size()) return std::wstring();
   }
-  return std::wstring(buffer.data(), n);
+  const std::wstring found(buffer.data(), n);
+  if (prefix == 6) return L"\\" + found.substr(8);
+  return found.substr(prefix);
 }
 
 bool DirectorySearchFinds(const std::wstring& text) {
   // A text that ends in a separator searches inside that folder, as the runtime's search does.
   std::wstring pattern = text;
   if (!pattern.empty() && (pattern.back() == L'\\' || pattern.back() == L'/')) pattern += L'*';
+  pattern = ExtendedLengthPath(pattern);
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileExW(pattern.c_str(), FindExInfoStandard, &found, FindExSearchLimitToDirectories,
-                                   nullptr, 0);
+  HANDLE search;
+  {
+    FileSystemRedirectionOff redirectionOff;
+    search = FindFirstFileExW(pattern.c_str(), FindExInfoStandard, &found, FindExSearchLimitToDirectories, nullptr, 0);
+  }
   if (search == INVALID_HANDLE_VALUE) return false;
   FindClose(search);
   return true;
@@ -377,7 +390,12 @@ void MainWindow::ValidateAndRun(std::int16_t mode) {
     MessageBoxW(window_, kInvalidFolderText, kInvalidFolderTitle, MB_OK | MB_ICONSTOP);
     return;
   }
-  engine_.BuildListing(Narrow(folder), mode);
+  const RunOutcome outcome = engine_.BuildListing(Narrow(folder), mode);
+  // A listing that could not be written is never a silent nothing.
+  if (outcome == RunOutcome::WriteFailed && window_) {
+    const FileFailure& failure = engine_.LastFailure();
+    MessageBoxW(window_, WriteFailureText(failure.path, failure.error).c_str(), kWriteFailedTitle, MB_OK | MB_ICONSTOP);
+  }
   if (closeAfterRun_ && window_) PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
@@ -431,7 +449,7 @@ void MainWindow::LetEventsRun() {
   }
 }
 
-std::string MainWindow::TemporaryFilePath() { return ProgramFolder() + kTemporaryFileName; }
+std::string MainWindow::TemporaryFilePath() { return ListingFilePath(kTemporaryFileName); }
 
 void MainWindow::ShowDocument(const std::string& documentPath) {
   if (InternalBrowserChecked()) {
@@ -447,8 +465,9 @@ void MainWindow::DocumentSaved(const std::string&) { ShowSavedMessage(window_); 
 
 int MainWindow::MessageLoop() {
   MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) Dispatch(msg);
-  return static_cast<int>(msg.wParam);
+  BOOL got;
+  while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) Dispatch(msg);
+  return got == 0 ? static_cast<int>(msg.wParam) : 1;  // -1: the queue itself failed
 }
 
 }  // namespace tessory::ui

@@ -17,6 +17,8 @@ namespace {
 constexpr const wchar_t* kCaption = L"Tessory - Preview & Print";
 constexpr int kDesignClientWidth = 7296;
 constexpr int kDesignClientHeight = 5964;
+// The exit code passed on when the message queue itself fails (GetMessageW gives -1).
+constexpr int kMessageLoopFailed = 1;
 
 struct Preview {
   HINSTANCE instance = nullptr;
@@ -55,7 +57,7 @@ void Save_Click(Preview& p) {
   const auto path = AskSaveHtmlPath(p.window);
   if (!path) return;
   std::wstring markup;
-  if (p.web.RootInnerHtml(markup) && WriteAnsiTextFile(*path, markup)) ShowSavedMessage(p.window);
+  if (p.web.RootInnerHtml(markup) && WriteDocumentFile(*path, markup)) ShowSavedMessage(p.window);
 }
 
 void Toolbar1_ButtonClick(Preview& p, int command) {
@@ -136,20 +138,23 @@ void ShowPreviewModal(HINSTANCE instance, HWND owner, const std::string& documen
   UpdateWindow(window);
   MSG msg;
   bool quit = false;
+  int quitCode = 0;
   while (p->window) {
     const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got <= 0) {
       quit = true;
+      quitCode = got == 0 ? static_cast<int>(msg.wParam) : kMessageLoopFailed;
       DestroyWindow(p->window);
       break;
     }
+    if (p->web.TranslateKey(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
   if (ownerWasEnabled) EnableWindow(owner, TRUE);
   if (owner && IsWindowVisible(owner)) SetActiveWindow(owner);
   ImageList_Destroy(p->pictures);
-  if (quit) PostQuitMessage(static_cast<int>(msg.wParam));
+  if (quit) PostQuitMessage(quitCode);
 }
 
 }  // namespace tessory::ui

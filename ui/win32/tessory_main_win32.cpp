@@ -5,8 +5,10 @@
 #include "listing/win32/win32_file_system.h"
 #include "main_window_win32.h"
 #include "settings/win32/registry_store_win32.h"
+#include "system_libraries_win32.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+  tessory::ui::RestrictDllSearchToSystem32();
   // The web browser control of the preview window needs a single-threaded apartment.
   const HRESULT ole = OleInitialize(nullptr);
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES | ICC_USEREX_CLASSES |

@@ -5,6 +5,7 @@
 #include <ole2.h>
 
 #include "platform/win32/wide_text_win32.h"
+#include "system_libraries_win32.h"
 
 namespace tessory::ui {
 
@@ -14,7 +15,7 @@ using AtlAxWinInitFn = BOOL(WINAPI*)();
 using AtlAxGetControlFn = HRESULT(WINAPI*)(HWND, IUnknown**);
 
 HMODULE AtlModule() {
-  static HMODULE atl = LoadLibraryW(L"atl.dll");
+  static HMODULE atl = LoadSystemLibrary(L"atl.dll");
   return atl;
 }
 
@@ -26,7 +27,23 @@ void Release(T*& object) {
 
 }  // namespace
 
-WebBrowserHost::~WebBrowserHost() { Release(browser_); }
+WebBrowserHost::~WebBrowserHost() {
+  Release(activeObject_);
+  Release(browser_);
+}
+
+bool OfferKeyToBrowser(IOleInPlaceActiveObject* active, HWND browserWindow, MSG& msg) {
+  if (!active || !browserWindow || msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
+  if (msg.hwnd != browserWindow && !IsChild(browserWindow, msg.hwnd)) return false;
+  return active->TranslateAccelerator(&msg) == S_OK;
+}
+
+bool WebBrowserHost::TranslateKey(MSG& msg) {
+  // Asked for at the first keystroke: the control is in place by then.
+  if (!activeObject_ && browser_)
+    browser_->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(&activeObject_));
+  return OfferKeyToBrowser(activeObject_, window_, msg);
+}
 
 bool WebBrowserHost::Create(HWND parent, int id) {
   const HMODULE atl = AtlModule();

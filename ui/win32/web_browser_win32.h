@@ -5,6 +5,7 @@
 #include <string>
 
 struct IWebBrowser2;
+struct IOleInPlaceActiveObject;
 
 namespace tessory::ui {
 
@@ -24,10 +25,17 @@ class WebBrowserHost {
   bool RootInnerHtml(std::wstring& markup);
   // The browser's print command with the print dialog shown to the user.
   void Print();
+  // Offers a keystroke of the message loop to the page (Tab, Ctrl+C, Ctrl+A); true when the page took it.
+  bool TranslateKey(MSG& msg);
 
  private:
   HWND window_ = nullptr;
   IWebBrowser2* browser_ = nullptr;
+  IOleInPlaceActiveObject* activeObject_ = nullptr;
 };
+
+// A keystroke meant for a window inside browserWindow, offered to the control's active object:
+// true when it took the keystroke, which then must not be dispatched as well.
+bool OfferKeyToBrowser(IOleInPlaceActiveObject* active, HWND browserWindow, MSG& msg);
 
 }  // namespace tessory::ui
