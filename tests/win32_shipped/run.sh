@@ -95,7 +95,7 @@ rm -f "$drive_c/app64/recorded.txt"
 (cd "$drive_c/app32" && run32 'C:\shipped32\app32\Tessory.exe' 'C:\windows\system32\shipped32-only64' >/dev/null 2>&1) &
 tessory32=$!
 wait_for "$patience" test -f "$drive_c/app64/recorded.txt" || ok=1
-wait_for 60 has_x_window Tessory && driver close-main || ok=1
+wait_for "$patience" has_x_window Tessory && driver close-main || ok=1
 wait "$tessory32" || ok=1
 driver check-system32 || ok=1
 result wow64-system32 "$ok"
