@@ -15,41 +15,40 @@ set +e
 set -e
 
 mkdir -p docs/shots
-pages=(file-filter output-options display-columns html-style)
-for i in "${!pages[@]}"; do
-  wine "$BUILD_DIR/win64/bin/settings_dialog_shot.exe" "$i" 6 &
+# shot_page PAGE FILE: opens the dialog on the page and takes its picture once the window has
+# appeared and looks the same twice in a row (drawn).
+shot_page() {
+  local shot window="" previous="" now
+  wine "$BUILD_DIR/win64/bin/settings_dialog_shot.exe" "$1" 6 &
   shot=$!
-  window=""
-  for _ in $(seq 100); do
+  for _ in $(seq 600); do
     window=$(xdotool search --onlyvisible --name '^Settings$' 2>/dev/null | head -1 || true)
     [ -n "$window" ] && break
     sleep 0.1
   done
   [ -n "$window" ] || { echo "settings dialog did not open" >&2; exit 1; }
-  sleep 1.5
-  import -window "$window" "docs/shots/settings-${pages[$i]}.png"
+  for _ in $(seq 50); do
+    now=$(import -window "$window" png:- | md5sum)
+    [ "$now" = "$previous" ] && break
+    previous=$now
+    sleep 0.2
+  done
+  import -window "$window" "$2"
   wait "$shot"
-  echo "docs/shots/settings-${pages[$i]}.png"
+  echo "$2"
+}
+
+pages=(file-filter output-options display-columns html-style)
+for i in "${!pages[@]}"; do
+  shot_page "$i" "docs/shots/settings-${pages[$i]}.png"
 done
 
 # The first page at each display scale: Wine reads LogPixels when a process starts.
 for dpi in 96 120 144; do
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
   wineserver -k 2>/dev/null || true
-  sleep 1
+  wineserver -w
   wineserver -p >/dev/null 2>&1 || true
-  wine "$BUILD_DIR/win64/bin/settings_dialog_shot.exe" 0 6 &
-  shot=$!
-  window=""
-  for _ in $(seq 300); do
-    window=$(xdotool search --onlyvisible --name '^Settings$' 2>/dev/null | head -1 || true)
-    [ -n "$window" ] && break
-    sleep 0.1
-  done
-  [ -n "$window" ] || { echo "settings dialog did not open" >&2; exit 1; }
-  sleep 1.5
-  import -window "$window" "docs/shots/settings-dpi-$dpi.png"
-  wait "$shot"
-  echo "docs/shots/settings-dpi-$dpi.png"
+  shot_page 0 "docs/shots/settings-dpi-$dpi.png"
 done
 wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true

@@ -18,9 +18,15 @@ out="$root/docs/shots"
 mkdir -p "$out"
 
 desktop_w=800 desktop_h=560
-shot() { sleep "${2:-2}"; import -window root -display ":$DISPLAY_NUM" -crop "${desktop_w}x${desktop_h}+0+0" +repage "$out/$1"; }
-click() { xdotool mousemove --sync "$1" "$2" click 1; }
-stop_all() { wineserver -k 2>/dev/null || true; sleep 1; wineserver -p >/dev/null 2>&1; }
+# shellcheck source=screen.sh
+. scripts/shots/screen.sh
+shot() { grab "$desktop_w" "$desktop_h" "$out/$1"; }
+# start_desktop ARGS...: Wine's virtual desktop of the current size running ARGS, once drawn.
+start_desktop() {
+  wine explorer "/desktop=Tessory,${desktop_w}x${desktop_h}" "$@" >/dev/null 2>&1 &
+  wait_for_window "$desktop_w" "$desktop_h"
+}
+click() { act "$desktop_w" "$desktop_h" xdotool mousemove --sync "$1" "$2" click 1; }
 
 # A small folder to list.
 samples="$WINEPREFIX/drive_c/Samples"
@@ -32,32 +38,30 @@ printf 'Budget 2026\n' >"$samples/budget.csv"
 
 stop_all
 wine reg add 'HKCU\Software\VB and VBA Program Settings\Ombrel\Output' /v Browser /t REG_SZ /d 1 /f >/dev/null 2>&1
-wine explorer "/desktop=Tessory,${desktop_w}x${desktop_h}" "$exe" >/dev/null 2>&1 &
-shot tessory-main.png 6
+start_desktop "$exe"
+shot tessory-main.png
 # The main window is centred on the virtual desktop; its menu bar starts 30 pixels below its top.
 win_w=511 win_h=359
 left=$(( (desktop_w - win_w) / 2 )) top=$(( (desktop_h - win_h) / 2 ))
 click $((left + 22)) $((top + 31))
-shot tessory-menu.png 1
-xdotool key Escape Escape
+shot tessory-menu.png
+act "$desktop_w" "$desktop_h" xdotool key Escape Escape
 click $((left + 110)) $((top + 31))
-sleep 1
-xdotool key Down Down Return
-shot tessory-about.png 2
+act "$desktop_w" "$desktop_h" xdotool key Down Down Return
+shot tessory-about.png
 
 desktop_w=1024 desktop_h=700
 stop_all
-wine explorer "/desktop=Tessory,${desktop_w}x${desktop_h}" "$exe" 'C:\Samples' >/dev/null 2>&1 &
-shot tessory-preview.png 8
+start_desktop "$exe" 'C:\Samples'
+shot tessory-preview.png
 # The main window at each display scale (Wine reads LogPixels when a process starts), cut out
 # of a desktop large enough for the 150 % size.
 desktop_w=1000 desktop_h=700
 for dpi in 96 120 144; do
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
   stop_all
-  wine explorer "/desktop=Tessory,${desktop_w}x${desktop_h}" "$exe" >/dev/null 2>&1 &
-  for _ in $(seq 300); do xdotool search --onlyvisible --name '^Tessory$' >/dev/null 2>&1 && break; sleep 0.1; done
-  shot desk.png 3
+  start_desktop "$exe"
+  shot desk.png
   convert "$out/desk.png" -trim +repage "$out/tessory-dpi-$dpi.png"
   rm -f "$out/desk.png"
 done

@@ -15,9 +15,9 @@ from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
 SCRIPT = HERE.parent.parent / "scripts" / "mutate.py"
-spec = importlib.util.spec_from_file_location("mutate", SCRIPT)
-mutate = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(mutate)
+module_spec = importlib.util.spec_from_file_location("mutate", SCRIPT)
+mutate = importlib.util.module_from_spec(module_spec)
+module_spec.loader.exec_module(mutate)
 
 
 def run_script(root, *args, **kwargs):
