@@ -9,10 +9,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   std::wstring path(module, n);
   path = path.substr(0, path.find_last_of(L'\\') + 1) + L"recorded.txt";
   const std::wstring line = GetCommandLineW();
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Written under another name and then renamed: the tests wait for recorded.txt to appear and
+  // read it at once, so it must never be seen half written.
+  const std::wstring part = path + L".part";
+  HANDLE file = CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 1;
   DWORD written = 0;
-  WriteFile(file, line.data(), static_cast<DWORD>(line.size() * sizeof(wchar_t)), &written, nullptr);
+  const BOOL wrote = WriteFile(file, line.data(), static_cast<DWORD>(line.size() * sizeof(wchar_t)), &written, nullptr);
   CloseHandle(file);
-  return 0;
+  return wrote && MoveFileExW(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : 1;
 }
