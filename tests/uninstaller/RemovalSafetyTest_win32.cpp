@@ -708,6 +708,12 @@ TEST(FileSystemLinks, LinkInAFolderPartIsNotActedThrough) {
     EXPECT_TRUE(fileExists(victim));
     EXPECT_EQ(logs.files.str(), folder + "\\app\\victim.txt\r\n");
     EXPECT_EQ(logs.directories.str(), folder + "\\app\\sub\r\n");
+    // The deletion checks the folders again itself, through the handles it acts through.
+    EXPECT_EQ(fs.deleteFile(folder + "\\app\\victim.txt"), static_cast<uint32_t>(ERROR_CANT_RESOLVE_FILENAME));
+    ASSERT_TRUE(makeFolders(folder + "\\elsewhere\\sub"));
+    EXPECT_EQ(fs.removeDirectory(folder + "\\app\\sub"), static_cast<uint32_t>(ERROR_CANT_RESOLVE_FILENAME));
+    EXPECT_TRUE(fileExists(folder + "\\elsewhere\\sub"));
+    RemoveDirectoryA((folder + "\\elsewhere\\sub").c_str());
 
     // A backup behind the link is not deleted; a restore target behind it is not overwritten.
     const std::string mine = "C:\\corvel_safe\\mine.bak";
@@ -722,6 +728,85 @@ TEST(FileSystemLinks, LinkInAFolderPartIsNotActedThrough) {
     EXPECT_EQ(backupLogs.files.str(), folder + "\\app\\victim.txt\r\n" + folder + "\\app\\victim.txt <- " + mine + "\r\n");
     DeleteFileA(mine.c_str());
     DeleteFileA(victim.c_str());
+}
+
+// Someone swaps a folder of the path between the check and the deletion: renames it away and
+// puts in its place a new one holding a file of the same name, or one whose "app" is a link.
+// The checked folders are held until the deletion is done, so the rename fails and the
+// recorded item goes.
+struct FolderSwap {
+    std::string folder, moved, replacement;  // replacement empty: a new folder with a decoy
+    bool tried = false, renamed = false;
+};
+FolderSwap g_swap;
+void swapFolder(const std::string&) {
+    if (g_swap.tried) return;
+    g_swap.tried = true;
+    g_swap.renamed = MoveFileExA(g_swap.folder.c_str(), g_swap.moved.c_str(), 0) != 0;
+    if (!g_swap.renamed) return;
+    if (!g_swap.replacement.empty()) {
+        MoveFileExA(g_swap.replacement.c_str(), g_swap.folder.c_str(), 0);
+    } else {
+        makeFolders(g_swap.folder + "\\app\\sub");
+        writeText(g_swap.folder + "\\app\\f.txt", "decoy");
+    }
+}
+
+TEST(FileSystemLinks, FolderSwappedAfterTheCheckIsNotActedThrough) {
+    const std::string root = "C:\\corvel_safe\\swap", scene = root + "\\scene";
+    struct Row {
+        bool folder;  // the folders stage (app\sub) or the files stage (app\f.txt)
+        bool link;    // swapped for a folder whose "app" is a link to another folder
+    };
+    const Row rows[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "folder " << row.folder << " link " << row.link);
+        removeTree(root);
+        ASSERT_TRUE(makeFolders(scene + "\\app\\sub") && writeText(scene + "\\app\\f.txt", "recorded"));
+        g_swap = FolderSwap();
+        g_swap.folder = scene;
+        g_swap.moved = root + "\\moved";
+        std::string elsewhere = root + "\\elsewhere";
+        ASSERT_TRUE(makeFolders(elsewhere));
+        if (row.link) {
+            // A junction where the system makes them; Wine cannot, and moving a Unix link moves
+            // the folder it leads to, so there the folder holding the link the test setup made
+            // is moved in.
+            g_swap.replacement = root + "\\withlink";
+            if (!makeFolders(g_swap.replacement) || !makeJunction(g_swap.replacement + "\\app", elsewhere)) {
+                g_swap.replacement = "C:\\corvel_safe_unixlink\\withlink";
+                elsewhere = "C:\\corvel_safe_unixlink\\elsewhere";
+                const DWORD attributes = GetFileAttributesA((g_swap.replacement + "\\app").c_str());
+                ASSERT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                    << "no junction, and no prepared Unix link";
+            }
+        }
+        ASSERT_TRUE(makeFolders(elsewhere + "\\sub") && writeText(elsewhere + "\\f.txt", "someone else's"));
+        const std::string item = scene + (row.folder ? "\\app\\sub" : "\\app\\f.txt");
+        Win32FileSystem fs;
+        RemovalLogs logs;
+        setAfterFoldersHeldHook(&swapFolder);
+        if (row.folder) {
+            removeDirectories(TextBuffer((item + "\r\n").c_str()), fs, logs);
+        } else {
+            removeFiles(TextBuffer((item + "\r\n").c_str()), fs, logs);
+        }
+        setAfterFoldersHeldHook(nullptr);
+        EXPECT_TRUE(g_swap.tried);
+        EXPECT_FALSE(g_swap.renamed) << "a checked folder was renamed before the deletion";
+        EXPECT_FALSE(fileExists(item)) << "the recorded item stays";
+        EXPECT_FALSE(fileExists(g_swap.moved)) << "the recorded item was moved away, and something else deleted";
+        EXPECT_EQ(readText(elsewhere + "\\f.txt"), "someone else's");
+        EXPECT_TRUE(fileExists(elsewhere + "\\sub"));
+        EXPECT_TRUE(logs.files.empty()) << logs.files.str();
+        EXPECT_TRUE(logs.directories.empty()) << logs.directories.str();
+        // The prepared link goes back where the test setup keeps it.
+        if (g_swap.renamed && g_swap.replacement.find("unixlink") != std::string::npos)
+            MoveFileExA(scene.c_str(), g_swap.replacement.c_str(), 0);
+        DeleteFileA((elsewhere + "\\f.txt").c_str());
+        RemoveDirectoryA((elsewhere + "\\sub").c_str());
+    }
+    removeTree(root);
 }
 
 }  // namespace

@@ -25,8 +25,99 @@ std::wstring longPath(const std::string& ansiPath) {
     return wide;
 }
 
+namespace {
+
+AfterFoldersHeldHook g_afterFoldersHeld = nullptr;
+
+using SetFileInformationFunction = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+// Looked up at run time: systems before Vista have no SetFileInformationByHandle.
+SetFileInformationFunction setFileInformation() {
+    static const auto fn = reinterpret_cast<SetFileInformationFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle")));
+    return fn;
+}
+
+std::string reparseTargetOf(HANDLE link);
+
+// What a held folder is. Its path is read as well: some file systems (Wine's Unix links) open
+// where a link leads even when asked for the link itself. The folder is held, so its path still
+// names it.
+FolderFacts heldFolderFacts(HANDLE folder, const std::wstring& path) {
+    BY_HANDLE_FILE_INFORMATION info = {};
+    DWORD attributes = GetFileInformationByHandle(folder, &info) ? info.dwFileAttributes : 0;
+    const DWORD byPath = GetFileAttributesW(path.c_str());
+    if (byPath != INVALID_FILE_ATTRIBUTES) attributes |= byPath;
+    FolderFacts facts;
+    facts.reparsePoint = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    facts.hidden = (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+    facts.system = (attributes & FILE_ATTRIBUTE_SYSTEM) != 0;
+    if (facts.reparsePoint) facts.target = reparseTargetOf(folder);
+    return facts;
+}
+
+// The folder parts of a path (NT family only), opened outermost first, each checked by the
+// trust rule through its own handle, and held open while the path is acted on. The handles
+// deny FILE_SHARE_DELETE, and a folder cannot be renamed, deleted or replaced by a link while
+// someone holds it without that sharing: so the folders checked are the folders acted
+// through. (FILE_TRAVERSE makes the sharing count; attribute access alone does not.)
+class HeldFolders {
+public:
+    HeldFolders() = default;
+    HeldFolders(const HeldFolders&) = delete;
+    HeldFolders& operator=(const HeldFolders&) = delete;
+    ~HeldFolders() {
+        for (HANDLE h : held_) CloseHandle(h);
+    }
+    // 0 once every part is held and may be acted through; otherwise the error to report.
+    DWORD hold(const std::string& path, FileSystemSeam& fs) {
+        for (const std::string& part : folderParts(path)) {
+            const std::wstring wide = longPath(part);
+            const HANDLE h = CreateFileW(wide.c_str(), FILE_TRAVERSE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                         nullptr);
+            if (h == INVALID_HANDLE_VALUE) {
+                const DWORD error = GetLastError();
+                return error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error;
+            }
+            held_.push_back(h);
+            const FolderFacts facts = heldFolderFacts(h, wide);
+            if (facts.reparsePoint && !compatibilityJunction(part, facts, fs.knownFolders()))
+                return ERROR_CANT_RESOLVE_FILENAME;
+        }
+        return 0;
+    }
+
+private:
+    std::vector<HANDLE> held_;
+};
+
+// Deletes the very file or folder at `path` (a link itself, never where it leads) through the
+// handle it opens, its folders being held; by path where the system cannot delete by handle.
+// The answers match DeleteFileW's and RemoveDirectoryW's.
+DWORD deleteHeld(const std::string& ansiPath, bool directory) {
+    if (g_afterFoldersHeld) g_afterFoldersHeld(ansiPath);
+    const std::wstring path = longPath(ansiPath);
+    const SetFileInformationFunction set = setFileInformation();
+    if (!set) return (directory ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str())) ? 0 : GetLastError();
+    UniqueHandle item(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!item.valid()) return GetLastError();
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!GetFileInformationByHandle(item.get(), &info)) return GetLastError();
+    const bool isDirectory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (isDirectory != directory) return directory ? ERROR_DIRECTORY : ERROR_ACCESS_DENIED;
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    return set(item.get(), FileDispositionInfo, &disposition, sizeof disposition) ? 0 : GetLastError();
+}
+
+}  // namespace
+
+void setAfterFoldersHeldHook(AfterFoldersHeldHook hook) { g_afterFoldersHeld = hook; }
+
 // The record's paths are ANSI; on the NT family they go to the wide functions, so that files in
-// folders deeper than MAX_PATH are removed too. The 9x family has only the ANSI ones.
+// folders deeper than MAX_PATH are removed too. The 9x family has only the ANSI ones, and no
+// handles on folders.
 bool Win32FileSystem::exists(const std::string& path) {
     const DWORD attributes = ntFamily() ? GetFileAttributesW(longPath(path).c_str()) : GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES;
@@ -39,6 +130,8 @@ void Win32FileSystem::clearReadOnly(const std::string& path) {
             SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
         return;
     }
+    HeldFolders held;
+    if (held.hold(path, *this) != 0) return;
     const std::wstring wide = longPath(path);
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
@@ -46,13 +139,17 @@ void Win32FileSystem::clearReadOnly(const std::string& path) {
 }
 
 uint32_t Win32FileSystem::deleteFile(const std::string& path) {
-    const BOOL ok = ntFamily() ? DeleteFileW(longPath(path).c_str()) : DeleteFileA(path.c_str());
-    return ok ? 0 : GetLastError();
+    if (!ntFamily()) return DeleteFileA(path.c_str()) ? 0 : GetLastError();
+    HeldFolders held;
+    const DWORD error = held.hold(path, *this);
+    return error != 0 ? error : deleteHeld(path, false);
 }
 
 uint32_t Win32FileSystem::removeDirectory(const std::string& path) {
-    const BOOL ok = ntFamily() ? RemoveDirectoryW(longPath(path).c_str()) : RemoveDirectoryA(path.c_str());
-    return ok ? 0 : GetLastError();
+    if (!ntFamily()) return RemoveDirectoryA(path.c_str()) ? 0 : GetLastError();
+    HeldFolders held;
+    const DWORD error = held.hold(path, *this);
+    return error != 0 ? error : deleteHeld(path, true);
 }
 
 namespace {
@@ -158,6 +255,15 @@ std::string targetFromBuffer(const std::vector<BYTE>& data, DWORD size) {
     return out;
 }
 
+std::string reparseTargetOf(HANDLE link) {
+    std::vector<BYTE> data(16 * 1024);
+    DWORD size = 0;
+    if (!DeviceIoControl(link, FSCTL_GET_REPARSE_POINT, nullptr, 0, data.data(), static_cast<DWORD>(data.size()), &size,
+                         nullptr))
+        return std::string();
+    return targetFromBuffer(data, size);
+}
+
 // A value of ProfileList, with %SystemDrive% put in from the Windows folder (not from the
 // environment, which the user sets).
 std::string profileListValue(const char* name, const std::string& systemDrive) {
@@ -182,13 +288,7 @@ std::string profileListValue(const char* name, const std::string& systemDrive) {
 std::string reparseTarget(const std::string& path) {
     UniqueHandle link(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!link.valid()) return std::string();
-    std::vector<BYTE> data(16 * 1024);
-    DWORD size = 0;
-    if (!DeviceIoControl(link.get(), FSCTL_GET_REPARSE_POINT, nullptr, 0, data.data(), static_cast<DWORD>(data.size()),
-                         &size, nullptr))
-        return std::string();
-    return targetFromBuffer(data, size);
+    return link.valid() ? reparseTargetOf(link.get()) : std::string();
 }
 
 KnownFolders readKnownFolders() {

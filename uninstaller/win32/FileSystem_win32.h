@@ -36,6 +36,11 @@ std::wstring longPath(const std::string& ansiPath);
 using FlushFunction = BOOL(WINAPI*)(HANDLE);
 void setFlushFunction(FlushFunction fn);
 
+// Runs once the folder parts of a path are held and checked, right before it is deleted;
+// tests put one in that tries to swap a folder. Null removes it.
+using AfterFoldersHeldHook = void (*)(const std::string& path);
+void setAfterFoldersHeldHook(AfterFoldersHeldHook hook);
+
 // Where a junction or symbolic link leads, as its substitute name ("\\??\\C:\\Users"); empty
 // when `path` is neither, or cannot be read.
 std::string reparseTarget(const std::string& path);
