@@ -8,6 +8,7 @@
 #include <sddl.h>
 #include <winioctl.h>
 
+#include <cstdlib>
 #include <vector>
 
 #include "FileSystem_win32.h"
@@ -647,6 +648,32 @@ TEST(RegistryLinks, TreeDeletionRemovesTheLinkNotItsTarget) {
     EXPECT_TRUE(log.empty()) << log.str();
     deleteLinkedTree("Software\\CorvelLinks");
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\CorvelLinkTarget");
+}
+
+// The longest key name, 255 characters, takes 510 bytes through the ANSI functions in a
+// double-byte code page; a tree holding one is still emptied and deleted. The test entry
+// corvel_uninstaller_double_byte runs this under code page 932.
+TEST(RegistryNames, LongestDoubleByteKeyNameIsDeleted) {
+    if (GetACP() != 932) {
+        if (getenv("CORVEL_DOUBLE_BYTE")) FAIL() << "code page " << GetACP() << ", not 932";
+        GTEST_SKIP() << "needs the double-byte code page 932";
+    }
+    const std::string app = "Software\\CorvelLongNames";
+    RegDeleteTreeA(HKEY_CURRENT_USER, app.c_str());
+    // Made through the wide functions: the ANSI ones take at most 260 characters of path.
+    const std::wstring name = L"Software\\CorvelLongNames\\" + std::wstring(255, L'\x3042');  // HIRAGANA LETTER A
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    writer::RegistryTree tree;
+    tree.key("HKCU\\" + app, record::kDeleteKey | record::kDeleteTree);
+    Win32Registry registry;
+    TextBuffer log;
+    walkRegistryTree(registry, TextBuffer(tree.encode()), WalkMode::kDelete, &log);
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, app));
+    EXPECT_TRUE(log.empty()) << log.str();
+    RegDeleteTreeA(HKEY_CURRENT_USER, app.c_str());
 }
 
 // A junction made by hand (FSCTL_SET_REPARSE_POINT with a mount-point buffer).
