@@ -9,9 +9,11 @@
 #include <winioctl.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "FileSystem_win32.h"
+#include "Handles_win32.h"
 #include "Journal_win32.h"
 #include "Registry_win32.h"
 #include "RestartDelete_win32.h"
@@ -297,9 +299,43 @@ TEST(DeepPaths, FilesAndFoldersPastMaxPathAreRemoved) {
     EXPECT_EQ(longPath(file).compare(0, 7, L"\\\\?\\C:\\"), 0);
     EXPECT_EQ(longPath("\\\\srv\\share\\" + std::string(300, 'x')).compare(0, 14, L"\\\\?\\UNC\\srv\\sh"), 0);
 
+    // A backup in the deep folder is restored over its (missing) target beside it.
+    auto wideText = [](const std::string& path, const char* text) {
+        UniqueHandle h(CreateFileW(longPath(path).c_str(), text ? GENERIC_WRITE : GENERIC_READ, 0, nullptr,
+                                   text ? CREATE_ALWAYS : OPEN_EXISTING, 0, nullptr));
+        char buffer[64] = {};
+        DWORD done = 0;
+        if (!h.valid()) return std::string("<missing>");
+        if (text) WriteFile(h.get(), text, lstrlenA(text), &done, nullptr);
+        if (!text) ReadFile(h.get(), buffer, sizeof buffer - 1, &done, nullptr);
+        return std::string(buffer, text ? 0 : done);
+    };
+    // A target there that the installer left unchanged (a library of version 2.5.0.17 and its
+    // recorded write time) is put back too: its version and time are read at that depth.
+    const std::string backup = deep + "\\t.bak", target = deep + "\\t.dll";
+    const std::string versioned = deep + "\\v.dll", versionedBackup = deep + "\\v.bak";
+    wideText(backup, "original");
+    wideText(versionedBackup, "original v");
+    char library[MAX_PATH] = {};
+    GetModuleFileNameA(GetModuleHandleA(nullptr), library, MAX_PATH);
+    strcpy(strrchr(library, '\\') + 1, "corvel_versioned.dll");
+    ASSERT_TRUE(CopyFileW(longPath(library).c_str(), longPath(versioned).c_str(), FALSE));
+    FILETIME written = {};
+    {
+        UniqueHandle h(CreateFileW(longPath(versioned).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(h.valid() && GetFileTime(h.get(), nullptr, nullptr, &written));
+    }
+    const std::string backups = backup + "\t" + target + "\t0\t0\t0\t0\r\n" + versionedBackup + "\t" + versioned +
+                                "\t131077\t17\t" + std::to_string(written.dwHighDateTime) + "\t" +
+                                std::to_string(written.dwLowDateTime) + "\r\n";
     Win32FileSystem fs;
     RemovalLogs logs;
-    removeFiles(TextBuffer((file + "\r\n").c_str()), fs, logs);
+    processBackups(TextBuffer(backups.c_str()), fs, true, logs);
+    EXPECT_EQ(wideText(target, nullptr), "original");
+    EXPECT_EQ(wideText(backup, nullptr), "<missing>");
+    EXPECT_EQ(wideText(versioned, nullptr), "original v");
+    EXPECT_EQ(wideText(versionedBackup, nullptr), "<missing>");
+    removeFiles(TextBuffer((file + "\r\n" + target + "\r\n" + versioned + "\r\n").c_str()), fs, logs);
     std::string directories;
     for (auto it = folders.rbegin(); it != folders.rend(); ++it) directories += *it + "\r\n";
     removeDirectories(TextBuffer(directories.c_str()), fs, logs);
@@ -490,7 +526,7 @@ TEST(ProgramResources, ManifestAsksForAdministrator) {
     EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"requireAdministrator\""), std::string::npos) << manifest;
 }
 
-BOOL WINAPI refuseDelayedMove(LPCSTR, LPCSTR, DWORD) {
+bool refuseDelayedMove(const std::string&, const std::string&, DWORD) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
 }

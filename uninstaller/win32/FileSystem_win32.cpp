@@ -39,10 +39,10 @@ SetFileInformationFunction setFileInformation() {
 
 std::string reparseTargetOf(HANDLE link);
 
-// What a held folder is. Its path is read as well: some file systems (Wine's Unix links) open
-// where a link leads even when asked for the link itself. The folder is held, so its path still
-// names it.
-FolderFacts heldFolderFacts(HANDLE folder, const std::wstring& path) {
+// What a folder opened as itself is. Its path is read as well: some file systems (Wine's Unix
+// links) open where a link leads even when asked for the link itself. While the folder is held,
+// its path still names it.
+FolderFacts folderFactsOf(HANDLE folder, const std::wstring& path) {
     BY_HANDLE_FILE_INFORMATION info = {};
     DWORD attributes = GetFileInformationByHandle(folder, &info) ? info.dwFileAttributes : 0;
     const DWORD byPath = GetFileAttributesW(path.c_str());
@@ -80,7 +80,7 @@ public:
                 return error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error;
             }
             held_.push_back(h);
-            const FolderFacts facts = heldFolderFacts(h, wide);
+            const FolderFacts facts = folderFactsOf(h, wide);
             if (facts.reparsePoint && !compatibilityJunction(part, facts, fs.knownFolders()))
                 return ERROR_CANT_RESOLVE_FILENAME;
         }
@@ -109,6 +109,19 @@ DWORD deleteHeld(const std::string& ansiPath, bool directory) {
     if (isDirectory != directory) return directory ? ERROR_DIRECTORY : ERROR_ACCESS_DENIED;
     FILE_DISPOSITION_INFO disposition = {TRUE};
     return set(item.get(), FileDispositionInfo, &disposition, sizeof disposition) ? 0 : GetLastError();
+}
+
+// CreateFile and DeleteFile for a record's path: wide on the NT family, ANSI on 9x.
+HANDLE createFile(const std::string& path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
+    if (!ntFamily()) return CreateFileA(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
+    return CreateFileW(longPath(path).c_str(), access, share, nullptr, disposition, flags, nullptr);
+}
+void deletePath(const std::string& path) {
+    if (ntFamily()) {
+        DeleteFileW(longPath(path).c_str());
+    } else {
+        DeleteFileA(path.c_str());
+    }
 }
 
 }  // namespace
@@ -173,8 +186,7 @@ bool copyThrough(HANDLE source, HANDLE copy) {
 void setFlushFunction(FlushFunction fn) { g_flush = fn ? fn : &FlushFileBuffers; }
 
 std::string Win32FileSystem::copyInto(const std::string& from, const std::string& folder) {
-    UniqueHandle source(CreateFileA(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    UniqueHandle source(createFile(from, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN));
     if (!source.valid()) return std::string();
     // A name of its own, created here and only if new: nothing planted at it (a file, or a link
     // in a folder others can write) is ever opened. The copy is never read-only, so nothing
@@ -186,8 +198,7 @@ std::string Win32FileSystem::copyInto(const std::string& from, const std::string
         char unique[32];
         wsprintfA(unique, "cvr%08lX.tmp", static_cast<unsigned long>(GetTickCount() ^ (GetCurrentProcessId() << 16) ^ (attempt * 0x9E3779B9u)));
         name = base + unique;
-        copy.reset(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        copy.reset(createFile(name, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT));
         const DWORD error = copy.valid() ? 0 : GetLastError();
         if (!copy.valid() && error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return std::string();
     }
@@ -196,23 +207,36 @@ std::string Win32FileSystem::copyInto(const std::string& from, const std::string
     const bool ok = copyThrough(source.get(), copy.get()) && g_flush(copy.get());
     copy.reset();
     if (!ok) {
-        DeleteFileA(name.c_str());
+        deletePath(name);
         return std::string();
     }
     return name;
 }
 
+// The copy sits beside the target: with the target's folders held and checked, neither can be
+// moved elsewhere during the rename.
 uint32_t Win32FileSystem::replace(const std::string& from, const std::string& to) {
     clearReadOnly(to);
+    HeldFolders held;
+    if (ntFamily()) {
+        const DWORD error = held.hold(to, *this);
+        if (error != 0) return error;
+    }
     return replaceFileAtOnce(from.c_str(), to.c_str()) ? 0 : GetLastError();
 }
 
 bool Win32FileSystem::moveAtRestart(const std::string& from, const std::string& to) {
     if (to.empty()) return deleteAtRestart(from);
-    return delayedMoveFunction()(from.c_str(), to.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) != 0;
+    return delayedMoveFunction()(from, to, MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING);
 }
 
 FolderFacts Win32FileSystem::folderFacts(const std::string& folder) {
+    if (ntFamily()) {
+        const std::wstring wide = longPath(folder);
+        UniqueHandle h(CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (h.valid()) return folderFactsOf(h.get(), wide);
+    }
     FolderFacts facts;
     const DWORD attributes = GetFileAttributesA(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return facts;
@@ -304,7 +328,7 @@ KnownFolders readKnownFolders() {
 }
 
 bool Win32FileSystem::lastWriteTime(const std::string& path, uint32_t& high, uint32_t& low) {
-    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueHandle file(createFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0));
     if (!file.valid()) return false;
     FILETIME written = {};
     if (!GetFileTime(file.get(), nullptr, nullptr, &written)) written = FILETIME();
@@ -314,12 +338,15 @@ bool Win32FileSystem::lastWriteTime(const std::string& path, uint32_t& high, uin
 }
 
 bool Win32FileSystem::fileVersion(const std::string& path, uint32_t& ms, uint32_t& ls) {
+    const bool nt = ntFamily();
+    const std::wstring wide = nt ? longPath(path) : std::wstring();
     DWORD size = 0;
-    if (!versionInfoSize(path.c_str(), size)) return false;
+    if (!(nt ? versionInfoSize(wide.c_str(), size) : versionInfoSize(path.c_str(), size))) return false;
     std::vector<char> data(size);
     void* fixed = nullptr;
     UINT length = 0;
-    if (!versionInfo(path.c_str(), size, data.data()) || !versionQuery(data.data(), "\\", &fixed, &length) ||
+    const bool read = nt ? versionInfo(wide.c_str(), size, data.data()) : versionInfo(path.c_str(), size, data.data());
+    if (!read || !versionQuery(data.data(), "\\", &fixed, &length) ||
         length < sizeof(VS_FIXEDFILEINFO)) {
         return false;
     }
