@@ -381,16 +381,25 @@ BOOL WINAPI failFlush(HANDLE) {
     return FALSE;
 }
 
+DWORD fixedCopySeed() { return 0x1234; }
+
 // A restored backup's copy is flushed through the handle that wrote it, read-only backup or
-// not; a copy that cannot be flushed never replaces anything.
+// not; a copy that cannot be flushed never replaces anything. A file already at the copy's
+// first name (planted there, say, by someone who may write to the folder) is left alone: the
+// copy takes another name.
 TEST(BackupCopy, RenamedOverTheTargetOnlyOnceFlushed) {
     struct Row {
         FlushFunction flush;
         bool readOnly;
         bool restored;
+        bool planted;
     };
-    const Row rows[] = {{&countFlush, true, true}, {&countFlush, false, true}, {&failFlush, false, false}};
+    const Row rows[] = {{&countFlush, true, true, false},
+                        {&countFlush, false, true, false},
+                        {&failFlush, false, false, false},
+                        {&countFlush, false, true, true}};
     const std::string folder = "C:\\corvel_safe\\copy";
+    const std::string planted = folder + "\\app\\cvr00001234.tmp";
     for (const Row& row : rows) {
         removeTree(folder);
         ASSERT_TRUE(makeFolders(folder + "\\app"));
@@ -398,16 +407,23 @@ TEST(BackupCopy, RenamedOverTheTargetOnlyOnceFlushed) {
         // The target is gone, so the backup is restored.
         ASSERT_TRUE(writeText(backup, "original"));
         if (row.readOnly) SetFileAttributesA(backup.c_str(), FILE_ATTRIBUTE_READONLY);
+        if (row.planted) {
+            ASSERT_TRUE(writeText(planted, "planted"));
+        }
         g_flushes = 0;
         setFlushFunction(row.flush);
+        setCopyNameSeed(&fixedCopySeed);
         Win32FileSystem fs;
         RemovalLogs logs;
         processBackups(TextBuffer((backup + "\t" + target + "\t0\t0\t0\t0\r\n").c_str()), fs, true, logs);
         setFlushFunction(nullptr);
+        setCopyNameSeed(nullptr);
         EXPECT_EQ(g_flushes, 1) << row.readOnly;
         EXPECT_EQ(readText(target), row.restored ? "original" : "<missing>");
         EXPECT_EQ(fileExists(backup), !row.restored);
         EXPECT_EQ(logs.files.str(), row.restored ? "" : target + " <- " + backup + "\r\n");
+        EXPECT_EQ(readText(planted), row.planted ? "planted" : "<missing>");
+        DeleteFileA(planted.c_str());
         WIN32_FIND_DATAA found;
         HANDLE find = FindFirstFileA((folder + "\\app\\cvr*").c_str(), &found);
         EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "no copy is left behind";

@@ -168,6 +168,9 @@ uint32_t Win32FileSystem::removeDirectory(const std::string& path) {
 namespace {
 FlushFunction g_flush = &FlushFileBuffers;
 
+DWORD tickAndProcess() { return GetTickCount() ^ (GetCurrentProcessId() << 16); }
+CopyNameSeed g_copyNameSeed = &tickAndProcess;
+
 // Copies `source` into `copy` through the two handles, with its write time.
 bool copyThrough(HANDLE source, HANDLE copy) {
     std::vector<char> buffer(64 * 1024);
@@ -184,6 +187,7 @@ bool copyThrough(HANDLE source, HANDLE copy) {
 }  // namespace
 
 void setFlushFunction(FlushFunction fn) { g_flush = fn ? fn : &FlushFileBuffers; }
+void setCopyNameSeed(CopyNameSeed fn) { g_copyNameSeed = fn ? fn : &tickAndProcess; }
 
 std::string Win32FileSystem::copyInto(const std::string& from, const std::string& folder) {
     UniqueHandle source(createFile(from, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN));
@@ -194,9 +198,10 @@ std::string Win32FileSystem::copyInto(const std::string& from, const std::string
     const std::string base = folder + (folder.empty() || folder.back() == '\\' ? "" : "\\");
     std::string name;
     UniqueHandle copy;
+    const DWORD seed = g_copyNameSeed();
     for (DWORD attempt = 0; attempt < 100 && !copy.valid(); ++attempt) {
         char unique[32];
-        wsprintfA(unique, "cvr%08lX.tmp", static_cast<unsigned long>(GetTickCount() ^ (GetCurrentProcessId() << 16) ^ (attempt * 0x9E3779B9u)));
+        wsprintfA(unique, "cvr%08lX.tmp", static_cast<unsigned long>(seed ^ (attempt * 0x9E3779B9u)));
         name = base + unique;
         copy.reset(createFile(name, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT));
         const DWORD error = copy.valid() ? 0 : GetLastError();

@@ -36,6 +36,11 @@ std::wstring longPath(const std::string& ansiPath);
 using FlushFunction = BOOL(WINAPI*)(HANDLE);
 void setFlushFunction(FlushFunction fn);
 
+// Where the names of a restored backup's copies start (the tick count and process id); tests
+// put a fixed one in to plant something at the first name. Null restores it.
+using CopyNameSeed = DWORD (*)();
+void setCopyNameSeed(CopyNameSeed fn);
+
 // Runs once the folder parts of a path are held and checked, right before it is deleted;
 // tests put one in that tries to swap a folder. Null removes it.
 using AfterFoldersHeldHook = void (*)(const std::string& path);
