@@ -26,7 +26,8 @@ void setDelayedMoveFunction(DelayedMoveFunction fn) { g_delayedMove = fn ? fn : 
 DelayedMoveFunction delayedMoveFunction() { return g_delayedMove; }
 
 bool replaceFileAtOnce(const char* from, const char* to) {
-    if (ntFamily()) return MoveFileExW(longPath(from).c_str(), longPath(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (ntFamily())
+        return MoveFileExW(longPath(from).c_str(), longPath(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
     if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
     // The 9x family has no replacing rename: the old file steps aside first and comes back
