@@ -834,12 +834,14 @@ void swapFolder(const std::string&) {
 TEST(FileSystemLinks, FolderSwappedAfterTheCheckIsNotActedThrough) {
     const std::string root = "C:\\corvel_safe\\swap", scene = root + "\\scene";
     struct Row {
-        bool folder;  // the folders stage (app\sub) or the files stage (app\f.txt)
-        bool link;    // swapped for a folder whose "app" is a link to another folder
+        bool folder;    // the folders stage (app\sub) or the files stage (app\f.txt)
+        bool link;      // swapped for a folder whose "app" is a link to another folder
+        bool byHandle;  // deleted through its handle, or by path (systems before Vista)
     };
-    const Row rows[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+    const Row rows[] = {{false, false, true}, {true, false, true}, {false, true, true},
+                        {true, true, true},   {false, true, false}, {true, true, false}};
     for (const Row& row : rows) {
-        SCOPED_TRACE(testing::Message() << "folder " << row.folder << " link " << row.link);
+        SCOPED_TRACE(testing::Message() << "folder " << row.folder << " link " << row.link << " by handle " << row.byHandle);
         removeTree(root);
         ASSERT_TRUE(makeFolders(scene + "\\app\\sub") && writeText(scene + "\\app\\f.txt", "recorded"));
         g_swap = FolderSwap();
@@ -865,12 +867,14 @@ TEST(FileSystemLinks, FolderSwappedAfterTheCheckIsNotActedThrough) {
         Win32FileSystem fs;
         RemovalLogs logs;
         setAfterFoldersHeldHook(&swapFolder);
+        setDeleteByHandle(row.byHandle);
         if (row.folder) {
             removeDirectories(TextBuffer((item + "\r\n").c_str()), fs, logs);
         } else {
             removeFiles(TextBuffer((item + "\r\n").c_str()), fs, logs);
         }
         setAfterFoldersHeldHook(nullptr);
+        setDeleteByHandle(true);
         EXPECT_TRUE(g_swap.tried);
         EXPECT_FALSE(g_swap.renamed) << "a checked folder was renamed before the deletion";
         EXPECT_FALSE(fileExists(item)) << "the recorded item stays";

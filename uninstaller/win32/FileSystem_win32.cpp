@@ -28,6 +28,7 @@ std::wstring longPath(const std::string& ansiPath) {
 namespace {
 
 AfterFoldersHeldHook g_afterFoldersHeld = nullptr;
+bool g_deleteByHandle = true;
 
 using SetFileInformationFunction = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
 // Looked up at run time: systems before Vista have no SetFileInformationByHandle.
@@ -97,7 +98,7 @@ private:
 DWORD deleteHeld(const std::string& ansiPath, bool directory) {
     if (g_afterFoldersHeld) g_afterFoldersHeld(ansiPath);
     const std::wstring path = longPath(ansiPath);
-    const SetFileInformationFunction set = setFileInformation();
+    const SetFileInformationFunction set = g_deleteByHandle ? setFileInformation() : nullptr;
     if (!set) return (directory ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str())) ? 0 : GetLastError();
     UniqueHandle item(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
@@ -127,6 +128,7 @@ void deletePath(const std::string& path) {
 }  // namespace
 
 void setAfterFoldersHeldHook(AfterFoldersHeldHook hook) { g_afterFoldersHeld = hook; }
+void setDeleteByHandle(bool allowed) { g_deleteByHandle = allowed; }
 
 // The record's paths are ANSI; on the NT family they go to the wide functions, so that files in
 // folders deeper than MAX_PATH are removed too. The 9x family has only the ANSI ones, and no

@@ -46,6 +46,10 @@ void setCopyNameSeed(CopyNameSeed fn);
 using AfterFoldersHeldHook = void (*)(const std::string& path);
 void setAfterFoldersHeldHook(AfterFoldersHeldHook hook);
 
+// Whether deletions go through SetFileInformationByHandle where the system has it; tests turn
+// it off to take the deletion by path of systems without it.
+void setDeleteByHandle(bool allowed);
+
 // Where a junction or symbolic link leads, as its substitute name ("\\??\\C:\\Users"); empty
 // when `path` is neither, or cannot be read.
 std::string reparseTarget(const std::string& path);
