@@ -108,6 +108,13 @@ DWORD deleteHeld(const std::string& ansiPath, bool directory) {
     if (!GetFileInformationByHandle(item.get(), &info)) return GetLastError();
     const bool isDirectory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (isDirectory != directory) return directory ? ERROR_DIRECTORY : ERROR_ACCESS_DENIED;
+    // First as DeleteFileW does on Windows 10: the name goes at once, even while another program
+    // still has the file open, so that its folder can go too. Older systems, and file systems
+    // without it, refuse the request; the classic disposition follows (as for any refusal: a
+    // read-only or running file is refused by both alike).
+    const auto dispositionEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);  // FileDispositionInfoEx
+    DWORD posixDelete = 0x1 | 0x2;  // FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS
+    if (set(item.get(), dispositionEx, &posixDelete, sizeof posixDelete)) return 0;
     FILE_DISPOSITION_INFO disposition = {TRUE};
     return set(item.get(), FileDispositionInfo, &disposition, sizeof disposition) ? 0 : GetLastError();
 }
