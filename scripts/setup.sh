@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(cmake make g++ clang libclang-rt-14-dev googletest libbenchmark-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb xauth x11-utils xdotool imagemagick
           fp-utils tree time python3 qemu-user wine32:i386 fonts-wine nlohmann-json3-dev
-          lintian osslsigncode openssl zip unzip dpkg-dev file man-db groff-base)
+          lintian osslsigncode openssl zip unzip dpkg-dev file man-db groff-base locales)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -223,7 +223,7 @@ bool compatibilityJunction(const std::string& link, const FolderFacts& facts, co
     return false;
 }
 
-bool safeToActOn(const std::string& path, FileSystemSeam& fs) {
+std::vector<std::string> folderParts(const std::string& path) {
     auto separator = [](char c) { return c == '\\' || c == '/'; };
     size_t start = 0;
     if (path.compare(0, 4, "\\\\?\\") == 0) start = 4;
@@ -236,11 +236,18 @@ bool safeToActOn(const std::string& path, FileSystemSeam& fs) {
             if (separator(path[start])) ++slashes;
         }
     }
-    KnownFolders known;
-    bool knownRead = false;
+    std::vector<std::string> parts;
     for (size_t i = start; i < path.size(); ++i) {
         if (!separator(path[i]) || i == 0 || separator(path[i - 1])) continue;
-        const std::string folder = path.substr(0, i);
+        parts.push_back(path.substr(0, i));
+    }
+    return parts;
+}
+
+bool safeToActOn(const std::string& path, FileSystemSeam& fs) {
+    KnownFolders known;
+    bool knownRead = false;
+    for (const std::string& folder : folderParts(path)) {
         const FolderFacts facts = fs.folderFacts(folder);
         if (!facts.reparsePoint) continue;
         if (!knownRead) {

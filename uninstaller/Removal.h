@@ -164,6 +164,10 @@ std::vector<std::string> prunableJournalEntries(const std::vector<std::string>& 
 // folder that Administrators own can turn it into a mount point that they still own.
 bool compatibilityJunction(const std::string& link, const FolderFacts& facts, const KnownFolders& known);
 
+// The folders `path` is reached through, outermost first, each as a full path: the drive or
+// share root excluded, the last part too.
+std::vector<std::string> folderParts(const std::string& path);
+
 // False when a folder part of `path` (the drive or share root excluded, the last part too) is
 // a reparse point other than a compatibility junction: acting through it could delete or
 // overwrite files elsewhere.

@@ -8,9 +8,12 @@
 #include <sddl.h>
 #include <winioctl.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "FileSystem_win32.h"
+#include "Handles_win32.h"
 #include "Journal_win32.h"
 #include "Registry_win32.h"
 #include "RestartDelete_win32.h"
@@ -296,9 +299,43 @@ TEST(DeepPaths, FilesAndFoldersPastMaxPathAreRemoved) {
     EXPECT_EQ(longPath(file).compare(0, 7, L"\\\\?\\C:\\"), 0);
     EXPECT_EQ(longPath("\\\\srv\\share\\" + std::string(300, 'x')).compare(0, 14, L"\\\\?\\UNC\\srv\\sh"), 0);
 
+    // A backup in the deep folder is restored over its (missing) target beside it.
+    auto wideText = [](const std::string& path, const char* text) {
+        UniqueHandle h(CreateFileW(longPath(path).c_str(), text ? GENERIC_WRITE : GENERIC_READ, 0, nullptr,
+                                   text ? CREATE_ALWAYS : OPEN_EXISTING, 0, nullptr));
+        char buffer[64] = {};
+        DWORD done = 0;
+        if (!h.valid()) return std::string("<missing>");
+        if (text) WriteFile(h.get(), text, lstrlenA(text), &done, nullptr);
+        if (!text) ReadFile(h.get(), buffer, sizeof buffer - 1, &done, nullptr);
+        return std::string(buffer, text ? 0 : done);
+    };
+    // A target there that the installer left unchanged (a library of version 2.5.0.17 and its
+    // recorded write time) is put back too: its version and time are read at that depth.
+    const std::string backup = deep + "\\t.bak", target = deep + "\\t.dll";
+    const std::string versioned = deep + "\\v.dll", versionedBackup = deep + "\\v.bak";
+    wideText(backup, "original");
+    wideText(versionedBackup, "original v");
+    char library[MAX_PATH] = {};
+    GetModuleFileNameA(GetModuleHandleA(nullptr), library, MAX_PATH);
+    strcpy(strrchr(library, '\\') + 1, "corvel_versioned.dll");
+    ASSERT_TRUE(CopyFileW(longPath(library).c_str(), longPath(versioned).c_str(), FALSE));
+    FILETIME written = {};
+    {
+        UniqueHandle h(CreateFileW(longPath(versioned).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(h.valid() && GetFileTime(h.get(), nullptr, nullptr, &written));
+    }
+    const std::string backups = backup + "\t" + target + "\t0\t0\t0\t0\r\n" + versionedBackup + "\t" + versioned +
+                                "\t131077\t17\t" + std::to_string(written.dwHighDateTime) + "\t" +
+                                std::to_string(written.dwLowDateTime) + "\r\n";
     Win32FileSystem fs;
     RemovalLogs logs;
-    removeFiles(TextBuffer((file + "\r\n").c_str()), fs, logs);
+    processBackups(TextBuffer(backups.c_str()), fs, true, logs);
+    EXPECT_EQ(wideText(target, nullptr), "original");
+    EXPECT_EQ(wideText(backup, nullptr), "<missing>");
+    EXPECT_EQ(wideText(versioned, nullptr), "original v");
+    EXPECT_EQ(wideText(versionedBackup, nullptr), "<missing>");
+    removeFiles(TextBuffer((file + "\r\n" + target + "\r\n" + versioned + "\r\n").c_str()), fs, logs);
     std::string directories;
     for (auto it = folders.rbegin(); it != folders.rend(); ++it) directories += *it + "\r\n";
     removeDirectories(TextBuffer(directories.c_str()), fs, logs);
@@ -344,16 +381,25 @@ BOOL WINAPI failFlush(HANDLE) {
     return FALSE;
 }
 
+DWORD fixedCopySeed() { return 0x1234; }
+
 // A restored backup's copy is flushed through the handle that wrote it, read-only backup or
-// not; a copy that cannot be flushed never replaces anything.
+// not; a copy that cannot be flushed never replaces anything. A file already at the copy's
+// first name (planted there, say, by someone who may write to the folder) is left alone: the
+// copy takes another name.
 TEST(BackupCopy, RenamedOverTheTargetOnlyOnceFlushed) {
     struct Row {
         FlushFunction flush;
         bool readOnly;
         bool restored;
+        bool planted;
     };
-    const Row rows[] = {{&countFlush, true, true}, {&countFlush, false, true}, {&failFlush, false, false}};
+    const Row rows[] = {{&countFlush, true, true, false},
+                        {&countFlush, false, true, false},
+                        {&failFlush, false, false, false},
+                        {&countFlush, false, true, true}};
     const std::string folder = "C:\\corvel_safe\\copy";
+    const std::string planted = folder + "\\app\\cvr00001234.tmp";
     for (const Row& row : rows) {
         removeTree(folder);
         ASSERT_TRUE(makeFolders(folder + "\\app"));
@@ -361,16 +407,23 @@ TEST(BackupCopy, RenamedOverTheTargetOnlyOnceFlushed) {
         // The target is gone, so the backup is restored.
         ASSERT_TRUE(writeText(backup, "original"));
         if (row.readOnly) SetFileAttributesA(backup.c_str(), FILE_ATTRIBUTE_READONLY);
+        if (row.planted) {
+            ASSERT_TRUE(writeText(planted, "planted"));
+        }
         g_flushes = 0;
         setFlushFunction(row.flush);
+        setCopyNameSeed(&fixedCopySeed);
         Win32FileSystem fs;
         RemovalLogs logs;
         processBackups(TextBuffer((backup + "\t" + target + "\t0\t0\t0\t0\r\n").c_str()), fs, true, logs);
         setFlushFunction(nullptr);
+        setCopyNameSeed(nullptr);
         EXPECT_EQ(g_flushes, 1) << row.readOnly;
         EXPECT_EQ(readText(target), row.restored ? "original" : "<missing>");
         EXPECT_EQ(fileExists(backup), !row.restored);
         EXPECT_EQ(logs.files.str(), row.restored ? "" : target + " <- " + backup + "\r\n");
+        EXPECT_EQ(readText(planted), row.planted ? "planted" : "<missing>");
+        DeleteFileA(planted.c_str());
         WIN32_FIND_DATAA found;
         HANDLE find = FindFirstFileA((folder + "\\app\\cvr*").c_str(), &found);
         EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "no copy is left behind";
@@ -489,7 +542,7 @@ TEST(ProgramResources, ManifestAsksForAdministrator) {
     EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"requireAdministrator\""), std::string::npos) << manifest;
 }
 
-BOOL WINAPI refuseDelayedMove(LPCSTR, LPCSTR, DWORD) {
+bool refuseDelayedMove(const std::string&, const std::string&, DWORD) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
 }
@@ -649,6 +702,32 @@ TEST(RegistryLinks, TreeDeletionRemovesTheLinkNotItsTarget) {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\CorvelLinkTarget");
 }
 
+// The longest key name, 255 characters, takes 510 bytes through the ANSI functions in a
+// double-byte code page; a tree holding one is still emptied and deleted. The test entry
+// corvel_uninstaller_double_byte runs this under code page 932.
+TEST(RegistryNames, LongestDoubleByteKeyNameIsDeleted) {
+    if (GetACP() != 932) {
+        if (getenv("CORVEL_DOUBLE_BYTE")) FAIL() << "code page " << GetACP() << ", not 932";
+        GTEST_SKIP() << "needs the double-byte code page 932";
+    }
+    const std::string app = "Software\\CorvelLongNames";
+    RegDeleteTreeA(HKEY_CURRENT_USER, app.c_str());
+    // Made through the wide functions: the ANSI ones take at most 260 characters of path.
+    const std::wstring name = L"Software\\CorvelLongNames\\" + std::wstring(255, L'\x3042');  // HIRAGANA LETTER A
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    writer::RegistryTree tree;
+    tree.key("HKCU\\" + app, record::kDeleteKey | record::kDeleteTree);
+    Win32Registry registry;
+    TextBuffer log;
+    walkRegistryTree(registry, TextBuffer(tree.encode()), WalkMode::kDelete, &log);
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, app));
+    EXPECT_TRUE(log.empty()) << log.str();
+    RegDeleteTreeA(HKEY_CURRENT_USER, app.c_str());
+}
+
 // A junction made by hand (FSCTL_SET_REPARSE_POINT with a mount-point buffer).
 bool makeJunction(const std::string& at, const std::string& target) {
     if (!CreateDirectoryA(at.c_str(), nullptr)) return false;
@@ -708,6 +787,12 @@ TEST(FileSystemLinks, LinkInAFolderPartIsNotActedThrough) {
     EXPECT_TRUE(fileExists(victim));
     EXPECT_EQ(logs.files.str(), folder + "\\app\\victim.txt\r\n");
     EXPECT_EQ(logs.directories.str(), folder + "\\app\\sub\r\n");
+    // The deletion checks the folders again itself, through the handles it acts through.
+    EXPECT_EQ(fs.deleteFile(folder + "\\app\\victim.txt"), static_cast<uint32_t>(ERROR_CANT_RESOLVE_FILENAME));
+    ASSERT_TRUE(makeFolders(folder + "\\elsewhere\\sub"));
+    EXPECT_EQ(fs.removeDirectory(folder + "\\app\\sub"), static_cast<uint32_t>(ERROR_CANT_RESOLVE_FILENAME));
+    EXPECT_TRUE(fileExists(folder + "\\elsewhere\\sub"));
+    RemoveDirectoryA((folder + "\\elsewhere\\sub").c_str());
 
     // A backup behind the link is not deleted; a restore target behind it is not overwritten.
     const std::string mine = "C:\\corvel_safe\\mine.bak";
@@ -722,6 +807,89 @@ TEST(FileSystemLinks, LinkInAFolderPartIsNotActedThrough) {
     EXPECT_EQ(backupLogs.files.str(), folder + "\\app\\victim.txt\r\n" + folder + "\\app\\victim.txt <- " + mine + "\r\n");
     DeleteFileA(mine.c_str());
     DeleteFileA(victim.c_str());
+}
+
+// Someone swaps a folder of the path between the check and the deletion: renames it away and
+// puts in its place a new one holding a file of the same name, or one whose "app" is a link.
+// The checked folders are held until the deletion is done, so the rename fails and the
+// recorded item goes.
+struct FolderSwap {
+    std::string folder, moved, replacement;  // replacement empty: a new folder with a decoy
+    bool tried = false, renamed = false;
+};
+FolderSwap g_swap;
+void swapFolder(const std::string&) {
+    if (g_swap.tried) return;
+    g_swap.tried = true;
+    g_swap.renamed = MoveFileExA(g_swap.folder.c_str(), g_swap.moved.c_str(), 0) != 0;
+    if (!g_swap.renamed) return;
+    if (!g_swap.replacement.empty()) {
+        MoveFileExA(g_swap.replacement.c_str(), g_swap.folder.c_str(), 0);
+    } else {
+        makeFolders(g_swap.folder + "\\app\\sub");
+        writeText(g_swap.folder + "\\app\\f.txt", "decoy");
+    }
+}
+
+TEST(FileSystemLinks, FolderSwappedAfterTheCheckIsNotActedThrough) {
+    const std::string root = "C:\\corvel_safe\\swap", scene = root + "\\scene";
+    struct Row {
+        bool folder;    // the folders stage (app\sub) or the files stage (app\f.txt)
+        bool link;      // swapped for a folder whose "app" is a link to another folder
+        bool byHandle;  // deleted through its handle, or by path (systems before Vista)
+    };
+    const Row rows[] = {{false, false, true}, {true, false, true}, {false, true, true},
+                        {true, true, true},   {false, true, false}, {true, true, false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "folder " << row.folder << " link " << row.link << " by handle " << row.byHandle);
+        removeTree(root);
+        ASSERT_TRUE(makeFolders(scene + "\\app\\sub") && writeText(scene + "\\app\\f.txt", "recorded"));
+        g_swap = FolderSwap();
+        g_swap.folder = scene;
+        g_swap.moved = root + "\\moved";
+        std::string elsewhere = root + "\\elsewhere";
+        ASSERT_TRUE(makeFolders(elsewhere));
+        if (row.link) {
+            // A junction where the system makes them; Wine cannot, and moving a Unix link moves
+            // the folder it leads to, so there the folder holding the link the test setup made
+            // is moved in.
+            g_swap.replacement = root + "\\withlink";
+            if (!makeFolders(g_swap.replacement) || !makeJunction(g_swap.replacement + "\\app", elsewhere)) {
+                g_swap.replacement = "C:\\corvel_safe_unixlink\\withlink";
+                elsewhere = "C:\\corvel_safe_unixlink\\elsewhere";
+                const DWORD attributes = GetFileAttributesA((g_swap.replacement + "\\app").c_str());
+                ASSERT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                    << "no junction, and no prepared Unix link";
+            }
+        }
+        ASSERT_TRUE(makeFolders(elsewhere + "\\sub") && writeText(elsewhere + "\\f.txt", "someone else's"));
+        const std::string item = scene + (row.folder ? "\\app\\sub" : "\\app\\f.txt");
+        Win32FileSystem fs;
+        RemovalLogs logs;
+        setAfterFoldersHeldHook(&swapFolder);
+        setDeleteByHandle(row.byHandle);
+        if (row.folder) {
+            removeDirectories(TextBuffer((item + "\r\n").c_str()), fs, logs);
+        } else {
+            removeFiles(TextBuffer((item + "\r\n").c_str()), fs, logs);
+        }
+        setAfterFoldersHeldHook(nullptr);
+        setDeleteByHandle(true);
+        EXPECT_TRUE(g_swap.tried);
+        EXPECT_FALSE(g_swap.renamed) << "a checked folder was renamed before the deletion";
+        EXPECT_FALSE(fileExists(item)) << "the recorded item stays";
+        EXPECT_FALSE(fileExists(g_swap.moved)) << "the recorded item was moved away, and something else deleted";
+        EXPECT_EQ(readText(elsewhere + "\\f.txt"), "someone else's");
+        EXPECT_TRUE(fileExists(elsewhere + "\\sub"));
+        EXPECT_TRUE(logs.files.empty()) << logs.files.str();
+        EXPECT_TRUE(logs.directories.empty()) << logs.directories.str();
+        // The prepared link goes back where the test setup keeps it.
+        if (g_swap.renamed && g_swap.replacement.find("unixlink") != std::string::npos)
+            MoveFileExA(scene.c_str(), g_swap.replacement.c_str(), 0);
+        DeleteFileA((elsewhere + "\\f.txt").c_str());
+        RemoveDirectoryA((elsewhere + "\\sub").c_str());
+    }
+    removeTree(root);
 }
 
 }  // namespace

@@ -36,6 +36,20 @@ std::wstring longPath(const std::string& ansiPath);
 using FlushFunction = BOOL(WINAPI*)(HANDLE);
 void setFlushFunction(FlushFunction fn);
 
+// Where the names of a restored backup's copies start (the tick count and process id); tests
+// put a fixed one in to plant something at the first name. Null restores it.
+using CopyNameSeed = DWORD (*)();
+void setCopyNameSeed(CopyNameSeed fn);
+
+// Runs once the folder parts of a path are held and checked, right before it is deleted;
+// tests put one in that tries to swap a folder. Null removes it.
+using AfterFoldersHeldHook = void (*)(const std::string& path);
+void setAfterFoldersHeldHook(AfterFoldersHeldHook hook);
+
+// Whether deletions go through SetFileInformationByHandle where the system has it; tests turn
+// it off to take the deletion by path of systems without it.
+void setDeleteByHandle(bool allowed);
+
 // Where a junction or symbolic link leads, as its substitute name ("\\??\\C:\\Users"); empty
 // when `path` is neither, or cannot be read.
 std::string reparseTarget(const std::string& path);

@@ -17,8 +17,9 @@ bool deleteAtRestart(const std::string& path);
 // rewritten wininit.ini in place.
 bool replaceFileAtOnce(const char* from, const char* to);
 
-// The delayed-move request (MoveFileExA); tests put a refusing one in. Null restores it.
-using DelayedMoveFunction = BOOL(WINAPI*)(LPCSTR from, LPCSTR to, DWORD flags);
+// The delayed-move request: MoveFileExW on the NT family, MoveFileExA on 9x; `to` empty
+// deletes. Tests put a refusing one in. Null restores it.
+using DelayedMoveFunction = bool (*)(const std::string& from, const std::string& to, DWORD flags);
 void setDelayedMoveFunction(DelayedMoveFunction fn);
 DelayedMoveFunction delayedMoveFunction();
 

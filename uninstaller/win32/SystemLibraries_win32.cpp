@@ -55,6 +55,20 @@ bool versionInfo(const char* path, DWORD size, void* data) {
     return fn && fn(path, 0, size, data);
 }
 
+bool versionInfoSize(const wchar_t* path, DWORD& size) {
+    using Fn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+    static const Fn fn = systemFunction<Fn>("version.dll", "GetFileVersionInfoSizeW");
+    DWORD handle = 0;
+    size = fn ? fn(path, &handle) : 0;
+    return size != 0;
+}
+
+bool versionInfo(const wchar_t* path, DWORD size, void* data) {
+    using Fn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
+    static const Fn fn = systemFunction<Fn>("version.dll", "GetFileVersionInfoW");
+    return fn && fn(path, 0, size, data);
+}
+
 bool versionQuery(void* data, const char* subBlock, void** value, UINT* length) {
     using Fn = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
     static const Fn fn = systemFunction<Fn>("version.dll", "VerQueryValueA");

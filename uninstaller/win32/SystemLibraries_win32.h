@@ -11,8 +11,11 @@ void restrictLibrarySearch();
 void initCommonControls();
 
 // version.dll, loaded from the system folder on first use; false when a function is missing.
+// The wide forms are for the NT family, the ANSI ones for 9x.
 bool versionInfoSize(const char* path, DWORD& size);
 bool versionInfo(const char* path, DWORD size, void* data);
+bool versionInfoSize(const wchar_t* path, DWORD& size);
+bool versionInfo(const wchar_t* path, DWORD size, void* data);
 bool versionQuery(void* data, const char* subBlock, void** value, UINT* length);
 
 }  // namespace corvel
