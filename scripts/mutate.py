@@ -108,6 +108,9 @@ def mask_source(text):
 RELATIONAL = {"<": "<=", "<=": "<", ">": ">=", ">=": ">", "==": "!=", "!=": "=="}
 KEYWORDS_NOT_CALLS = {"return", "delete", "throw", "case", "goto", "sizeof", "static_assert",
                       "if", "while", "for", "switch", "else", "do", "new", "co_return"}
+# A type and a name before "[": a declarator (const T name[3], ...), not an index (f(a[3])).
+ARRAY_PARAMETER = re.compile(r"(?<![\w.])(?!(?:return|delete|case|sizeof|throw|else|new)\b)"
+                             r"[A-Za-z_][\w:<>]*[\s*&]+[A-Za-z_]\w*\s*\[\s*$")
 ESCAPE_UNIT = re.compile(r"\\(?:x[0-9a-fA-F]+|[0-7]{1,3}|u[0-9a-fA-F]{4}|U[0-9a-fA-F]{8}|.)|.", re.S)
 
 
@@ -142,6 +145,10 @@ def line_mutations(line, mask, literal_spans, starts_statement):
             continue  # octal: rare enough to leave alone
         if re.search(r"\)\s*(?:const\s*)?(?:override\s*)?=\s*$", mask[:m.start()]):
             continue  # the 0 of a pure virtual function is no number
+        before = mask[:m.start()]
+        if ARRAY_PARAMETER.search(before) and before.count("(") > before.count(")") and \
+                re.match(r"\s*\]\s*[,)]", mask[m.end():]):
+            continue  # the bound of an array parameter: the parameter is a pointer whatever it says
         value = int(digits, 0)
         for changed in (value + 1, value - 1):
             if changed < 0:
@@ -262,9 +269,9 @@ def survivors_of(root, report):
     return mutants
 
 
-def default_files(root):
+def default_files(root, folders=DEFAULT_FOLDERS):
     files = []
-    for folder in DEFAULT_FOLDERS:
+    for folder in folders:
         for path in sorted((root / folder).rglob("*")):
             rel = path.relative_to(root)
             if path.suffix not in SOURCE_SUFFIXES or not path.is_file():
@@ -575,7 +582,8 @@ def print_summary(mutants):
 def parse_args(argv):
     p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0],
                                 formatter_class=argparse.RawDescriptionHelpFormatter)
-    p.add_argument("files", nargs="*", help="C++ sources, relative to the root (default: the portable code)")
+    p.add_argument("files", nargs="*", help="C++ sources or folders, relative to the root "
+                   "(default: the portable code)")
     p.add_argument("--root", type=Path, default=Path(__file__).resolve().parent.parent,
                    help="project root (default: this script's project)")
     p.add_argument("--build", type=Path, help="native build folder (default: ROOT/build/mutate, "
@@ -602,7 +610,11 @@ def main(argv=None):
     args = parse_args(argv)
     root = args.root.resolve()
     build = (args.build or root / "build" / "mutate").resolve()
-    files = [relative_to_root(root, f) for f in args.files] or default_files(root)
+    files = []
+    for name in args.files:  # a folder stands for its portable sources
+        rel = relative_to_root(root, name)
+        files += default_files(root, [rel]) if (root / rel).is_dir() else [rel]
+    files = files or default_files(root)
 
     restorer = Restorer(build)
     if not args.list:  # listing only reads; a run owns the build folder and mends it first

@@ -166,6 +166,24 @@ TEST_F(DataFormatTest, CsvHasOneQuotedRowPerListedFileAndJsonTheWholeShape) {
     EXPECT_EQ(err.str(),
               "tessory: Left out: 1 folder by the folder filter, 1 file by the file filters, 0 folders that could "
               "not be read, 2 links not followed.\n");
+
+    // The layout, byte for byte: a folder a line, a file a line, so that listings diff well.
+    std::filesystem::create_directories(tree.Path() / "e" / "s");
+    Put("e/f.txt", "1");
+    Stamp("e/f.txt", {2026, 12, 7, 9, 5, 0});
+    const std::string e = Root() + "/e";
+    ASSERT_EQ(Run({"-q", "--format", "json", e}), kExitOk) << err.str();
+    EXPECT_EQ(out.str(),
+              "{\"root\": \"" + e + "\",\n"
+              " \"folders\": [\n"
+              "  {\"path\": \"" + e + "\", \"files\": [\n"
+              "    {\"name\": \"f.txt\", \"extension\": \"txt\", \"type\": \"Text Document\", \"size\": 1, "
+              "\"modified\": \"2026-12-07T09:05:00+01:00\", \"attributes\": \"\"}],\n"
+              "   \"fileCount\": 1, \"bytes\": 1},\n"
+              "  {\"path\": \"" + e + "/s\", \"files\": [],\n"
+              "   \"fileCount\": 0, \"bytes\": 0}],\n"
+              " \"totals\": {\"folders\": 2, \"files\": 1, \"bytes\": 1, \"skippedFolders\": 0, \"skippedFiles\": 0, "
+              "\"unreadableFolders\": 0, \"linksNotFollowed\": 0}}\n");
 }
 
 TEST_F(DataFormatTest, FormulaGuardIsOffUnlessAskedFor) {

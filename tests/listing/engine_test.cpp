@@ -139,6 +139,15 @@ TEST_F(EngineTest, SaveReplacesALongerFileAndCancelWritesNothing) {
     Run("C:\\Data", kOutputSave);
     EXPECT_EQ(outcome, RunOutcome::SaveCancelled);
     EXPECT_EQ(host.saved.size(), 1u);
+
+#ifndef _WIN32
+    // A save onto a full disk fails, with a document too long for the stream's buffer.
+    fs.Add("C:\\Data").files.assign(500, FakeFileSystem::File("a.txt"));
+    host.savePath = "/dev/full";
+    Run("C:\\Data", kOutputSave);
+    EXPECT_EQ(outcome, RunOutcome::WriteFailed);
+    EXPECT_EQ(host.saved.size(), 1u);
+#endif
 }
 
 TEST_F(EngineTest, EmptyWalkGivesTheEmptyDocumentWithZeroTotals) {

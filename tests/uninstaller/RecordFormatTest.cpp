@@ -87,6 +87,9 @@ TEST(PlainRecordTest, HostileLengthsStayInside) {
     EXPECT_TRUE(record.body.empty());
     ASSERT_TRUE(parsePlainRecord(TextBuffer("\\x\x00"), record));
     EXPECT_TRUE(record.header.empty());
+    ASSERT_TRUE(parsePlainRecord(TextBuffer(std::string("\\\x01", 2) + be32(0) + "BODY"), record));
+    EXPECT_TRUE(record.header.empty()) << "a header of length 0";
+    EXPECT_EQ(record.body.str(), "BODY");
     ASSERT_TRUE(parsePlainRecord(TextBuffer("Xbody"), record));
     EXPECT_FALSE(record.hasHeader);
     EXPECT_EQ(record.body.str(), "Xbody");

@@ -104,6 +104,7 @@ TEST_F(HoverTest, LinkTurnsRedUnderTheMouseAndBackWhenLeft) {
   EXPECT_EQ(0x800000u, items[0].colour);
   EXPECT_EQ(CursorChange::Arrow, out.cursor);
   EXPECT_EQ(std::vector<int>{0}, out.repaint);
+  EXPECT_TRUE(Move(301, 301).repaint.empty());  // already cold: nothing to repaint
 }
 
 TEST_F(HoverTest, DisabledOrHiddenControlsNeverGetHot) {

@@ -61,7 +61,22 @@ TEST(TemplateText, StyleNamesHaveTheSystemsValues) {
     ASSERT_EQ(kReadOk, ReadTemplate(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 1, 1000,
                                     SystemColours{1, 2, 3}, w));
     EXPECT_EQ(value, w.style) << name;
+    EXPECT_EQ(0, w.width) << "left out, the size is 0";
+    EXPECT_EQ(0, w.height);
   }
+}
+
+// Version 1 control records carry four filler bytes after the subtype: written as zeros.
+TEST(TemplateText, VersionOneFillerIsZero) {
+  CompiledTemplate c;
+  std::string error;
+  ASSERT_TRUE(ParseTemplateText("version 1\nwindow\ncontrol type=label subtype=2 id=7\n", c, error)) << error;
+  const std::string bytes = WriteTemplate(c.source);
+  // "RTT", version, window: 4 styles, placement, offsets, size, font size and flags, no face, no title,
+  // one control; then its style, extended style, type and subtype.
+  const size_t subtype = 3 + 4 + 4 * 4 + 5 * 4 + 2 + 2 + 4 + 4 + 4 + 3 * 4;
+  ASSERT_GT(bytes.size(), subtype + 12);
+  EXPECT_EQ(bytes.substr(subtype, 12), std::string("\0\0\0\2\0\0\0\0\0\0\0\7", 12));
 }
 
 // Type names, system colour codes and the bold bit as stored in template files of every version.
