@@ -359,6 +359,7 @@ class Worker:
         self.tests = {}  # test name -> the programs of this build it runs (a test may run a tool)
         self.stamps = {}
         self.test_timeout = 60
+        self.timeouts = {}  # test name -> its own timeout, from its time before mutating
         self.seconds = {}  # test name -> seconds before mutating: the quick ones run first
         self.restored = None  # the file last put back, not yet rebuilt
 
@@ -424,10 +425,11 @@ class Worker:
         declares. Returns (passed, failed test names, timed out, seconds per test)."""
         failed, timed_out, seconds = [], False, {}
         for name in sorted(names, key=lambda n: self.seconds.get(n, 0)):
+            limit = self.timeouts.get(name, self.test_timeout)
             command = ["ctest", "--test-dir", str(self.build), "-R", f"^{re.escape(name)}$",
-                       "-LE", OWN_TEST_LABEL, "--timeout", str(self.test_timeout)]
+                       "-LE", OWN_TEST_LABEL, "--timeout", str(limit)]
             started = time.monotonic()
-            code, output = run(command, children=self.children, timeout=self.test_timeout + 30)
+            code, output = run(command, children=self.children, timeout=limit + 30)
             seconds[name] = time.monotonic() - started
             if code is None or "(Timeout)" in output:
                 timed_out = True
@@ -593,8 +595,8 @@ def parse_args(argv):
     p.add_argument("--jobs", type=int, default=1,
                    help="build and test this many copies side by side (default 1)")
     p.add_argument("--since", metavar="REV", help="mutate only lines changed since the revision")
-    p.add_argument("--timeout", type=int, help="seconds a test may run (default: 4 times its time "
-                   "before mutating, at least 30)")
+    p.add_argument("--timeout", type=int, help="seconds a test may run (default: 5 times its time "
+                   "before mutating, at least 15)")
     p.add_argument("--report", type=Path, help="JSON report (default: BUILD/mutate-report.json)")
     p.add_argument("--retry", type=Path, metavar="REPORT",
                    help="try again the survivors of an earlier JSON report (after adding cases)")
@@ -685,11 +687,13 @@ def main(argv=None):
         passed, failed, _, seconds = workers[0].run_tests(workers[0].tests, stop_on_failure=False)
         if not passed:
             raise SystemExit(f"tests fail before any mutation: {', '.join(failed) or 'see ctest'}")
-        timeout = args.timeout or max(30, int(4 * max(seconds.values(), default=5)) + 1)
+        # Each test may take five times as long as before mutating, at least 15 s: a mutant that
+        # hangs one (a lost wake-up, an endless loop) costs that long.
+        timeouts = {name: args.timeout or max(15, int(5 * s) + 1) for name, s in seconds.items()}
         for worker in workers:
-            worker.test_timeout, worker.seconds = timeout, seconds
+            worker.timeouts, worker.seconds = timeouts, seconds
         print(f"{len(pending)} mutants, {jobs} at a time; tests before mutating took "
-              f"{sum(seconds.values()):.1f} s, timeout {timeout} s", flush=True)
+              f"{sum(seconds.values()):.1f} s, timeouts up to {max(timeouts.values())} s", flush=True)
 
         texts = {rel: (root / rel).read_bytes() for rel in {m.file for m in pending}}
         queue = list(pending)

@@ -38,6 +38,9 @@ TEST(CliOptionsTest, ArgumentTable) {
         {{"--set", "Output.Nope=1", "dir"}, false, "unknown setting"},
         {{"--set", "Recurse=No", "dir"}, false, "Section.Key=Value"},
         {{"-x", "dir"}, false, "unknown option"},
+        {{"--format", "xml", "dir"}, false, "--format expects html, csv or json, got \"xml\""},
+        {{"-o", "", "dir"}, false, "-o needs a file name"},
+        {{"--compare", "", "dir"}, false, "--compare needs a file name"},
     };
     for (const OptionCase& c : cases) {
         CliOptions options;

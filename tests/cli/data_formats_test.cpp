@@ -259,6 +259,16 @@ TEST_F(DataFormatTest, NamesThatAreNotUtf8CompareByTheirBytes) {
     ASSERT_EQ(report.at("changes").size(), 1u) << out.str();
     EXPECT_EQ(report.at("changes").at(0).at("change"), "removed");
     EXPECT_EQ(report.at("changes").at(0).at("name"), "x\xEF\xBF\xBD");
+
+    // The raw form wins over the readable one, whichever comes first.
+    std::string text = ReadWhole(old);
+    const std::string readableFirst = "{\"name\": \"x\xEF\xBF\xBD\", \"rawName\": \"x%FF\"";
+    const size_t at = text.find(readableFirst);
+    ASSERT_NE(at, std::string::npos) << text;
+    text.replace(at, readableFirst.size(), "{\"rawName\": \"x%FF\", \"name\": \"x\xEF\xBF\xBD\"");
+    std::ofstream(old, std::ios::trunc) << text;
+    ASSERT_EQ(Run({"-q", "--format", "json", "--compare", old, Root()}), kExitChanged) << err.str();
+    EXPECT_EQ(nlohmann::json::parse(out.str()).at("changes"), report.at("changes"));
 }
 
 TEST(CompareTest, AFolderThatCannotBeReadNowIsReportedAsSuchNotItsFiles) {
@@ -421,6 +431,15 @@ TEST_F(DataFormatTest, AnOldListingIsCheckedBeforeItIsTrusted) {
         {listing(std::string(1 << 20, '1')), "line 2, column", "a number or word longer than"},
         {listing(folder(Root(), "{\"name\": \"a\", \"rawName\": \"%G0\"}")), "line 2, column",
          "\"rawName\" has a \"%\" without two hexadecimal digits"},
+        {"{\"folders\": [], \"root\": " + root.dump() + "}", "line 1, column", "\"root\" must come before \"folders\""},
+        {listing(folder(Root()), ", \"rawRoot\": \"x\"}"), "line 2, column", "\"root\" must come before \"folders\""},
+        {"{\"root\": " + root.dump() + ", \"totals\": []}", "line 1, column", "a list is not expected here"},
+        {listing(folder(Root()), ", \"totals\": {\"folders\": []}}"), "line 2, column", "a list is not expected here"},
+        {listing("{\"path\": " + root.dump() + ", \"readable\": 1}"), "line 2, column",
+         "a number is not expected for \"readable\""},
+        // The parser's own message, without its prefix.
+        {listing(folder(Root(), "{\"name\": \"a\", \"size\": 1e999}")), "line 2, column",
+         ": number overflow parsing '1e999'"},
     };
     const std::string old = work.File("old.json");
     for (const Case& c : cases) {
@@ -434,7 +453,7 @@ TEST_F(DataFormatTest, AnOldListingIsCheckedBeforeItIsTrusted) {
     std::ofstream(old, std::ios::trunc) << listing(folder(Root()) + ",\n" + folder(Root() + "/A") + ",\n" +
                                                    folder(Root() + "/b") + "," + folder(Root() + "/b/deep") +
                                                    std::string(1 << 20, ' ') + "," + folder(Root() + "/c"));
-    EXPECT_EQ(Run({"-q", "--compare", old, Root()}), kExitChanged) << err.str();
+    EXPECT_EQ(Run({"-q", "--compare", old, Root()}), 1) << "changed: exit 1, as diff does; " << err.str();
     EXPECT_EQ(err.str(), "");
 }
 
@@ -442,7 +461,7 @@ TEST_F(DataFormatTest, CompareTroubleWithTheFolderOrTheOldFileIsExitTwo) {
     ScratchFolder work;
     const std::string old = work.File("old.json");
     ASSERT_EQ(Run({"-q", "--format", "json", "-o", old, Root()}), kExitOk);
-    EXPECT_EQ(Run({"-q", "--compare", old, tree.File("missing")}), kExitCompareTrouble);
+    EXPECT_EQ(Run({"-q", "--compare", old, tree.File("missing")}), 2) << "trouble: exit 2, as diff does";
     EXPECT_EQ(err.str(), "tessory: not a folder: " + tree.File("missing") + "\n");
     EXPECT_EQ(Run({"-q", "--compare", old, tree.File("x, \"y\".txt")}), kExitCompareTrouble);
     EXPECT_EQ(Run({"-q", tree.File("missing")}), kExitNoFolder);  // without --compare, as documented
