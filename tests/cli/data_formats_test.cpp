@@ -251,6 +251,8 @@ TEST_F(DataFormatTest, NamesThatAreNotUtf8CompareByTheirBytes) {
     EXPECT_EQ(names, (std::vector<std::string>{"100%\xEF\xBF\xBD 100%25%FF", "unit\x1F -", "x, \"y\".txt -",
                                                "x\xEF\xBF\xBD x%FE", "x\xEF\xBF\xBD x%FF", "x\xEF\xBF\xBD -"}));
     EXPECT_EQ(listing.at("folders").at(5).at("rawPath"), Root() + "/d%FF");
+    ASSERT_EQ(Run({"-q", "--format", "json", Root() + "/d\xFF"}), kExitOk) << err.str();
+    EXPECT_EQ(nlohmann::json::parse(out.str()).at("rawRoot"), Root() + "/d%FF");
 
     ASSERT_EQ(Run({"-q", "--compare", old, Root()}), kExitOk) << out.str() << err.str();
     std::filesystem::remove(tree.File("x\xFE"));
@@ -278,6 +280,7 @@ TEST(CompareTest, AFolderThatCannotBeReadNowIsReportedAsSuchNotItsFiles) {
         {"path": "/r", "files": [{"name": "a"}]},
         {"path": "/r/u", "files": [{"name": "b"}, {"name": "c"}]},
         {"path": "/r/u/sub", "files": [{"name": "d"}]},
+        {"path": "/r/ux", "files": []},
         {"path": "/r/v", "files": [{"name": "e"}]}], "totals": {}})";
     UniqueFile file(std::tmpfile());
     ListingOutput output(file.get());
@@ -297,7 +300,9 @@ TEST(CompareTest, AFolderThatCannotBeReadNowIsReportedAsSuchNotItsFiles) {
     ASSERT_TRUE(compare.Folder(r) && compare.Folder(u) && compare.Folder(v) && compare.Closing({})) << reader.Error();
     EXPECT_TRUE(compare.Totals().Any());
     const nlohmann::json changes = nlohmann::json::parse(ReadWhole(file.get()));
-    EXPECT_EQ(changes.at("changes"), nlohmann::json::parse(R"([{"change": "folder unreadable", "folder": "/r/u"}])"));
+    // /r/ux only starts like /r/u: not below it.
+    EXPECT_EQ(changes.at("changes"), nlohmann::json::parse(R"([{"change": "folder unreadable", "folder": "/r/u"},
+                                                                {"change": "folder removed", "folder": "/r/ux"}])"));
     EXPECT_EQ(changes.at("totals").at("foldersUnreadable"), 1);
 
     // The listing says which folders could not be read.
