@@ -65,6 +65,7 @@ TEST(DataTextTest, QuotingEscapingAndTimes) {
     EXPECT_EQ(CsvField("bad\xFF"), "bad\xEF\xBF\xBD");
     EXPECT_EQ(JsonString("q\"b\\s\x01\n\xC3"), "\"q\\\"b\\\\s\\u0001\\n\xEF\xBF\xBD\"");
     EXPECT_EQ(JsonString("unit\x1Fsep\x7F"), "\"unit\\u001fsep\x7F\"");
+    EXPECT_EQ(JsonString("tab\tcr\r"), "\"tab\\tcr\\r\"");
 
     BerlinTime berlin;
     EXPECT_EQ(Iso8601Local({2026, 12, 7, 9, 5, 0}), "2026-12-07T09:05:00+01:00");
@@ -72,9 +73,12 @@ TEST(DataTextTest, QuotingEscapingAndTimes) {
     EXPECT_EQ(ParseIso8601("2026-12-07T09:05:00+01:00"), 1796630700);
     EXPECT_EQ(ParseIso8601("2026-12-07T08:05:00Z"), 1796630700);
     EXPECT_EQ(ParseIso8601("2024-02-29T13:30:00+01:30"), 1709208000);
+    EXPECT_EQ(ParseIso8601("2026-02-28T23:59:59Z"), 1772323199);  // both sides of March 1st, by date(1)
+    EXPECT_EQ(ParseIso8601("2026-03-01T00:00:00Z"), 1772323200);
     EXPECT_EQ(LocalToEpoch({2026, 12, 7, 9, 5, 0}), 1796630700);
     for (const char* wrong : {"", "2026-12-07 09:05:00+01:00", "2026-02-30T00:00:00Z", "2026-12-07T09:05:00+0100",
-                              "12026-01-01T00:00:00Z", "+026-01-01T00:00:00Z", "2026-12-07T09:05:00+01:00:6"})
+                              "12026-01-01T00:00:00Z", "+026-01-01T00:00:00Z", "2026-12-07T09:05:00+01:00:6",
+                              "2026-12-32T00:00:00Z", "2026-04-31T00:00:00Z", "2025-02-29T00:00:00Z"})
         EXPECT_FALSE(ParseIso8601(wrong).has_value()) << wrong;
 
     // Offsets of old zone rules, with seconds; years outside 0 to 9999 with their sign.

@@ -3,8 +3,8 @@
 # with its usage, both on standard output with exit 0 and nothing on standard error; a wrong
 # option gives exit 2 with the usage on standard error only.
 version=$1; shift
-out=$(mktemp) err=$(mktemp)
-trap 'rm -f "$out" "$err"' EXIT
+out=$(mktemp) err=$(mktemp) dir=$(mktemp -d)
+trap 'rm -rf "$out" "$err" "$dir"' EXIT
 fail=0
 check() {  # check WHAT EXPECTED_CODE ACTUAL_CODE CONDITION...
   what=$1 want=$2 got=$3; shift 3
@@ -24,4 +24,9 @@ for tool in "$@"; do
   check "$name --no-such-option" 2 $code grep -qi 'usage: ' "$err"
   check "$name --no-such-option (stdout)" 0 0 test ! -s "$out"
 done
+# The first tool lists folders: a device on standard output is written to directly, not through a
+# temporary copy, so a full one fails as standard output itself, with exit 1.
+echo x >"$dir/a.txt"
+"$1" -q "$dir" >/dev/full 2>"$err"; code=$?
+check "$(basename "$1") >/dev/full" 1 $code grep -q '^tessory: cannot write standard output' "$err"
 exit $fail
