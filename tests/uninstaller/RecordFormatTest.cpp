@@ -63,6 +63,10 @@ TEST(ImageTableTest, LengthBeforeKeyAndShortBlocks) {
     ASSERT_EQ(span.size, 3u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(span.data), 3), "BMx");
     EXPECT_TRUE(table.find(8).empty());
+    // An empty image is an entry like any other: the ones after it are still found.
+    table.load(TextBuffer(be32(2) + be32(0) + be32(4) + be32(2) + be32(5) + "ok"));
+    EXPECT_EQ(table.count(), 2);
+    EXPECT_EQ(table.find(5).size, 2u);
     table.load(TextBuffer("\x00\x00", 2));
     EXPECT_EQ(table.count(), 0);
 }

@@ -188,6 +188,7 @@ TEST(RecordTrailer, BeforeACertificateTableThatEndsTheFileOtherwiseAtTheEnd) {
         {"PE32 signed", peHeaders(0x10B, 16, 224, 0x208, 16), true, 4, true},
         {"no table", peHeaders(0x20B, 16, 240, 0, 0), true, 20, false},
         {"table not at the end", peHeaders(0x20B, 16, 240, 0x208, 8), true, 20, true},
+        {"one-byte table", peHeaders(0x20B, 16, 240, 0x208, 1), true, 20, true},
         {"table past the end", peHeaders(0x20B, 16, 240, 0x208, 24), true, 20, false},
         {"table offset wraps", peHeaders(0x20B, 16, 240, 0xFFFFFFF0, 0x28), true, 20, false},
         {"four directories", peHeaders(0x20B, 4, 240, 0x208, 16), true, 20, false},
