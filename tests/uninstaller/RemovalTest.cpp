@@ -345,6 +345,7 @@ TEST(LinkCheck, UntrustedReparsePointInAFolderPartStopsTheAction) {
     fs.links = {{"C:\\Documents and Settings", FolderFacts{true, true, true, "\\??\\C:\\Users\\"}}};
     EXPECT_FALSE(safeToActOn("C:\\App\\Data\\a.txt", fs));
     EXPECT_TRUE(safeToActOn("C:\\App", fs)) << "a link itself is removed as a link";
+    EXPECT_TRUE(safeToActOn("C:\\", fs)) << "a drive's root has no folder part";
     EXPECT_TRUE(safeToActOn("C:\\Documents and Settings\\b.txt", fs));
     EXPECT_TRUE(safeToActOn("\\\\srv\\share\\c.txt", fs)) << "a share's root is not a folder part";
     EXPECT_FALSE(safeToActOn("\\\\?\\C:\\Long\\x", fs));
@@ -504,15 +505,16 @@ public:
 
 TEST(RestartScheduling, RefusedDeletionIsLoggedAndOffersNoRestart) {
     RemovalLogs logs;
-    logs.inUse.assign("C:\\a.dll\r\nC:\\b.dll\r\nC:\r\n");
+    // Lines too short to name a file (a drive, a root) are passed over; "C:\\x" is not.
+    logs.inUse.assign("C:\\a.dll\r\nC:\\b.dll\r\nC:\r\nC:\\\r\nC:\\x\r\n");
     logs.files.assign("C:\\a.dll\r\n");
     Scheduler scheduler;
-    scheduler.refused = {"C:\\a.dll", "C:\\b.dll"};
+    scheduler.refused = {"C:\\a.dll", "C:\\b.dll", "C:\\x"};
     EXPECT_FALSE(scheduleInUse(logs, scheduler));
-    EXPECT_EQ(logs.files.str(), "C:\\a.dll\r\nC:\\b.dll\r\n");
+    EXPECT_EQ(logs.files.str(), "C:\\a.dll\r\nC:\\b.dll\r\nC:\\x\r\n");
     scheduler.refused.clear();
     EXPECT_TRUE(scheduleInUse(logs, scheduler));
-    EXPECT_EQ(scheduler.scheduled, (std::vector<std::string>{"C:\\a.dll", "C:\\b.dll"}));
+    EXPECT_EQ(scheduler.scheduled, (std::vector<std::string>{"C:\\a.dll", "C:\\b.dll", "C:\\x"}));
 }
 
 }  // namespace
