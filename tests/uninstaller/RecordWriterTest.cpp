@@ -95,19 +95,26 @@ TEST(RecordWriterDescription, ErrorsNameTheLine) {
                                "backup |C:\\t|0|0|0|0\n", "shared C:\\a|b.dll|CTRL\n",
                                "backup C:\\b|C:\\t|4294967296|0|0|0\n", "backup C:\\b|C:\\t|-2147483649|0|0|0\n",
                                "language 4294967296\n", "string 0x100000000 x\n", "key 0x100000001 HKCU\\S\n",
-                               "headerbyte 256\n", deepKey(512)};
+                               "headerbyte 256\n", "header maybe\n", deepKey(512)};
     for (const std::string& text : bad) {
         writer::RecordDescription d;
         std::string error;
         EXPECT_FALSE(writer::parseDescription("# first\n" + text, "", d, error)) << text;
         EXPECT_EQ(error.rfind("line 2:", 0), 0u) << error;
     }
+    // A line that holds a section marker names it, colon and all.
+    for (const char* marker : {"Shared:", "Backups:", "Files:", "Directories:", "Registry:"}) {
+        writer::RecordDescription d;
+        std::string error;
+        EXPECT_FALSE(writer::parseDescription(std::string("file C:\\a ") + marker + "\n", "", d, error)) << marker;
+        EXPECT_NE(error.find(std::string("contains the marker ") + marker), std::string::npos) << error;
+    }
 }
 
 TEST(RecordWriterDescription, AcceptsWhatTheReaderReadsBack) {
     writer::RecordDescription d;
     std::string error;
-    ASSERT_TRUE(writer::parseDescription("product " + std::string(241, 'p') + "\nfile C:\\Files\\a\n"
+    ASSERT_TRUE(writer::parseDescription("header on\nproduct " + std::string(241, 'p') + "\nfile C:\\Files\\a\n"
                                          "shared C:\\s.ocx|ctrl\nlanguage 4294967295\n"
                                          "backup C:\\b|C:\\t|-1|+2|3|4294967295\n" + deepKey(511) + "value 1 v\n",
                                          "", d, error))
