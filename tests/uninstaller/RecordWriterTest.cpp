@@ -102,6 +102,10 @@ TEST(RecordWriterDescription, ErrorsNameTheLine) {
         EXPECT_FALSE(writer::parseDescription("# first\n" + text, "", d, error)) << text;
         EXPECT_EQ(error.rfind("line 2:", 0), 0u) << error;
     }
+    writer::RecordDescription tabbed;
+    std::string tabError;
+    EXPECT_FALSE(writer::parseDescription("backup C:\\b|C:\\t\tx|0|0|0|0\n", "", tabbed, tabError));
+    EXPECT_NE(tabError.find("backup field 2 contains a TAB"), std::string::npos) << tabError;
     // A line that holds a section marker names it, colon and all.
     for (const char* marker : {"Shared:", "Backups:", "Files:", "Directories:", "Registry:"}) {
         writer::RecordDescription d;
@@ -234,6 +238,7 @@ const char kEverySection[] =
     "template template.tpl\n"
     "image 1 image-1.bmp\n"
     "image 2 image-2.ico\n"
+    "image 3 image-3.bin\n"
     "product \" Tessory \"\n"
     "runcode 7\n"
     "command \"C:\\check.EXE\" /q\n"
@@ -256,7 +261,8 @@ TEST(RecordDump, DescriptionAppendedAndDumpedComesBackAsWritten) {
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "corvel_dump_test";
     std::filesystem::create_directories(folder);
     const std::string files[][2] = {{"template.tpl", "RTT template bytes"}, {"image-1.bmp", "BM bitmap"},
-                                    {"image-2.ico", std::string("\0\0\1\0icon", 8)}};
+                                    {"image-2.ico", std::string("\0\0\1\0icon", 8)},
+                                    {"image-3.bin", std::string("\5\6\1\0raw", 7)}};  // neither
     for (const auto& f : files) ASSERT_TRUE(writer::writeFile((folder / f[0]).string(), f[1]));
     for (const std::string& text : {std::string(kEverySection), std::string("header off\nproduct P\nfile C:\\abc\n")}) {
         writer::RecordDescription description;
@@ -269,8 +275,8 @@ TEST(RecordDump, DescriptionAppendedAndDumpedComesBackAsWritten) {
         EXPECT_EQ(dump.description, text);
         EXPECT_TRUE(dump.warnings.empty());
         if (text == kEverySection) {
-            ASSERT_EQ(dump.files.size(), 3u);
-            for (int i = 0; i < 3; ++i) EXPECT_EQ(dump.files[i], std::make_pair(files[i][0], files[i][1]));
+            ASSERT_EQ(dump.files.size(), 4u);
+            for (int i = 0; i < 4; ++i) EXPECT_EQ(dump.files[i], std::make_pair(files[i][0], files[i][1]));
         }
 
         std::string changed = file;
