@@ -1,7 +1,8 @@
 #!/bin/sh
-# version_help.sh VERSION TOOL...: each tool answers --version with "NAME VERSION" and --help
-# with its usage, both on standard output with exit 0 and nothing on standard error; a wrong
-# option gives exit 2 with the usage on standard error only.
+# version_help.sh VERSION TESSORY RECORDWRITER TEMPLATEC: each tool answers --version with
+# "NAME VERSION" and --help with its usage, both on standard output with exit 0 and nothing on
+# standard error; a wrong option gives exit 2 with the usage on standard error only. Then a few
+# runs of each as users make them.
 version=$1; shift
 out=$(mktemp) err=$(mktemp) dir=$(mktemp -d)
 trap 'rm -rf "$out" "$err" "$dir"' EXIT
@@ -29,4 +30,22 @@ done
 echo x >"$dir/a.txt"
 "$1" -q "$dir" >/dev/full 2>"$err"; code=$?
 check "$(basename "$1") >/dev/full" 1 $code grep -q '^tessory: cannot write standard output' "$err"
+
+# The other two end to end: the shipped template text compiled, a record appended to a stand-in
+# uninstaller and dumped back as written; a missing input is exit 1.
+cp "$(dirname "$0")"/../../uninstaller/template/default/* "$dir"/
+"$3" "$dir/progress.tpl.txt" "$dir/p.tpl" "$dir/images.bin" >"$out" 2>"$err"; code=$?
+check "templatec" 0 $code test "$(head -c 3 "$dir/p.tpl")" = RTT -a -s "$dir/images.bin"
+printf 'template p.tpl\nproduct P\nfile C:\\abc\n' >"$dir/d.txt"
+printf 'MZ stand-in' >"$dir/u.exe"
+"$2" "$dir/d.txt" "$dir/u.exe" "$dir/r.exe" >"$out" 2>"$err"; code=$?
+check "recordwriter" 0 $code test -s "$dir/r.exe"
+mkdir "$dir/dump"
+"$2" --dump "$dir/r.exe" "$dir/dump" >"$out" 2>"$err"; code=$?
+check "recordwriter --dump" 0 $code cmp -s "$dir/dump/template.tpl" "$dir/p.tpl"
+check "recordwriter --dump (description)" 0 0 test "$(cat "$out")" = "$(printf 'template template.tpl\nproduct P\nfile C:\\abc')"
+"$2" "$dir/d.txt" "$dir/missing.exe" "$dir/r2.exe" >"$out" 2>"$err"; code=$?
+check "recordwriter, missing uninstaller" 1 $code grep -qF "cannot read $dir/missing.exe" "$err"
+"$3" "$dir/missing.txt" "$dir/p2.tpl" >"$out" 2>"$err"; code=$?
+check "templatec, missing input" 1 $code grep -qF "cannot read $dir/missing.txt" "$err"
 exit $fail
