@@ -8,7 +8,7 @@ TEST(TemplateText, CompilesStatementsAndReadsBack) {
   const std::string text =
       "# progress window\n"
       "version 3\n"
-      "extension \"\\x01\\x02\"\n"
+      "extension \"\\x09\\x9F\\xa0\"\n"
       "window style=OWN_WINDOW|WS_CAPTION|WS_SYSMENU placement=8 x=-10 y=-0x0A\n"
       "       width=300 height=200 font=8 fontflags=1 face=\"Tahoma\" title=\"Say \\\"hi\\\"\"\n"
       "control type=label id=57 x=1 y=2 width=3 height=4 exstyle=BOLD colour=0xFF background=BTNFACE\n"
@@ -18,6 +18,7 @@ TEST(TemplateText, CompilesStatementsAndReadsBack) {
   CompiledTemplate c;
   std::string error;
   ASSERT_TRUE(ParseTemplateText(text, c, error)) << error;
+  EXPECT_EQ(c.source.extensions, std::vector<std::string>{"\x09\x9F\xA0"});
   ASSERT_EQ(1u, c.imageFiles.size());
   EXPECT_EQ(3, c.imageFiles[0].first);
   EXPECT_EQ("strip.bmp", c.imageFiles[0].second);
