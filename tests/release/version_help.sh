@@ -48,4 +48,10 @@ check "recordwriter --dump (description)" 0 0 test "$(cat "$out")" = "$(printf '
 check "recordwriter, missing uninstaller" 1 $code grep -qF "cannot read $dir/missing.exe" "$err"
 "$3" "$dir/missing.txt" "$dir/p2.tpl" >"$out" 2>"$err"; code=$?
 check "templatec, missing input" 1 $code grep -qF "cannot read $dir/missing.txt" "$err"
+"$3" "$dir/progress.tpl.txt" "$dir/p3.tpl" /dev/full >"$out" 2>"$err"; code=$?
+check "templatec, images onto a full device" 1 $code grep -qF "cannot write /dev/full" "$err"
+echo frame >"$dir/bad.txt"
+printf '%s: line 1: unknown statement frame\n' "$dir/bad.txt" >"$dir/expected"
+"$3" "$dir/bad.txt" "$dir/p4.tpl" >"$out" 2>"$err"; code=$?
+check "templatec, wrong description" 1 $code cmp -s "$err" "$dir/expected"
 exit $fail

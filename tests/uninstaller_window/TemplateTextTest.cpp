@@ -12,7 +12,7 @@ TEST(TemplateText, CompilesStatementsAndReadsBack) {
       "window style=OWN_WINDOW|WS_CAPTION|WS_SYSMENU placement=8 x=-10 y=-0x0A\n"
       "       width=300 height=200 font=8 fontflags=1 face=\"Tahoma\" title=\"Say \\\"hi\\\"\"\n"
       "control type=label id=57 x=1 y=2 width=3 height=4 exstyle=BOLD colour=0xFF background=BTNFACE\n"
-      "        text=\"<LangID=1>A</LangID=1>\"\n"
+      "\ttext=\"<LangID=1>A</LangID=1>\"\n"
       "control type=button id=55 style=WS_CHILD|WS_VISIBLE|BS_OWNERDRAW image=3 text=\"Close\"\n"
       "image key=3 file=\"strip.bmp\"\n";
   CompiledTemplate c;
