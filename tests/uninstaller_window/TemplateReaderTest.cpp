@@ -377,6 +377,8 @@ TEST(BmpLoader, AcceptsWhatFitsAndRefusesWhatRunsPast) {
   BmpImage image;
   EXPECT_FALSE(ParseBmp(notBmp.data(), notBmp.size(), image));
   EXPECT_FALSE(ParseBmp(notBmp.data(), 13, image));
+  std::vector<uint8_t> sound = Bmp(3, 2, 24, 0, 24);
+  EXPECT_FALSE(ParseBmp(sound.data(), 14 + 40 - 1, image)) << "an info header cut by one byte";
   // A table that would run past the data behind a 124-byte header.
   std::vector<uint8_t> longHeader = Bmp(8, 1, 8, 2, 8, 124);
   longHeader.resize(14 + 124 + 4);
@@ -390,6 +392,7 @@ TEST(BmpLoader, CheckedInfoHeaderKeepsTheBytesThatMatter) {
   BmpImage image;
   ASSERT_TRUE(ParseBmp(b.data(), b.size(), image));
   EXPECT_EQ(40u, image.info[0]);
+  EXPECT_EQ(0u, image.info[1] | image.info[2] | image.info[3]) << "the size is 40 in all four bytes";
   EXPECT_EQ(0xC0, image.info[40]);
   EXPECT_EQ(0xC7, image.info[47]);
   EXPECT_EQ(b.data() + 14 + 124 + 8, image.pixels);
@@ -404,6 +407,7 @@ TEST(BmpLoader, StretchTargetIsBounded) {
       {20, 10, 10, 10, true},       {10, 10, 10, 10, false},       {0, 10, 1, 1, false},
       {10, -1, 1, 1, false},        {30000, 30000, 1, 1, false},   {16385, 1, 1, 1, false},
       {16384, 4096, 1, 1, true},    {16384, 4097, 1, 1, false},    {16384, 16384, 1, 1, false},
+      {4096, 16384, 1, 1, true},    {4096, 16385, 1, 1, false},
   };
   for (auto c : cases)
     EXPECT_EQ(c.stretch, StretchWanted(c.width, c.height, c.imageWidth, c.imageHeight)) << c.width << "x" << c.height;
@@ -484,5 +488,6 @@ TEST(IcoCheck, DirectoryAndImagesMustLieWithinTheData) {
   EXPECT_EQ(38u, entries[1].offset);
   EXPECT_EQ(40u + 1024 + 64, entries[1].bytes);
   EXPECT_EQ(32, entries[1].bitCount);
+  EXPECT_EQ(1, entries[1].planes);
   EXPECT_FALSE(IcoLooksSound(nullptr, 0));
 }
