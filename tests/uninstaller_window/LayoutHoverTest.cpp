@@ -129,6 +129,15 @@ TEST_F(HoverTest, ImageButtonHotThroughCursorRequestAndColdOnClick) {
   EXPECT_EQ(kHoverTracking, state.flags);
 }
 
+TEST_F(HoverTest, AColdLinkUnderTheCursorKeepsNothingHot) {
+  Move(20, 60);
+  HoverEffects fx;
+  HoverSetCursor(state, items, 1, true, fx);
+  HoverTimer(state, items, [](int i) { return i == 0; }, fx);  // the cursor went onto the cold link
+  EXPECT_FALSE(items[1].hotMark);
+  EXPECT_EQ(kHoverTracking, state.flags);
+}
+
 TEST_F(HoverTest, TimerCoolsWhatTheCursorLeft) {
   Move(20, 20);
   HoverEffects fx;
