@@ -162,6 +162,7 @@ TEST_F(RegistryWalkTest, MissingKeysAreParsedNotTouched) {
     tree.key("HKEY_CLASSES_ROOT\\Gone\\Deeper", record::kDeleteKey).value("x", 1);
     tree.key("HKEY_CLASSES_ROOT\\Stays", record::kDeleteKey);
     tree.key("HKEY_USERS\\S\\T", record::kDeleteKey);
+    tree.key("", record::kDeleteKey);  // no root: nothing is added
     ASSERT_TRUE(run(WalkMode::kDelete));
     EXPECT_FALSE(reg.has("HKEY_USERS\\S\\T"));
     EXPECT_EQ(log.str(), "HKEY_CLASSES_ROOT\\Stays\r\n") << "a missing sibling before leaves no trace in the path";
