@@ -44,6 +44,8 @@ mkdir "$dir/dump"
 "$2" --dump "$dir/r.exe" "$dir/dump" >"$out" 2>"$err"; code=$?
 check "recordwriter --dump" 0 $code cmp -s "$dir/dump/template.tpl" "$dir/p.tpl"
 check "recordwriter --dump (description)" 0 0 test "$(cat "$out")" = "$(printf 'template template.tpl\nproduct P\nfile C:\\abc')"
+"$2" --dump "$dir/u.exe" >"$out" 2>"$err"; code=$?
+check "recordwriter --dump, no record" 3 $code grep -qF "carries no uninstallation record" "$err"
 "$2" "$dir/d.txt" "$dir/missing.exe" "$dir/r2.exe" >"$out" 2>"$err"; code=$?
 check "recordwriter, missing uninstaller" 1 $code grep -qF "cannot read $dir/missing.exe" "$err"
 "$3" "$dir/missing.txt" "$dir/p2.tpl" >"$out" 2>"$err"; code=$?

@@ -235,6 +235,7 @@ const char kEverySection[] =
     "string 0 \"%s Uninstall\"\n"
     "string 4 \"The shared file\\n%s\\nis no longer used.\\tC:\\\\x\"\n"
     "string 5 \"\"\n"
+    "string 6 \"ends in a line break\\n\"\n"
     "template template.tpl\n"
     "image 1 image-1.bmp\n"
     "image 2 image-2.ico\n"
@@ -262,7 +263,7 @@ TEST(RecordDump, DescriptionAppendedAndDumpedComesBackAsWritten) {
     std::filesystem::create_directories(folder);
     const std::string files[][2] = {{"template.tpl", "RTT template bytes"}, {"image-1.bmp", "BM bitmap"},
                                     {"image-2.ico", std::string("\0\0\1\0icon", 8)},
-                                    {"image-3.bin", std::string("\5\6\1\0raw", 7)}};  // neither
+                                    {"image-3.bin", std::string("\5\0\1\0raw", 7)}};  // neither
     for (const auto& f : files) ASSERT_TRUE(writer::writeFile((folder / f[0]).string(), f[1]));
     for (const std::string& text : {std::string(kEverySection), std::string("header off\nproduct P\nfile C:\\abc\n")}) {
         writer::RecordDescription description;
