@@ -124,6 +124,8 @@ TEST(TemplateText, ErrorsNameTheLine) {
       {"window size=3\n", "line 1: unknown item size"},
       {"frame\n", "line 1: unknown statement frame"},
       {"window\nimage key=1\n", "line 2: image needs a file"},
+      {"window style=0x100000000\n", "line 1: bad number for style: 0x100000000"},
+      {"window x=-2147483649\n", "line 1: bad number for x: -2147483649"},
   };
   for (auto c : cases) {
     CompiledTemplate out;
@@ -131,4 +133,10 @@ TEST(TemplateText, ErrorsNameTheLine) {
     EXPECT_FALSE(ParseTemplateText(c.text, out, error)) << c.text;
     EXPECT_EQ(c.error, error);
   }
+  // The widest numbers still taken.
+  CompiledTemplate widest;
+  std::string error;
+  ASSERT_TRUE(ParseTemplateText("window style=0xFFFFFFFF x=-2147483648\n", widest, error)) << error;
+  EXPECT_EQ(0xFFFFFFFFu, widest.source.window.style);
+  EXPECT_EQ(INT32_MIN, widest.source.window.xOffset);
 }
