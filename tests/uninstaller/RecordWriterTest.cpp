@@ -286,6 +286,17 @@ TEST(RecordDump, DescriptionAppendedAndDumpedComesBackAsWritten) {
     }
     std::filesystem::remove_all(folder);
     writer::RecordDump dump;
+    // A registry tree cut before the last number, that of the last root's subkeys: shown up to
+    // there, with a warning.
+    writer::RecordDescription cutTree;
+    std::string error;
+    ASSERT_TRUE(writer::parseDescription("header off\nproduct P\nkey 0x1 HKCU\\S\n", "", cutTree, error)) << error;
+    std::string plain = writer::buildPlainRecord(cutTree);
+    plain.resize(plain.size() - 4);
+    ASSERT_EQ(writer::dumpRecord(writer::appendRecord("MZ", writer::wrapRecord(plain, {1, 2}, {3, 4})), dump),
+              writer::DumpResult::kOk);
+    EXPECT_EQ(dump.description, "header off\nproduct P\nkey 0x1 HKCU\\S\n");
+    EXPECT_EQ(dump.warnings, std::vector<std::string>{"the registry tree ends early; the keys after that point are not shown"});
     EXPECT_EQ(writer::dumpRecord(std::string("MZ no record") + std::string(4, '\0'), dump), writer::DumpResult::kNoRecord);
     EXPECT_EQ(writer::dumpRecord("MZ\xF0\xFF\xFF\x7F", dump), writer::DumpResult::kNoRecord);
 }
