@@ -125,6 +125,7 @@ TEST(TemplateText, ErrorsNameTheLine) {
       {"frame\n", "line 1: unknown statement frame"},
       {"window\nimage key=1\n", "line 2: image needs a file"},
       {"window style=0x100000000\n", "line 1: bad number for style: 0x100000000"},
+      {"window title=\"\\x4", "line 1: bad \\x escape"},
       {"window x=-2147483649\n", "line 1: bad number for x: -2147483649"},
   };
   for (auto c : cases) {
