@@ -377,8 +377,9 @@ TEST(BmpLoader, AcceptsWhatFitsAndRefusesWhatRunsPast) {
   BmpImage image;
   EXPECT_FALSE(ParseBmp(notBmp.data(), notBmp.size(), image));
   EXPECT_FALSE(ParseBmp(notBmp.data(), 13, image));
-  std::vector<uint8_t> cut = Bmp(3, 2, 24, 0, 24);
-  cut.resize(14 + 40 - 1);  // an info header cut by one byte: nothing past the data is read
+  // Cut inside the info header, in a buffer of just that size: nothing past the data is read.
+  const std::vector<uint8_t> whole = Bmp(3, 2, 24, 0, 24);
+  const std::vector<uint8_t> cut(whole.begin(), whole.begin() + 14 + 16);
   EXPECT_FALSE(ParseBmp(cut.data(), cut.size(), image));
   // A table that would run past the data behind a 124-byte header.
   std::vector<uint8_t> longHeader = Bmp(8, 1, 8, 2, 8, 124);
