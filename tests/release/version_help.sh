@@ -17,7 +17,9 @@ check() {  # check WHAT EXPECTED_CODE ACTUAL_CODE CONDITION...
 for tool in "$@"; do
   name=$(basename "$tool")
   "$tool" --version >"$out" 2>"$err"; code=$?
-  check "$name --version" 0 $code test "$(cat "$out")" = "$name $version" -a ! -s "$err"
+  printf '%s %s\n' "$name" "$version" >"$dir/version"
+  check "$name --version" 0 $code cmp -s "$out" "$dir/version"
+  check "$name --version (stderr)" 0 0 test ! -s "$err"
   "$tool" --help >"$out" 2>"$err"; code=$?
   check "$name --help" 0 $code grep -qi '^usage: ' "$out"
   check "$name --help (stderr)" 0 0 test ! -s "$err"
@@ -35,7 +37,12 @@ check "$(basename "$1") >/dev/full" 1 $code grep -q '^tessory: cannot write stan
 # uninstaller and dumped back as written; a missing input is exit 1.
 cp "$(dirname "$0")"/../../uninstaller/template/default/* "$dir"/
 "$3" "$dir/progress.tpl.txt" "$dir/p.tpl" "$dir/images.bin" >"$out" 2>"$err"; code=$?
-check "templatec" 0 $code test "$(head -c 3 "$dir/p.tpl")" = RTT -a -s "$dir/images.bin"
+check "templatec" 0 $code test "$(head -c 3 "$dir/p.tpl")" = RTT
+check "templatec (two images)" 0 0 test "$(head -c 4 "$dir/images.bin" | od -An -tx1 | tr -d ' ')" = 00000002
+mkdir "$dir/sub"
+printf 'window\nimage key=1 file="%s/tick.bmp"\n' "$dir" >"$dir/sub/absolute.txt"
+"$3" "$dir/sub/absolute.txt" "$dir/sub/a.tpl" "$dir/sub/a.bin" >"$out" 2>"$err"; code=$?
+check "templatec, image by absolute path" 0 $code test -s "$dir/sub/a.bin"
 printf 'template p.tpl\nproduct P\nfile C:\\abc\n' >"$dir/d.txt"
 printf 'MZ stand-in' >"$dir/u.exe"
 "$2" "$dir/d.txt" "$dir/u.exe" "$dir/r.exe" >"$out" 2>"$err"; code=$?

@@ -81,6 +81,12 @@ TEST(TemplateText, VersionOneFillerIsZero) {
   EXPECT_EQ(bytes.substr(subtype, 12), std::string("\0\0\0\2\0\0\0\0\0\0\0\7", 12));
 }
 
+// The image table as the record stores it: count, then length, key and bytes of each, big-endian.
+TEST(TemplateText, ImageTableLayout) {
+  EXPECT_EQ(WriteImageTable({{3, "ab"}, {0x01020304, ""}}),
+            std::string("\0\0\0\2" "\0\0\0\2" "\0\0\0\3" "ab" "\0\0\0\0" "\1\2\3\4", 22));
+}
+
 // Type names, system colour codes and the bold bit as stored in template files of every version.
 TEST(TemplateText, StoredNumbersOfTypesColoursAndBold) {
   const std::pair<const char*, int32_t> types[] = {
