@@ -221,9 +221,11 @@ TEST(RecordTrailer, BeforeACertificateTableThatEndsTheFileOtherwiseAtTheEnd) {
     // end or before the table.
     std::string pastTheTable = peHeaders(0x20B, 16, 240, 0x200, 16) + std::string(16, '\xEE');
     put32(pastTheTable, 0x1FC, 0x1FD);
+    // A table from byte 4 to the end leaves no room for a record before it.
+    const std::string tableFromByte4 = peHeaders(0x20B, 16, 240, 4, 0x204) + "REC!" + std::string("\0\2\0\0", 4);
     StoredRecordPlace place;
     for (const std::string& file : {std::string("abc"), std::string("abcd\x05\0\0\0", 8),
-                                    pastTheTable}) {
+                                    pastTheTable, tableFromByte4}) {
         EXPECT_FALSE(locateStoredRecord(file.size(), readerOf(file), place)) << file.size();
     }
 }

@@ -341,13 +341,14 @@ TEST(LinkCheck, UntrustedReparsePointInAFolderPartStopsTheAction) {
     FakeFs fs;
     fs.files = {"C:\\App\\Data\\a.txt", "C:\\App\\Data", "C:\\Documents and Settings\\b.txt", "\\\\srv\\share\\c.txt"};
     // "C:" alone names the drive's current folder, which may lie behind a link: never a folder part.
-    fs.untrustedLinks = {"C:\\App", "\\\\srv\\share", "\\\\?\\C:\\Long", "C:"};
+    fs.untrustedLinks = {"C:\\App", "\\\\srv\\share", "\\\\?\\C:\\Long", "C:", "\\\\srv\\share\\dir"};
     fs.links = {{"C:\\Documents and Settings", FolderFacts{true, true, true, "\\??\\C:\\Users\\"}}};
     EXPECT_FALSE(safeToActOn("C:\\App\\Data\\a.txt", fs));
     EXPECT_TRUE(safeToActOn("C:\\App", fs)) << "a link itself is removed as a link";
     EXPECT_TRUE(safeToActOn("C:\\", fs)) << "a drive's root has no folder part";
     EXPECT_TRUE(safeToActOn("C:\\Documents and Settings\\b.txt", fs));
     EXPECT_TRUE(safeToActOn("\\\\srv\\share\\c.txt", fs)) << "a share's root is not a folder part";
+    EXPECT_FALSE(safeToActOn("\\\\srv\\share\\dir\\c.txt", fs)) << "a folder on a share is";
     EXPECT_FALSE(safeToActOn("\\\\?\\C:\\Long\\x", fs));
 
     RemovalLogs logs;
