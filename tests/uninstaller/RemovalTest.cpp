@@ -384,6 +384,12 @@ TEST(LinkCheck, CompatibilityJunctionsAreKnownByWhatTheyAre) {
         {"C:\\Users\\Bob\\Application Data", true, true, "C:\\Users\\Bob\\AppData\\Roaming", true},
         {"C:\\Users\\Bob\\Application Data", true, true, "C:\\Users\\Eve\\AppData\\Roaming", false},
         {"C:\\Users\\Bob\\AppData\\Local\\Application Data", true, true, "C:\\Users\\Bob\\AppData\\Local", true},
+        {"C:\\Users\\Bob\\SendTo", true, true, "C:\\Users\\Bob\\AppData\\Roaming\\Microsoft\\Windows\\SendTo", true},
+        {"C:\\Users\\Bob\\SendTo", true, true, "C:\\Users\\Bob\\AppData\\Roaming\\Microsoft\\Windows\\SendT", false},
+        {"C:\\Users\\Bob\\AppData\\Local\\History", true, true,
+         "C:\\Users\\Bob\\AppData\\Local\\Microsoft\\Windows\\History", true},
+        {"C:\\Users\\Bob\\AppData\\Local\\Histor", true, true,
+         "C:\\Users\\Bob\\AppData\\Local\\Microsoft\\Windows\\History", false},
         // A setup folder under ProgramData made into a mount point by a user, hidden and system
         // as well: not one of the old names.
         {"C:\\ProgramData\\Vendor", true, true, "C:\\ProgramData", false},
