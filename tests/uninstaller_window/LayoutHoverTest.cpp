@@ -64,6 +64,11 @@ TEST(ButtonFrames, StripWidthDecidesHotAndFocusFrames) {
     EXPECT_EQ(c.frame, choice.frame) << c.frames << " frames";
     EXPECT_EQ(c.focusRect, choice.focusRect) << c.frames << " frames";
   }
+  // A frame counts once the strip is wider than it by more than a pixel a frame.
+  EXPECT_EQ(0, ChooseButtonFrame(false, false, true, false, 3 * w + 3, w).frame);
+  EXPECT_EQ(3, ChooseButtonFrame(false, false, true, false, 3 * w + 4, w).frame);
+  EXPECT_TRUE(ChooseButtonFrame(false, false, false, true, 4 * w + 4, w).focusRect);
+  EXPECT_EQ(4, ChooseButtonFrame(false, false, false, true, 4 * w + 5, w).frame);
 }
 
 class HoverTest : public ::testing::Test {

@@ -394,11 +394,14 @@ TEST(BmpLoader, CheckedInfoHeaderKeepsTheBytesThatMatter) {
   BmpImage image;
   ASSERT_TRUE(ParseBmp(b.data(), b.size(), image));
   EXPECT_EQ(40u, image.info[0]);
-  EXPECT_EQ(0u, image.info[1] | image.info[2] | image.info[3]) << "the size is 40 in all four bytes";
   EXPECT_EQ(0xC0, image.info[40]);
   EXPECT_EQ(0xC7, image.info[47]);
   EXPECT_EQ(b.data() + 14 + 124 + 8, image.pixels);
   EXPECT_EQ(8u, image.pixelBytes);
+  const std::vector<uint8_t> huge = Bmp(3, 2, 24, 0, 24, 0x128);  // a header of 296 bytes
+  ASSERT_TRUE(ParseBmp(huge.data(), huge.size(), image));
+  EXPECT_EQ(40u, image.info[0]);
+  EXPECT_EQ(0u, image.info[1] | image.info[2] | image.info[3]) << "the size is 40 in all four bytes";
 }
 
 TEST(BmpLoader, StretchTargetIsBounded) {
