@@ -140,6 +140,12 @@ TEST(TemplateLayout, HandWrittenTemplateOfEveryVersion) {
     EXPECT_EQ("Go", c.text) << v;
     EXPECT_EQ(7, c.imageKey) << v;
   }
+  // Bytes after the last counted control are no control.
+  std::vector<uint8_t> longer = versions[4];
+  longer.insert(longer.end(), 64, 0x01);
+  WindowDesc w;
+  ASSERT_EQ(kReadOk, ReadTemplate(longer.data(), longer.size(), 1, 1000, kColours, w));
+  EXPECT_EQ(1u, w.controls.size());
 }
 
 TEST(TemplateLayout, GeometryExtremesAreClampedBeforeAnySum) {
