@@ -101,6 +101,7 @@ TEST(TemplateText, StoredNumbersOfTypesColoursAndBold) {
     std::string error;
     ASSERT_TRUE(ParseTemplateText(std::string("window\ncontrol id=1 type=") + name + "\n", c, error)) << error;
     EXPECT_EQ(number, c.source.window.controls.at(0).type) << name;
+    EXPECT_EQ(0u, c.source.window.style) << "a window without a style has none";
   }
   for (const auto& [code, colour] : backgrounds) {
     CompiledTemplate c;
