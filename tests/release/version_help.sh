@@ -32,6 +32,11 @@ done
 echo x >"$dir/a.txt"
 "$1" -q "$dir" >/dev/full 2>"$err"; code=$?
 check "$(basename "$1") >/dev/full" 1 $code grep -q '^tessory: cannot write standard output' "$err"
+# Without -q, standard error being no terminal: the summary alone, no progress line.
+mkdir "$dir/one"
+"$1" -o "$dir/l.htm" "$dir/one" >"$out" 2>"$err"; code=$?
+printf 'tessory: Left out: 0 folders by the folder filter, 0 files by the file filters, 0 folders that could not be read, 0 links not followed.\n' >"$dir/expected"
+check "$(basename "$1"), summary only" 0 $code cmp -s "$err" "$dir/expected"
 
 # The other two end to end: the shipped template text compiled, a record appended to a stand-in
 # uninstaller and dumped back as written; a missing input is exit 1.
