@@ -299,6 +299,15 @@ TEST(RecordDump, DescriptionAppendedAndDumpedComesBackAsWritten) {
               writer::DumpResult::kOk);
     EXPECT_EQ(dump.description, "header off\nproduct P\nkey 0x1 HKCU\\S\n");
     EXPECT_EQ(dump.warnings, std::vector<std::string>{"the registry tree ends early; the keys after that point are not shown"});
+    // A lone CR in a text has no written form: shown as a line break, with a warning.
+    writer::RecordDescription loneCr;
+    loneCr.product = "P";
+    loneCr.strings = {{0, "a\rb"}};
+    ASSERT_EQ(writer::dumpRecord(writer::appendRecord("MZ", writer::wrapRecord(writer::buildPlainRecord(loneCr), {1, 2}, {3, 4})),
+                                 dump),
+              writer::DumpResult::kOk);
+    EXPECT_NE(dump.description.find("string 0 \"a\\nb\"\n"), std::string::npos) << dump.description;
+    EXPECT_FALSE(dump.warnings.empty());
     EXPECT_EQ(writer::dumpRecord(std::string("MZ no record") + std::string(4, '\0'), dump), writer::DumpResult::kNoRecord);
     EXPECT_EQ(writer::dumpRecord("MZ\xF0\xFF\xFF\x7F", dump), writer::DumpResult::kNoRecord);
 }
