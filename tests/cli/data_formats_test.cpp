@@ -188,6 +188,16 @@ TEST_F(DataFormatTest, CsvHasOneQuotedRowPerListedFileAndJsonTheWholeShape) {
               "   \"fileCount\": 0, \"bytes\": 0}],\n"
               " \"totals\": {\"folders\": 2, \"files\": 1, \"bytes\": 1, \"skippedFolders\": 0, \"skippedFiles\": 0, "
               "\"unreadableFolders\": 0, \"linksNotFollowed\": 0}}\n");
+    // Read back with the details it may leave out given as null: still the same tree.
+    std::string text = out.str();
+    const std::string details = "\"type\": \"Text Document\", \"size\": 1, \"modified\": \"2026-12-07T09:05:00+01:00\", "
+                                "\"attributes\": \"\"";
+    ASSERT_NE(text.find(details), std::string::npos);
+    text.replace(text.find(details), details.size(), "\"type\": null, \"size\": 1, \"modified\": \"2026-12-07T09:05:00+01:00\", "
+                                                     "\"attributes\": null");
+    ScratchFolder work;
+    std::ofstream(work.File("old.json")) << text;
+    EXPECT_EQ(Run({"-q", "--compare", work.File("old.json"), e}), kExitOk) << out.str() << err.str();
 }
 
 TEST_F(DataFormatTest, FormulaGuardIsOffUnlessAskedFor) {
