@@ -73,7 +73,7 @@ bool PlainAscii(std::string_view text) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte >= 0x7F || c == Special1 || c == Special2) return false;
     }
-    return true;
+    return true;  // mutate: skip (false only sends plain text down the full path, to the same result)
 }
 
 bool StartsFormula(std::string_view text) { return !text.empty() && std::strchr("=+-@\t\r", text[0]) != nullptr; }

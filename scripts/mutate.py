@@ -44,6 +44,7 @@ class Mutant:
     status: str = "pending"
     killed_by: list = field(default_factory=list)
     seconds: float = 0.0
+    build_seconds: float = 0.0  # of which rebuilding, the rest testing
 
     @property
     def folder(self):
@@ -107,6 +108,9 @@ def mask_source(text):
 RELATIONAL = {"<": "<=", "<=": "<", ">": ">=", ">=": ">", "==": "!=", "!=": "=="}
 KEYWORDS_NOT_CALLS = {"return", "delete", "throw", "case", "goto", "sizeof", "static_assert",
                       "if", "while", "for", "switch", "else", "do", "new", "co_return"}
+# A type and a name before "[": a declarator (const T name[3], ...), not an index (f(a[3])).
+ARRAY_PARAMETER = re.compile(r"(?<![\w.])(?!(?:return|delete|case|sizeof|throw|else|new)\b)"
+                             r"[A-Za-z_][\w:<>]*[\s*&]+[A-Za-z_]\w*\s*\[\s*$")
 ESCAPE_UNIT = re.compile(r"\\(?:x[0-9a-fA-F]+|[0-7]{1,3}|u[0-9a-fA-F]{4}|U[0-9a-fA-F]{8}|.)|.", re.S)
 
 
@@ -141,6 +145,10 @@ def line_mutations(line, mask, literal_spans, starts_statement):
             continue  # octal: rare enough to leave alone
         if re.search(r"\)\s*(?:const\s*)?(?:override\s*)?=\s*$", mask[:m.start()]):
             continue  # the 0 of a pure virtual function is no number
+        before = mask[:m.start()]
+        if ARRAY_PARAMETER.search(before) and before.count("(") > before.count(")") and \
+                re.match(r"\s*\]\s*[,)]", mask[m.end():]):
+            continue  # the bound of an array parameter: the parameter is a pointer whatever it says
         value = int(digits, 0)
         for changed in (value + 1, value - 1):
             if changed < 0:
@@ -261,9 +269,9 @@ def survivors_of(root, report):
     return mutants
 
 
-def default_files(root):
+def default_files(root, folders=DEFAULT_FOLDERS):
     files = []
-    for folder in DEFAULT_FOLDERS:
+    for folder in folders:
         for path in sorted((root / folder).rglob("*")):
             rel = path.relative_to(root)
             if path.suffix not in SOURCE_SUFFIXES or not path.is_file():
@@ -325,10 +333,10 @@ class Restorer:
                 self._restore(path)
 
 
-def run(command, cwd=None, timeout=None, children=None):
+def run(command, cwd=None, timeout=None, children=None, env=None):
     """Runs a command in a session of its own, so that an interrupted run can end it whole."""
     process = subprocess.Popen(command, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                               text=True, errors="replace", start_new_session=True)
+                               text=True, errors="replace", start_new_session=True, env=env)
     if children is not None:
         children.add(process)
     try:
@@ -348,25 +356,35 @@ class Worker:
 
     def __init__(self, root, build, build_jobs, children):
         self.root, self.build, self.build_jobs, self.children = root, build, build_jobs, children
-        self.tests = {}  # test name -> its executable
+        self.tests = {}  # test name -> the programs of this build it runs (a test may run a tool)
         self.stamps = {}
         self.test_timeout = 60
+        self.timeouts = {}  # test name -> its own timeout, from its time before mutating
         self.seconds = {}  # test name -> seconds before mutating: the quick ones run first
         self.restored = None  # the file last put back, not yet rebuilt
 
-    def configure(self, cache_args):
-        if not (self.build / "CMakeCache.txt").exists():
-            command = ["cmake", "-S", str(self.root), "-B", str(self.build), *cache_args]
-            code, output = run(command, children=self.children)
-            if code != 0:
-                raise SystemExit(f"configuring {self.build} failed:\n{output}")
+    def configure(self, first_args, settings):
+        """Configures the build with first_args if it is new; sets settings the cache lacks."""
+        cache = read_cache(self.build)
+        changed = [f"-D{key}={value}" for key, value in settings.items() if cache.get(key) != value]
+        if cache and not changed:
+            return
+        command = ["cmake", "-S", str(self.root), "-B", str(self.build),
+                   *([] if cache else first_args), *changed]
+        code, output = run(command, children=self.children)
+        if code != 0:
+            raise SystemExit(f"configuring {self.build} failed:\n{output}")
 
-    def compile(self, only_tests=False):
+    def compile(self, only_tests=False, mutant=False):
         command = ["cmake", "--build", str(self.build), "--parallel", str(self.build_jobs)]
+        # A mutant's object is never wanted again: kept out of a shared compiler cache, which it
+        # would only fill, while the original put back still comes from it.
+        env = dict(os.environ, CCACHE_DISABLE="1") if mutant else None
         if only_tests and (self.build / "build.ninja").exists():
             # Ninja builds files by name: only the test programs, so no tool is relinked for nothing.
-            command += ["--target", *sorted({os.path.relpath(exe, self.build) for exe in self.tests.values()})]
-        code, output = run(command, children=self.children)
+            programs = set().union(*self.tests.values())
+            command += ["--target", *sorted(os.path.relpath(exe, self.build) for exe in programs)]
+        code, output = run(command, children=self.children, env=env)
         return code == 0, output
 
     def load_tests(self):
@@ -380,11 +398,15 @@ class Worker:
                 if prop.get("name") == "LABELS":
                     labels = prop.get("value", [])
             if OWN_TEST_LABEL not in labels and test.get("command"):
-                self.tests[test["name"]] = test["command"][0]
+                # The command may start with a launcher (sh script.sh tool...): every argument that
+                # is a program of this build counts.
+                inside = str(self.build) + os.sep
+                self.tests[test["name"]] = {arg for arg in test["command"]
+                                            if arg.startswith(inside) and os.access(arg, os.X_OK)}
         self.stamps = self.executable_stamps()
 
     def executable_stamps(self):
-        folders = {Path(exe).parent for exe in self.tests.values()}
+        folders = {Path(exe).parent for exe in set().union(*self.tests.values())}
         stamps = {}
         for folder in folders:
             for path in folder.glob("*") if folder.is_dir() else []:
@@ -403,10 +425,11 @@ class Worker:
         declares. Returns (passed, failed test names, timed out, seconds per test)."""
         failed, timed_out, seconds = [], False, {}
         for name in sorted(names, key=lambda n: self.seconds.get(n, 0)):
+            limit = self.timeouts.get(name, self.test_timeout)
             command = ["ctest", "--test-dir", str(self.build), "-R", f"^{re.escape(name)}$",
-                       "-LE", OWN_TEST_LABEL, "--timeout", str(self.test_timeout)]
+                       "-LE", OWN_TEST_LABEL, "--timeout", str(limit)]
             started = time.monotonic()
-            code, output = run(command, children=self.children, timeout=self.test_timeout + 30)
+            code, output = run(command, children=self.children, timeout=limit + 30)
             seconds[name] = time.monotonic() - started
             if code is None or "(Timeout)" in output:
                 timed_out = True
@@ -419,16 +442,33 @@ class Worker:
         return not failed and not timed_out, failed, timed_out, seconds
 
 
+def mutation_settings():
+    """How the script's own build is made: without optimisation, so a mutant compiles quickly,
+    but with assertions (Debug), which catch mutants too; without debug information and, where
+    there is one, with a fast linker, as a mutant relinks every test program of its code."""
+    settings = {"CMAKE_BUILD_TYPE": "Debug", "CMAKE_C_FLAGS_DEBUG": "-O0", "CMAKE_CXX_FLAGS_DEBUG": "-O0"}
+    if shutil.which("ld.lld"):
+        settings["CMAKE_EXE_LINKER_FLAGS"] = "-fuse-ld=lld"
+    return settings
+
+
+def read_cache(build):
+    cache = {}
+    if (build / "CMakeCache.txt").exists():
+        for line in (build / "CMakeCache.txt").read_text().splitlines():
+            m = re.match(r"([A-Za-z_0-9]+):(\w+)=(.*)", line)
+            if m:
+                cache[m.group(1)] = m.group(3)
+    return cache
+
+
 def cache_arguments(build, root):
     """Configure arguments that make a copy's build like the given one: generator, build type,
-    compilers and the project's own option() switches."""
-    cache = {}
-    for line in (build / "CMakeCache.txt").read_text().splitlines():
-        m = re.match(r"([A-Za-z_0-9]+):(\w+)=(.*)", line)
-        if m:
-            cache[m.group(1)] = m.group(3)
+    compilers, flags and the project's own option() switches."""
+    cache = read_cache(build)
     options = re.findall(r"option\(\s*(\w+)", (root / "CMakeLists.txt").read_text())
-    keys = ["CMAKE_BUILD_TYPE", "CMAKE_C_COMPILER", "CMAKE_CXX_COMPILER",
+    flags = [f"CMAKE_{lang}_FLAGS_{cache.get('CMAKE_BUILD_TYPE', '').upper()}" for lang in ("C", "CXX")]
+    keys = ["CMAKE_BUILD_TYPE", "CMAKE_C_COMPILER", "CMAKE_CXX_COMPILER", *flags, "CMAKE_EXE_LINKER_FLAGS",
             "CMAKE_C_COMPILER_LAUNCHER", "CMAKE_CXX_COMPILER_LAUNCHER", *options]
     args = ["-G", cache["CMAKE_GENERATOR"]] if "CMAKE_GENERATOR" in cache else []
     return args + [f"-D{key}={cache[key]}" for key in keys if cache.get(key)]
@@ -468,18 +508,20 @@ def try_mutant(worker, restorer, mutant, texts):
                            "\n".join(lines).encode("utf-8", "surrogateescape")):
         return
     try:
-        built, _ = worker.compile(only_tests=True)
+        built, _ = worker.compile(only_tests=True, mutant=True)
         if not built:
             mutant.status = "stillborn"
             return
         relinked = worker.relinked()
-        tests = [name for name, exe in worker.tests.items() if exe in relinked]
-        tools = relinked - set(worker.tests.values())
-        if tools:  # a tool the tests may run was rebuilt
-            tests = list(worker.tests)
-        if not tests:  # the code is in no test program: no test can catch it
+        mutant.build_seconds = round(time.monotonic() - started, 1)
+        if not relinked:  # the code is in no test program: no test can catch it
             mutant.status = "unbuilt"
             return
+        # Tests that run no program of this build, and all of them if an unknown one was rebuilt.
+        tests = [name for name, programs in worker.tests.items()
+                 if programs & relinked or not programs]
+        if relinked - set().union(*worker.tests.values()):
+            tests = list(worker.tests)
         passed, failed, timed_out, _ = worker.run_tests(tests)
         if passed:
             mutant.status = "survived"
@@ -502,13 +544,15 @@ def tally(mutants):
     folders = {}
     for m in mutants:
         f = folders.setdefault(m.folder, {"mutants": 0, "caught": 0, "survived": 0, "equivalent": 0,
-                                          "stillborn": 0, "unbuilt": 0, "seconds": 0.0})
+                                          "stillborn": 0, "unbuilt": 0, "seconds": 0.0,
+                                          "build_seconds": 0.0})
         if m.status == "pending":
             continue
         f["mutants"] += 1
         key = "caught" if m.status in CAUGHT else m.status
         f[key] += 1
         f["seconds"] = round(f["seconds"] + m.seconds, 1)
+        f["build_seconds"] = round(f["build_seconds"] + m.build_seconds, 1)
     for f in folders.values():
         judged = f["caught"] + f["survived"]
         f["score"] = round(100.0 * f["caught"] / judged, 1) if judged else None
@@ -529,7 +573,7 @@ def print_summary(mutants):
         print(f"{folder}: {f['caught']} of {f['caught'] + f['survived']} caught ({score}); "
               f"{f['equivalent']} equivalent, {f['stillborn']} not compiled, "
               f"{f['unbuilt']} in no test program, "
-              f"{f['mutants']} mutants, {f['seconds']:.0f} s")
+              f"{f['mutants']} mutants, {f['seconds']:.0f} s ({f['build_seconds']:.0f} s building)")
     for m in mutants:
         if m.status == "survived":
             print(m.describe())
@@ -540,7 +584,8 @@ def print_summary(mutants):
 def parse_args(argv):
     p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0],
                                 formatter_class=argparse.RawDescriptionHelpFormatter)
-    p.add_argument("files", nargs="*", help="C++ sources, relative to the root (default: the portable code)")
+    p.add_argument("files", nargs="*", help="C++ sources or folders, relative to the root "
+                   "(default: the portable code)")
     p.add_argument("--root", type=Path, default=Path(__file__).resolve().parent.parent,
                    help="project root (default: this script's project)")
     p.add_argument("--build", type=Path, help="native build folder (default: ROOT/build/mutate, "
@@ -550,8 +595,8 @@ def parse_args(argv):
     p.add_argument("--jobs", type=int, default=1,
                    help="build and test this many copies side by side (default 1)")
     p.add_argument("--since", metavar="REV", help="mutate only lines changed since the revision")
-    p.add_argument("--timeout", type=int, help="seconds a test may run (default: 4 times its time "
-                   "before mutating, at least 30)")
+    p.add_argument("--timeout", type=int, help="seconds a test may run (default: 5 times its time "
+                   "before mutating, at least 15)")
     p.add_argument("--report", type=Path, help="JSON report (default: BUILD/mutate-report.json)")
     p.add_argument("--retry", type=Path, metavar="REPORT",
                    help="try again the survivors of an earlier JSON report (after adding cases)")
@@ -567,7 +612,11 @@ def main(argv=None):
     args = parse_args(argv)
     root = args.root.resolve()
     build = (args.build or root / "build" / "mutate").resolve()
-    files = [relative_to_root(root, f) for f in args.files] or default_files(root)
+    files = []
+    for name in args.files:  # a folder stands for its portable sources
+        rel = relative_to_root(root, name)
+        files += default_files(root, [rel]) if (root / rel).is_dir() else [rel]
+    files = files or default_files(root)
 
     restorer = Restorer(build)
     if not args.list:  # listing only reads; a run owns the build folder and mends it first
@@ -619,12 +668,14 @@ def main(argv=None):
     signal.signal(signal.SIGTERM, interrupted)
     try:
         generator = ["-G", "Ninja"] if shutil.which("ninja") else []
-        workers[0].configure([*generator, "-DCMAKE_BUILD_TYPE=Debug"])
+        # A build folder given by name is used as it is, once configured.
+        own = args.build is None or not read_cache(build)
+        workers[0].configure(generator, mutation_settings() if own else {})
         for k in range(1, jobs):
             copy_root = build / "mutate-copies" / str(k)
             copy_tree(root, copy_root / "src", build)
             worker = Worker(copy_root / "src", copy_root / "build", build_jobs, children)
-            worker.configure(cache_arguments(build, root))
+            worker.configure(cache_arguments(build, root), {})
             workers.append(worker)
         for worker in workers:
             built, output = worker.compile()
@@ -636,11 +687,13 @@ def main(argv=None):
         passed, failed, _, seconds = workers[0].run_tests(workers[0].tests, stop_on_failure=False)
         if not passed:
             raise SystemExit(f"tests fail before any mutation: {', '.join(failed) or 'see ctest'}")
-        timeout = args.timeout or max(30, int(4 * max(seconds.values(), default=5)) + 1)
+        # Each test may take five times as long as before mutating, at least 15 s: a mutant that
+        # hangs one (a lost wake-up, an endless loop) costs that long.
+        timeouts = {name: args.timeout or max(15, int(5 * s) + 1) for name, s in seconds.items()}
         for worker in workers:
-            worker.test_timeout, worker.seconds = timeout, seconds
+            worker.timeouts, worker.seconds = timeouts, seconds
         print(f"{len(pending)} mutants, {jobs} at a time; tests before mutating took "
-              f"{sum(seconds.values()):.1f} s, timeout {timeout} s", flush=True)
+              f"{sum(seconds.values()):.1f} s, timeouts up to {max(timeouts.values())} s", flush=True)
 
         texts = {rel: (root / rel).read_bytes() for rel in {m.file for m in pending}}
         queue = list(pending)

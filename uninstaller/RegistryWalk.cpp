@@ -82,7 +82,7 @@ private:
         const bool inner = walkNode(key);
         if (mode_ == WalkMode::kCheck) {
             reg_.close(key);
-            path_.pop_back();
+            path_.pop_back();  // mutate: skip (check mode reports nothing: the path is not read)
             return inner;
         }
         if (!(flags & record::kDeleteKey) || reader_.ended()) {

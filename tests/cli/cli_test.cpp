@@ -37,7 +37,11 @@ TEST(CliOptionsTest, ArgumentTable) {
         {{"-o"}, false, "needs a value"},
         {{"--set", "Output.Nope=1", "dir"}, false, "unknown setting"},
         {{"--set", "Recurse=No", "dir"}, false, "Section.Key=Value"},
+        {{"--set", "Output=No.x", "dir"}, false, "Section.Key=Value"},
         {{"-x", "dir"}, false, "unknown option"},
+        {{"--format", "xml", "dir"}, false, "--format expects html, csv or json, got \"xml\""},
+        {{"-o", "", "dir"}, false, "-o needs a file name"},
+        {{"--compare", "", "dir"}, false, "--compare needs a file name"},
     };
     for (const OptionCase& c : cases) {
         CliOptions options;

@@ -65,6 +65,7 @@ TEST(DataTextTest, QuotingEscapingAndTimes) {
     EXPECT_EQ(CsvField("bad\xFF"), "bad\xEF\xBF\xBD");
     EXPECT_EQ(JsonString("q\"b\\s\x01\n\xC3"), "\"q\\\"b\\\\s\\u0001\\n\xEF\xBF\xBD\"");
     EXPECT_EQ(JsonString("unit\x1Fsep\x7F"), "\"unit\\u001fsep\x7F\"");
+    EXPECT_EQ(JsonString("tab\tcr\r"), "\"tab\\tcr\\r\"");
 
     BerlinTime berlin;
     EXPECT_EQ(Iso8601Local({2026, 12, 7, 9, 5, 0}), "2026-12-07T09:05:00+01:00");
@@ -72,9 +73,12 @@ TEST(DataTextTest, QuotingEscapingAndTimes) {
     EXPECT_EQ(ParseIso8601("2026-12-07T09:05:00+01:00"), 1796630700);
     EXPECT_EQ(ParseIso8601("2026-12-07T08:05:00Z"), 1796630700);
     EXPECT_EQ(ParseIso8601("2024-02-29T13:30:00+01:30"), 1709208000);
+    EXPECT_EQ(ParseIso8601("2026-02-28T23:59:59Z"), 1772323199);  // both sides of March 1st, by date(1)
+    EXPECT_EQ(ParseIso8601("2026-03-01T00:00:00Z"), 1772323200);
     EXPECT_EQ(LocalToEpoch({2026, 12, 7, 9, 5, 0}), 1796630700);
     for (const char* wrong : {"", "2026-12-07 09:05:00+01:00", "2026-02-30T00:00:00Z", "2026-12-07T09:05:00+0100",
-                              "12026-01-01T00:00:00Z", "+026-01-01T00:00:00Z", "2026-12-07T09:05:00+01:00:6"})
+                              "12026-01-01T00:00:00Z", "+026-01-01T00:00:00Z", "2026-12-07T09:05:00+01:00:6",
+                              "2026-12-32T00:00:00Z", "2026-04-31T00:00:00Z", "2025-02-29T00:00:00Z"})
         EXPECT_FALSE(ParseIso8601(wrong).has_value()) << wrong;
 
     // Offsets of old zone rules, with seconds; years outside 0 to 9999 with their sign.
@@ -166,6 +170,34 @@ TEST_F(DataFormatTest, CsvHasOneQuotedRowPerListedFileAndJsonTheWholeShape) {
     EXPECT_EQ(err.str(),
               "tessory: Left out: 1 folder by the folder filter, 1 file by the file filters, 0 folders that could "
               "not be read, 2 links not followed.\n");
+
+    // The layout, byte for byte: a folder a line, a file a line, so that listings diff well.
+    std::filesystem::create_directories(tree.Path() / "e" / "s");
+    Put("e/f.txt", "1");
+    Stamp("e/f.txt", {2026, 12, 7, 9, 5, 0});
+    const std::string e = Root() + "/e";
+    ASSERT_EQ(Run({"-q", "--format", "json", e}), kExitOk) << err.str();
+    EXPECT_EQ(out.str(),
+              "{\"root\": \"" + e + "\",\n"
+              " \"folders\": [\n"
+              "  {\"path\": \"" + e + "\", \"files\": [\n"
+              "    {\"name\": \"f.txt\", \"extension\": \"txt\", \"type\": \"Text Document\", \"size\": 1, "
+              "\"modified\": \"2026-12-07T09:05:00+01:00\", \"attributes\": \"\"}],\n"
+              "   \"fileCount\": 1, \"bytes\": 1},\n"
+              "  {\"path\": \"" + e + "/s\", \"files\": [],\n"
+              "   \"fileCount\": 0, \"bytes\": 0}],\n"
+              " \"totals\": {\"folders\": 2, \"files\": 1, \"bytes\": 1, \"skippedFolders\": 0, \"skippedFiles\": 0, "
+              "\"unreadableFolders\": 0, \"linksNotFollowed\": 0}}\n");
+    // Read back with the details it may leave out given as null: still the same tree.
+    std::string text = out.str();
+    const std::string details = "\"type\": \"Text Document\", \"size\": 1, \"modified\": \"2026-12-07T09:05:00+01:00\", "
+                                "\"attributes\": \"\"";
+    ASSERT_NE(text.find(details), std::string::npos);
+    text.replace(text.find(details), details.size(), "\"type\": null, \"size\": 1, \"modified\": \"2026-12-07T09:05:00+01:00\", "
+                                                     "\"attributes\": null");
+    ScratchFolder work;
+    std::ofstream(work.File("old.json")) << text;
+    EXPECT_EQ(Run({"-q", "--compare", work.File("old.json"), e}), kExitOk) << out.str() << err.str();
 }
 
 TEST_F(DataFormatTest, FormulaGuardIsOffUnlessAskedFor) {
@@ -233,6 +265,8 @@ TEST_F(DataFormatTest, NamesThatAreNotUtf8CompareByTheirBytes) {
     EXPECT_EQ(names, (std::vector<std::string>{"100%\xEF\xBF\xBD 100%25%FF", "unit\x1F -", "x, \"y\".txt -",
                                                "x\xEF\xBF\xBD x%FE", "x\xEF\xBF\xBD x%FF", "x\xEF\xBF\xBD -"}));
     EXPECT_EQ(listing.at("folders").at(5).at("rawPath"), Root() + "/d%FF");
+    ASSERT_EQ(Run({"-q", "--format", "json", Root() + "/d\xFF"}), kExitOk) << err.str();
+    EXPECT_EQ(nlohmann::json::parse(out.str()).at("rawRoot"), Root() + "/d%FF");
 
     ASSERT_EQ(Run({"-q", "--compare", old, Root()}), kExitOk) << out.str() << err.str();
     std::filesystem::remove(tree.File("x\xFE"));
@@ -241,6 +275,16 @@ TEST_F(DataFormatTest, NamesThatAreNotUtf8CompareByTheirBytes) {
     ASSERT_EQ(report.at("changes").size(), 1u) << out.str();
     EXPECT_EQ(report.at("changes").at(0).at("change"), "removed");
     EXPECT_EQ(report.at("changes").at(0).at("name"), "x\xEF\xBF\xBD");
+
+    // The raw form wins over the readable one, whichever comes first.
+    std::string text = ReadWhole(old);
+    const std::string readableFirst = "{\"name\": \"x\xEF\xBF\xBD\", \"rawName\": \"x%FF\"";
+    const size_t at = text.find(readableFirst);
+    ASSERT_NE(at, std::string::npos) << text;
+    text.replace(at, readableFirst.size(), "{\"rawName\": \"x%FF\", \"name\": \"x\xEF\xBF\xBD\"");
+    std::ofstream(old, std::ios::trunc) << text;
+    ASSERT_EQ(Run({"-q", "--format", "json", "--compare", old, Root()}), kExitChanged) << err.str();
+    EXPECT_EQ(nlohmann::json::parse(out.str()).at("changes"), report.at("changes"));
 }
 
 TEST(CompareTest, AFolderThatCannotBeReadNowIsReportedAsSuchNotItsFiles) {
@@ -250,6 +294,7 @@ TEST(CompareTest, AFolderThatCannotBeReadNowIsReportedAsSuchNotItsFiles) {
         {"path": "/r", "files": [{"name": "a"}]},
         {"path": "/r/u", "files": [{"name": "b"}, {"name": "c"}]},
         {"path": "/r/u/sub", "files": [{"name": "d"}]},
+        {"path": "/r/ux", "files": []},
         {"path": "/r/v", "files": [{"name": "e"}]}], "totals": {}})";
     UniqueFile file(std::tmpfile());
     ListingOutput output(file.get());
@@ -269,7 +314,9 @@ TEST(CompareTest, AFolderThatCannotBeReadNowIsReportedAsSuchNotItsFiles) {
     ASSERT_TRUE(compare.Folder(r) && compare.Folder(u) && compare.Folder(v) && compare.Closing({})) << reader.Error();
     EXPECT_TRUE(compare.Totals().Any());
     const nlohmann::json changes = nlohmann::json::parse(ReadWhole(file.get()));
-    EXPECT_EQ(changes.at("changes"), nlohmann::json::parse(R"([{"change": "folder unreadable", "folder": "/r/u"}])"));
+    // /r/ux only starts like /r/u: not below it.
+    EXPECT_EQ(changes.at("changes"), nlohmann::json::parse(R"([{"change": "folder unreadable", "folder": "/r/u"},
+                                                                {"change": "folder removed", "folder": "/r/ux"}])"));
     EXPECT_EQ(changes.at("totals").at("foldersUnreadable"), 1);
 
     // The listing says which folders could not be read.
@@ -403,6 +450,15 @@ TEST_F(DataFormatTest, AnOldListingIsCheckedBeforeItIsTrusted) {
         {listing(std::string(1 << 20, '1')), "line 2, column", "a number or word longer than"},
         {listing(folder(Root(), "{\"name\": \"a\", \"rawName\": \"%G0\"}")), "line 2, column",
          "\"rawName\" has a \"%\" without two hexadecimal digits"},
+        {"{\"folders\": [], \"root\": " + root.dump() + "}", "line 1, column", "\"root\" must come before \"folders\""},
+        {listing(folder(Root()), ", \"rawRoot\": \"x\"}"), "line 2, column", "\"root\" must come before \"folders\""},
+        {"{\"root\": " + root.dump() + ", \"totals\": []}", "line 1, column", "a list is not expected here"},
+        {listing(folder(Root()), ", \"totals\": {\"folders\": []}}"), "line 2, column", "a list is not expected here"},
+        {listing("{\"path\": " + root.dump() + ", \"readable\": 1}"), "line 2, column",
+         "a number is not expected for \"readable\""},
+        // The parser's own message, without its prefix.
+        {listing(folder(Root(), "{\"name\": \"a\", \"size\": 1e999}")), "line 2, column",
+         ": number overflow parsing '1e999'"},
     };
     const std::string old = work.File("old.json");
     for (const Case& c : cases) {
@@ -412,11 +468,13 @@ TEST_F(DataFormatTest, AnOldListingIsCheckedBeforeItIsTrusted) {
         EXPECT_NE(err.str().find(c.what), std::string::npos) << err.str().substr(0, 300);
         EXPECT_LT(err.str().size(), 8192u) << "the message quotes what was read: " << c.what;
     }
-    // Sound: the same shapes in order are taken.
-    std::ofstream(old, std::ios::trunc) << listing(folder(Root()) + ",\n" + folder(Root() + "/A") + ",\n" +
+    // Sound: the same shapes in order are taken, and a file's details may be null.
+    const std::string nulls = "{\"name\": \"gone\", \"extension\": null, \"type\": null, \"size\": null, "
+                              "\"modified\": null, \"attributes\": null}";
+    std::ofstream(old, std::ios::trunc) << listing(folder(Root(), nulls) + ",\n" + folder(Root() + "/A") + ",\n" +
                                                    folder(Root() + "/b") + "," + folder(Root() + "/b/deep") +
                                                    std::string(1 << 20, ' ') + "," + folder(Root() + "/c"));
-    EXPECT_EQ(Run({"-q", "--compare", old, Root()}), kExitChanged) << err.str();
+    EXPECT_EQ(Run({"-q", "--compare", old, Root()}), 1) << "changed: exit 1, as diff does; " << err.str();
     EXPECT_EQ(err.str(), "");
 }
 
@@ -424,7 +482,7 @@ TEST_F(DataFormatTest, CompareTroubleWithTheFolderOrTheOldFileIsExitTwo) {
     ScratchFolder work;
     const std::string old = work.File("old.json");
     ASSERT_EQ(Run({"-q", "--format", "json", "-o", old, Root()}), kExitOk);
-    EXPECT_EQ(Run({"-q", "--compare", old, tree.File("missing")}), kExitCompareTrouble);
+    EXPECT_EQ(Run({"-q", "--compare", old, tree.File("missing")}), 2) << "trouble: exit 2, as diff does";
     EXPECT_EQ(err.str(), "tessory: not a folder: " + tree.File("missing") + "\n");
     EXPECT_EQ(Run({"-q", "--compare", old, tree.File("x, \"y\".txt")}), kExitCompareTrouble);
     EXPECT_EQ(Run({"-q", tree.File("missing")}), kExitNoFolder);  // without --compare, as documented

@@ -139,6 +139,15 @@ TEST_F(EngineTest, SaveReplacesALongerFileAndCancelWritesNothing) {
     Run("C:\\Data", kOutputSave);
     EXPECT_EQ(outcome, RunOutcome::SaveCancelled);
     EXPECT_EQ(host.saved.size(), 1u);
+
+#ifndef _WIN32
+    // A save onto a full disk fails, with a document too long for the stream's buffer.
+    fs.Add("C:\\Data").files.assign(500, FakeFileSystem::File("a.txt"));
+    host.savePath = "/dev/full";
+    Run("C:\\Data", kOutputSave);
+    EXPECT_EQ(outcome, RunOutcome::WriteFailed);
+    EXPECT_EQ(host.saved.size(), 1u);
+#endif
 }
 
 TEST_F(EngineTest, EmptyWalkGivesTheEmptyDocumentWithZeroTotals) {
@@ -219,6 +228,12 @@ TEST_F(EngineTest, MarkupInNamesAndPathsIsEscapedAndPlaceholdersInNamesStay) {
     AppendFolderSection(html, folder, settings, false);
     EXPECT_NE(html.find(">1234567&lt;8&2345678&gt;9</td><td width=\"6%\">x&y</td>"), std::string::npos) << html;
     EXPECT_NE(html.find(">1&lt;5 KB</td><td width=\"12%\">02&03&2004</td>"), std::string::npos) << html;
+    // One markup separator is enough to be escaped.
+    settings.locale.decimalSeparator = ',';
+    settings.locale.dateSeparator = '>';
+    html.clear();
+    AppendFolderSection(html, folder, settings, true);
+    EXPECT_NE(html.find(">1,5 KB</td><td width=\"12%\">02&gt;03&gt;2004</td>"), std::string::npos) << html;
 }
 
 TEST_F(EngineTest, UnreadableFolderGivesAnEmptySectionAndTheWalkGoesOn) {

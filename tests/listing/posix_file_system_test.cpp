@@ -102,6 +102,7 @@ TEST(LocalTimeCacheTest, AgreesWithTheCLibrary) {
         1483228799, 1483228800, 1483228826, 1483228827, 1483228825,           // leap second end of 2016
         -1025745573, -1025745572, -1025745571, -1025745000,                  // Amsterdam 1937: +1:19:32 to +1:20
         1700000000, 1700000899, 1700000900, 253402300799, -62135596800,
+        1704110400, 1706788800, 1709251199,                                   // January, February, a leap day
     };
     for (const char* zone : {"America/New_York", "Asia/Kathmandu", "Europe/Amsterdam", "right/UTC", "UTC"}) {
         ::setenv("TZ", zone, 1);

@@ -43,6 +43,10 @@ class Rules(unittest.TestCase):
             ("Put('<', \"&lt;\", \"Done.\\n\");", {";", "Put('<', \"&lt\", \"Done.\\n\");"}),
             ("#include <map>", set()),
             ("virtual void Show() const = 0;", set()),
+            # An array parameter's bound is no number; an index is.
+            ("Text Join(const Text parts[3], int n);", set()),
+            ("char a[2], b;", {"char a[3], b;", "char a[1], b;"}),
+            ("Use(v[3], w);", {"Use(v[4], w);", "Use(v[2], w);", ";"}),
             ("x = y < 3;  // mutate: skip", set()),
             ("auto s = R\"(a < b \"q\\n\")\";", set()),
         ]

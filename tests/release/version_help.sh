@@ -1,10 +1,11 @@
 #!/bin/sh
-# version_help.sh VERSION TOOL...: each tool answers --version with "NAME VERSION" and --help
-# with its usage, both on standard output with exit 0 and nothing on standard error; a wrong
-# option gives exit 2 with the usage on standard error only.
+# version_help.sh VERSION TESSORY RECORDWRITER TEMPLATEC: each tool answers --version with
+# "NAME VERSION" and --help with its usage, both on standard output with exit 0 and nothing on
+# standard error; a wrong option gives exit 2 with the usage on standard error only. Then a few
+# runs of each as users make them.
 version=$1; shift
-out=$(mktemp) err=$(mktemp)
-trap 'rm -f "$out" "$err"' EXIT
+out=$(mktemp) err=$(mktemp) dir=$(mktemp -d)
+trap 'rm -rf "$out" "$err" "$dir"' EXIT
 fail=0
 check() {  # check WHAT EXPECTED_CODE ACTUAL_CODE CONDITION...
   what=$1 want=$2 got=$3; shift 3
@@ -16,7 +17,9 @@ check() {  # check WHAT EXPECTED_CODE ACTUAL_CODE CONDITION...
 for tool in "$@"; do
   name=$(basename "$tool")
   "$tool" --version >"$out" 2>"$err"; code=$?
-  check "$name --version" 0 $code test "$(cat "$out")" = "$name $version" -a ! -s "$err"
+  printf '%s %s\n' "$name" "$version" >"$dir/version"
+  check "$name --version" 0 $code cmp -s "$out" "$dir/version"
+  check "$name --version (stderr)" 0 0 test ! -s "$err"
   "$tool" --help >"$out" 2>"$err"; code=$?
   check "$name --help" 0 $code grep -qi '^usage: ' "$out"
   check "$name --help (stderr)" 0 0 test ! -s "$err"
@@ -24,4 +27,45 @@ for tool in "$@"; do
   check "$name --no-such-option" 2 $code grep -qi 'usage: ' "$err"
   check "$name --no-such-option (stdout)" 0 0 test ! -s "$out"
 done
+# The first tool lists folders: a device on standard output is written to directly, not through a
+# temporary copy, so a full one fails as standard output itself, with exit 1.
+echo x >"$dir/a.txt"
+"$1" -q "$dir" >/dev/full 2>"$err"; code=$?
+check "$(basename "$1") >/dev/full" 1 $code grep -q '^tessory: cannot write standard output' "$err"
+# Without -q, standard error being no terminal: the summary alone, no progress line.
+mkdir "$dir/one"
+"$1" -o "$dir/l.htm" "$dir/one" >"$out" 2>"$err"; code=$?
+printf 'tessory: Left out: 0 folders by the folder filter, 0 files by the file filters, 0 folders that could not be read, 0 links not followed.\n' >"$dir/expected"
+check "$(basename "$1"), summary only" 0 $code cmp -s "$err" "$dir/expected"
+
+# The other two end to end: the shipped template text compiled, a record appended to a stand-in
+# uninstaller and dumped back as written; a missing input is exit 1.
+cp "$(dirname "$0")"/../../uninstaller/template/default/* "$dir"/
+"$3" "$dir/progress.tpl.txt" "$dir/p.tpl" "$dir/images.bin" >"$out" 2>"$err"; code=$?
+check "templatec" 0 $code test "$(head -c 3 "$dir/p.tpl")" = RTT
+check "templatec (two images)" 0 0 test "$(head -c 4 "$dir/images.bin" | od -An -tx1 | tr -d ' ')" = 00000002
+mkdir "$dir/sub"
+printf 'window\nimage key=1 file="%s/tick.bmp"\n' "$dir" >"$dir/sub/absolute.txt"
+"$3" "$dir/sub/absolute.txt" "$dir/sub/a.tpl" "$dir/sub/a.bin" >"$out" 2>"$err"; code=$?
+check "templatec, image by absolute path" 0 $code test -s "$dir/sub/a.bin"
+printf 'template p.tpl\nproduct P\nfile C:\\abc\n' >"$dir/d.txt"
+printf 'MZ stand-in' >"$dir/u.exe"
+"$2" "$dir/d.txt" "$dir/u.exe" "$dir/r.exe" >"$out" 2>"$err"; code=$?
+check "recordwriter" 0 $code test -s "$dir/r.exe"
+mkdir "$dir/dump"
+"$2" --dump "$dir/r.exe" "$dir/dump" >"$out" 2>"$err"; code=$?
+check "recordwriter --dump" 0 $code cmp -s "$dir/dump/template.tpl" "$dir/p.tpl"
+check "recordwriter --dump (description)" 0 0 test "$(cat "$out")" = "$(printf 'template template.tpl\nproduct P\nfile C:\\abc')"
+"$2" --dump "$dir/u.exe" >"$out" 2>"$err"; code=$?
+check "recordwriter --dump, no record" 3 $code grep -qF "carries no uninstallation record" "$err"
+"$2" "$dir/d.txt" "$dir/missing.exe" "$dir/r2.exe" >"$out" 2>"$err"; code=$?
+check "recordwriter, missing uninstaller" 1 $code grep -qF "cannot read $dir/missing.exe" "$err"
+"$3" "$dir/missing.txt" "$dir/p2.tpl" >"$out" 2>"$err"; code=$?
+check "templatec, missing input" 1 $code grep -qF "cannot read $dir/missing.txt" "$err"
+"$3" "$dir/progress.tpl.txt" "$dir/p3.tpl" /dev/full >"$out" 2>"$err"; code=$?
+check "templatec, images onto a full device" 1 $code grep -qF "cannot write /dev/full" "$err"
+echo frame >"$dir/bad.txt"
+printf '%s: line 1: unknown statement frame\n' "$dir/bad.txt" >"$dir/expected"
+"$3" "$dir/bad.txt" "$dir/p4.tpl" >"$out" 2>"$err"; code=$?
+check "templatec, wrong description" 1 $code cmp -s "$err" "$dir/expected"
 exit $fail

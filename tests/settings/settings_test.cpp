@@ -264,6 +264,7 @@ TEST(EncodingsTest, FontSizesRoundHalfToEven) {
     EXPECT_EQ(ParseFontSize("11.5"), 12);
     EXPECT_EQ(ParseFontSize("11,5", comma), 12);
     EXPECT_EQ(ParseFontSize("big"), std::nullopt);
+    EXPECT_EQ(ParseFontSize("11x5"), std::nullopt) << "only the locale's separator or a point";
     EXPECT_EQ(ParseFontSize(""), std::nullopt);
     EXPECT_EQ(FontSizeText(10), "10");
     EXPECT_EQ(FontSizeText(9.75, comma), "9,75");

@@ -220,11 +220,15 @@ TEST_F(SettingsFormTest, ColourThatDoesNotConvertOpensWithTheDefault) {
   Put(key::kFolBack, "-1");
   Put(key::kFileBack, "16777216");
   Put(key::kFileBackOdd, "255");
+  Put(key::kFolFontColor, "0");            // the ends of the range are colours: black
+  Put(key::kFileFontColor, "16777215");    // and white
   const SettingsForm form = Loaded();
   EXPECT_EQ(form.lblBody.backColor, 16777215u);
   EXPECT_EQ(form.lblFolder.backColor, 0u);
   EXPECT_EQ(form.lblFile.backColor, 12566463u);
   EXPECT_EQ(form.lblFileOdd.backColor, 255u);
+  EXPECT_EQ(form.lblFolder.foreColor, 0u);
+  EXPECT_EQ(form.lblFile.foreColor, 16777215u);
 }
 
 TEST_F(SettingsFormTest, TimeBoundsTakeDateFromOnePickerAndTimeFromTheOther) {

@@ -55,6 +55,20 @@ TEST(StringTableTest, FirstKeyWinsAndOverrunsAreDropped) {
     EXPECT_EQ(table.count(), 2);
 }
 
+// The numbers of the record format as docs/record-format.md gives them: records already written
+// depend on them.
+TEST(RecordNumbersTest, AsTheFormatDocumentsThem) {
+    const std::pair<int32_t, int32_t> numbers[] = {
+        {record::kWindowTitle, 0},      {record::kConfirm, 1},          {record::kRegistryCheckFailed, 2},
+        {record::kRestoreQuestion, 3},  {record::kSharedFileText, 4},   {record::kFilesHeading, 5},
+        {record::kDirectoriesHeading, 6}, {record::kKeysHeading, 7},    {record::kRestartQuestion, 8},
+        {record::kYesToAllCaption, 9},  {record::kNoToAllCaption, 10},  {record::kYesCaption, 11},
+        {record::kNoCaption, 12},       {record::kDeleteKey, 0x1},      {record::kDeleteIfEmpty, 0x2},
+        {record::kDeleteTree, 0x4},     {record::kQuietWithSubkeys, 0x8}, {record::kDeleteValue, 1},
+    };
+    for (const auto& [constant, documented] : numbers) EXPECT_EQ(constant, documented);
+}
+
 TEST(ImageTableTest, LengthBeforeKeyAndShortBlocks) {
     ImageTable table;
     table.load(TextBuffer(be32(2) + be32(3) + be32(7) + "BMx" + be32(50) + be32(8) + "tiny"));
@@ -63,6 +77,14 @@ TEST(ImageTableTest, LengthBeforeKeyAndShortBlocks) {
     ASSERT_EQ(span.size, 3u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(span.data), 3), "BMx");
     EXPECT_TRUE(table.find(8).empty());
+    // Bytes after the last counted entry are no entry.
+    table.load(TextBuffer(be32(1) + be32(1) + be32(7) + "B" + be32(1) + be32(8) + "C"));
+    EXPECT_EQ(table.count(), 1);
+    EXPECT_TRUE(table.find(8).empty());
+    // An empty image is an entry like any other: the ones after it are still found.
+    table.load(TextBuffer(be32(2) + be32(0) + be32(4) + be32(2) + be32(5) + "ok"));
+    EXPECT_EQ(table.count(), 2);
+    EXPECT_EQ(table.find(5).size, 2u);
     table.load(TextBuffer("\x00\x00", 2));
     EXPECT_EQ(table.count(), 0);
 }
@@ -87,6 +109,9 @@ TEST(PlainRecordTest, HostileLengthsStayInside) {
     EXPECT_TRUE(record.body.empty());
     ASSERT_TRUE(parsePlainRecord(TextBuffer("\\x\x00"), record));
     EXPECT_TRUE(record.header.empty());
+    ASSERT_TRUE(parsePlainRecord(TextBuffer(std::string("\\\x01", 2) + be32(0) + "BODY"), record));
+    EXPECT_TRUE(record.header.empty()) << "a header of length 0";
+    EXPECT_EQ(record.body.str(), "BODY");
     ASSERT_TRUE(parsePlainRecord(TextBuffer("Xbody"), record));
     EXPECT_FALSE(record.hasHeader);
     EXPECT_EQ(record.body.str(), "Xbody");

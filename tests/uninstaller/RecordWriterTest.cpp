@@ -95,19 +95,30 @@ TEST(RecordWriterDescription, ErrorsNameTheLine) {
                                "backup |C:\\t|0|0|0|0\n", "shared C:\\a|b.dll|CTRL\n",
                                "backup C:\\b|C:\\t|4294967296|0|0|0\n", "backup C:\\b|C:\\t|-2147483649|0|0|0\n",
                                "language 4294967296\n", "string 0x100000000 x\n", "key 0x100000001 HKCU\\S\n",
-                               "headerbyte 256\n", deepKey(512)};
+                               "headerbyte 256\n", "header maybe\n", deepKey(512)};
     for (const std::string& text : bad) {
         writer::RecordDescription d;
         std::string error;
         EXPECT_FALSE(writer::parseDescription("# first\n" + text, "", d, error)) << text;
         EXPECT_EQ(error.rfind("line 2:", 0), 0u) << error;
     }
+    writer::RecordDescription tabbed;
+    std::string tabError;
+    EXPECT_FALSE(writer::parseDescription("backup C:\\b|C:\\t\tx|0|0|0|0\n", "", tabbed, tabError));
+    EXPECT_NE(tabError.find("backup field 2 contains a TAB"), std::string::npos) << tabError;
+    // A line that holds a section marker names it, colon and all.
+    for (const char* marker : {"Shared:", "Backups:", "Files:", "Directories:", "Registry:"}) {
+        writer::RecordDescription d;
+        std::string error;
+        EXPECT_FALSE(writer::parseDescription(std::string("file C:\\a ") + marker + "\n", "", d, error)) << marker;
+        EXPECT_NE(error.find(std::string("contains the marker ") + marker), std::string::npos) << error;
+    }
 }
 
 TEST(RecordWriterDescription, AcceptsWhatTheReaderReadsBack) {
     writer::RecordDescription d;
     std::string error;
-    ASSERT_TRUE(writer::parseDescription("product " + std::string(241, 'p') + "\nfile C:\\Files\\a\n"
+    ASSERT_TRUE(writer::parseDescription("header on\nproduct " + std::string(241, 'p') + "\nfile C:\\Files\\a\n"
                                          "shared C:\\s.ocx|ctrl\nlanguage 4294967295\n"
                                          "backup C:\\b|C:\\t|-1|+2|3|4294967295\n" + deepKey(511) + "value 1 v\n",
                                          "", d, error))
@@ -188,6 +199,7 @@ TEST(RecordTrailer, BeforeACertificateTableThatEndsTheFileOtherwiseAtTheEnd) {
         {"PE32 signed", peHeaders(0x10B, 16, 224, 0x208, 16), true, 4, true},
         {"no table", peHeaders(0x20B, 16, 240, 0, 0), true, 20, false},
         {"table not at the end", peHeaders(0x20B, 16, 240, 0x208, 8), true, 20, true},
+        {"one-byte table", peHeaders(0x20B, 16, 240, 0x208, 1), true, 20, true},
         {"table past the end", peHeaders(0x20B, 16, 240, 0x208, 24), true, 20, false},
         {"table offset wraps", peHeaders(0x20B, 16, 240, 0xFFFFFFF0, 0x28), true, 20, false},
         {"four directories", peHeaders(0x20B, 4, 240, 0x208, 16), true, 20, false},
@@ -209,9 +221,11 @@ TEST(RecordTrailer, BeforeACertificateTableThatEndsTheFileOtherwiseAtTheEnd) {
     // end or before the table.
     std::string pastTheTable = peHeaders(0x20B, 16, 240, 0x200, 16) + std::string(16, '\xEE');
     put32(pastTheTable, 0x1FC, 0x1FD);
+    // A table from byte 4 to the end leaves no room for a record before it.
+    const std::string tableFromByte4 = peHeaders(0x20B, 16, 240, 4, 0x204) + "REC!" + std::string("\0\2\0\0", 4);
     StoredRecordPlace place;
     for (const std::string& file : {std::string("abc"), std::string("abcd\x05\0\0\0", 8),
-                                    pastTheTable}) {
+                                    pastTheTable, tableFromByte4}) {
         EXPECT_FALSE(locateStoredRecord(file.size(), readerOf(file), place)) << file.size();
     }
 }
@@ -223,9 +237,11 @@ const char kEverySection[] =
     "string 0 \"%s Uninstall\"\n"
     "string 4 \"The shared file\\n%s\\nis no longer used.\\tC:\\\\x\"\n"
     "string 5 \"\"\n"
+    "string 6 \"ends in a line break\\n\"\n"
     "template template.tpl\n"
     "image 1 image-1.bmp\n"
     "image 2 image-2.ico\n"
+    "image 3 image-3.bin\n"
     "product \" Tessory \"\n"
     "runcode 7\n"
     "command \"C:\\check.EXE\" /q\n"
@@ -248,7 +264,8 @@ TEST(RecordDump, DescriptionAppendedAndDumpedComesBackAsWritten) {
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "corvel_dump_test";
     std::filesystem::create_directories(folder);
     const std::string files[][2] = {{"template.tpl", "RTT template bytes"}, {"image-1.bmp", "BM bitmap"},
-                                    {"image-2.ico", std::string("\0\0\1\0icon", 8)}};
+                                    {"image-2.ico", std::string("\0\0\1\0icon", 8)},
+                                    {"image-3.bin", std::string("\5\0\1\0raw", 7)}};  // neither
     for (const auto& f : files) ASSERT_TRUE(writer::writeFile((folder / f[0]).string(), f[1]));
     for (const std::string& text : {std::string(kEverySection), std::string("header off\nproduct P\nfile C:\\abc\n")}) {
         writer::RecordDescription description;
@@ -261,8 +278,8 @@ TEST(RecordDump, DescriptionAppendedAndDumpedComesBackAsWritten) {
         EXPECT_EQ(dump.description, text);
         EXPECT_TRUE(dump.warnings.empty());
         if (text == kEverySection) {
-            ASSERT_EQ(dump.files.size(), 3u);
-            for (int i = 0; i < 3; ++i) EXPECT_EQ(dump.files[i], std::make_pair(files[i][0], files[i][1]));
+            ASSERT_EQ(dump.files.size(), 4u);
+            for (int i = 0; i < 4; ++i) EXPECT_EQ(dump.files[i], std::make_pair(files[i][0], files[i][1]));
         }
 
         std::string changed = file;
@@ -271,6 +288,26 @@ TEST(RecordDump, DescriptionAppendedAndDumpedComesBackAsWritten) {
     }
     std::filesystem::remove_all(folder);
     writer::RecordDump dump;
+    // A registry tree cut before the last number, that of the last root's subkeys: shown up to
+    // there, with a warning.
+    writer::RecordDescription cutTree;
+    std::string error;
+    ASSERT_TRUE(writer::parseDescription("header off\nproduct P\nkey 0x1 HKCU\\S\n", "", cutTree, error)) << error;
+    std::string plain = writer::buildPlainRecord(cutTree);
+    plain.resize(plain.size() - 4);
+    ASSERT_EQ(writer::dumpRecord(writer::appendRecord("MZ", writer::wrapRecord(plain, {1, 2}, {3, 4})), dump),
+              writer::DumpResult::kOk);
+    EXPECT_EQ(dump.description, "header off\nproduct P\nkey 0x1 HKCU\\S\n");
+    EXPECT_EQ(dump.warnings, std::vector<std::string>{"the registry tree ends early; the keys after that point are not shown"});
+    // A lone CR in a text has no written form: shown as a line break, with a warning.
+    writer::RecordDescription loneCr;
+    loneCr.product = "P";
+    loneCr.strings = {{0, "a\rb"}};
+    ASSERT_EQ(writer::dumpRecord(writer::appendRecord("MZ", writer::wrapRecord(writer::buildPlainRecord(loneCr), {1, 2}, {3, 4})),
+                                 dump),
+              writer::DumpResult::kOk);
+    EXPECT_NE(dump.description.find("string 0 \"a\\nb\"\n"), std::string::npos) << dump.description;
+    EXPECT_FALSE(dump.warnings.empty());
     EXPECT_EQ(writer::dumpRecord(std::string("MZ no record") + std::string(4, '\0'), dump), writer::DumpResult::kNoRecord);
     EXPECT_EQ(writer::dumpRecord("MZ\xF0\xFF\xFF\x7F", dump), writer::DumpResult::kNoRecord);
 }

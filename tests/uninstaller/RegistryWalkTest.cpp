@@ -157,11 +157,15 @@ TEST_F(RegistryWalkTest, ReportsFailedDeletionOnceWhateverTheCase) {
 
 TEST_F(RegistryWalkTest, MissingKeysAreParsedNotTouched) {
     reg.add("HKEY_USERS\\S\\T");
+    reg.add("HKEY_CLASSES_ROOT\\Stays");
+    reg.undeletable = {"HKEY_CLASSES_ROOT\\Stays"};
     tree.key("HKEY_CLASSES_ROOT\\Gone\\Deeper", record::kDeleteKey).value("x", 1);
+    tree.key("HKEY_CLASSES_ROOT\\Stays", record::kDeleteKey);
     tree.key("HKEY_USERS\\S\\T", record::kDeleteKey);
+    tree.key("", record::kDeleteKey);  // no root: nothing is added
     ASSERT_TRUE(run(WalkMode::kDelete));
     EXPECT_FALSE(reg.has("HKEY_USERS\\S\\T"));
-    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(log.str(), "HKEY_CLASSES_ROOT\\Stays\r\n") << "a missing sibling before leaves no trace in the path";
 }
 
 TEST_F(RegistryWalkTest, CheckFailsOnDeniedKeyWithListedValuesAndChangesNothing) {
@@ -185,16 +189,18 @@ TEST_F(RegistryWalkTest, CheckAcceptsReadOnlyKeyWithoutListedValues) {
 TEST_F(RegistryWalkTest, DeniedLevelStillLeavesPositionAfterWholeTree) {
     reg.add(kApp + "\\Locked", {"v"});
     reg.add(kApp + "\\Sibling");
+    reg.add(kApp + "\\Tight", {"w"});
     reg.add("HKEY_USERS\\Later");
-    reg.denied = {kApp + "\\Locked"};
+    reg.denied = {kApp + "\\Locked", kApp + "\\Tight"};
     tree.key(kApp + "\\Locked", record::kDeleteKey).value("v", 1);
     tree.key(kApp + "\\Sibling", record::kDeleteKey);
+    tree.key(kApp + "\\Tight", record::kDeleteKey).value("w", 1);
     tree.key("HKEY_USERS\\Later", record::kDeleteKey);
     run(WalkMode::kDelete);
     EXPECT_TRUE(reg.has(kApp + "\\Locked"));
     EXPECT_FALSE(reg.has(kApp + "\\Sibling")) << "siblings after a denied key are still removed";
     EXPECT_FALSE(reg.has("HKEY_USERS\\Later"));
-    EXPECT_EQ(log.str(), "HKEY_LOCAL_MACHINE\\Software\\App\\Locked\r\n");
+    EXPECT_EQ(log.str(), "HKEY_LOCAL_MACHINE\\Software\\App\\Locked\r\nHKEY_LOCAL_MACHINE\\Software\\App\\Tight\r\n");
 }
 
 TEST_F(RegistryWalkTest, TreeAssembledByHandFromTheLayout) {

@@ -66,10 +66,12 @@ public:
     void unregisterComServer(const std::string& p) override { unregistered.push_back(p); }
 
 private:
+    // Error codes are the system's numbers: 2 file not found, 3 path not found, 5 access denied,
+    // 32 sharing violation, 33 lock violation.
     uint32_t erase(const std::string& p) {
         if (failures.count(p)) return failures[p];
-        if (readOnly.count(p)) return syserr::kAccessDenied;
-        return files.erase(p) ? 0 : syserr::kFileNotFound;
+        if (readOnly.count(p)) return 5;
+        return files.erase(p) ? 0 : 2;
     }
 };
 
@@ -185,10 +187,12 @@ TEST_F(SharedStage, EachCountAndDeletionOutcome) {
         {"zero", true, 0, false, 0, false, -1, "", ""},
         {"missing", false, 0, false, 0, false, -1, "", ""},
         {"wrong type", true, 7, true, 0, true, 7, "x.dll\r\n", ""},
-        {"in use", true, 1, false, syserr::kSharingViolation, true, -1, "x.dll\r\n", "x.dll\r\n"},
-        {"denied", true, 1, false, syserr::kAccessDenied, true, -1, "x.dll\r\n", "x.dll\r\n"},
+        {"in use", true, 1, false, 32, true, -1, "x.dll\r\n", "x.dll\r\n"},
+        {"denied", true, 1, false, 5, true, -1, "x.dll\r\n", "x.dll\r\n"},
+        {"locked", true, 1, false, 33, true, -1, "x.dll\r\n", ""},
         {"other failure", true, 1, false, 1392, true, -1, "x.dll\r\n", ""},
-        {"already gone", true, 1, false, syserr::kFileNotFound, true, -1, "", ""},
+        {"already gone", true, 1, false, 2, true, -1, "", ""},
+        {"folder gone", true, 1, false, 3, true, -1, "", ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -336,12 +340,15 @@ TEST(JournalPruning, OnlyEntriesWhoseFileIsKnownGoneGo) {
 TEST(LinkCheck, UntrustedReparsePointInAFolderPartStopsTheAction) {
     FakeFs fs;
     fs.files = {"C:\\App\\Data\\a.txt", "C:\\App\\Data", "C:\\Documents and Settings\\b.txt", "\\\\srv\\share\\c.txt"};
-    fs.untrustedLinks = {"C:\\App", "\\\\srv\\share", "\\\\?\\C:\\Long"};
+    // "C:" alone names the drive's current folder, which may lie behind a link: never a folder part.
+    fs.untrustedLinks = {"C:\\App", "\\\\srv\\share", "\\\\?\\C:\\Long", "C:", "\\\\srv\\share\\dir"};
     fs.links = {{"C:\\Documents and Settings", FolderFacts{true, true, true, "\\??\\C:\\Users\\"}}};
     EXPECT_FALSE(safeToActOn("C:\\App\\Data\\a.txt", fs));
     EXPECT_TRUE(safeToActOn("C:\\App", fs)) << "a link itself is removed as a link";
+    EXPECT_TRUE(safeToActOn("C:\\", fs)) << "a drive's root has no folder part";
     EXPECT_TRUE(safeToActOn("C:\\Documents and Settings\\b.txt", fs));
     EXPECT_TRUE(safeToActOn("\\\\srv\\share\\c.txt", fs)) << "a share's root is not a folder part";
+    EXPECT_FALSE(safeToActOn("\\\\srv\\share\\dir\\c.txt", fs)) << "a folder on a share is";
     EXPECT_FALSE(safeToActOn("\\\\?\\C:\\Long\\x", fs));
 
     RemovalLogs logs;
@@ -377,6 +384,12 @@ TEST(LinkCheck, CompatibilityJunctionsAreKnownByWhatTheyAre) {
         {"C:\\Users\\Bob\\Application Data", true, true, "C:\\Users\\Bob\\AppData\\Roaming", true},
         {"C:\\Users\\Bob\\Application Data", true, true, "C:\\Users\\Eve\\AppData\\Roaming", false},
         {"C:\\Users\\Bob\\AppData\\Local\\Application Data", true, true, "C:\\Users\\Bob\\AppData\\Local", true},
+        {"C:\\Users\\Bob\\SendTo", true, true, "C:\\Users\\Bob\\AppData\\Roaming\\Microsoft\\Windows\\SendTo", true},
+        {"C:\\Users\\Bob\\SendTo", true, true, "C:\\Users\\Bob\\AppData\\Roaming\\Microsoft\\Windows\\SendT", false},
+        {"C:\\Users\\Bob\\AppData\\Local\\History", true, true,
+         "C:\\Users\\Bob\\AppData\\Local\\Microsoft\\Windows\\History", true},
+        {"C:\\Users\\Bob\\AppData\\Local\\Histor", true, true,
+         "C:\\Users\\Bob\\AppData\\Local\\Microsoft\\Windows\\History", false},
         // A setup folder under ProgramData made into a mount point by a user, hidden and system
         // as well: not one of the old names.
         {"C:\\ProgramData\\Vendor", true, true, "C:\\ProgramData", false},
@@ -423,22 +436,23 @@ TEST(BackupStage, RestoresOnlyUnchangedOrMissingTargets) {
 
 TEST(BackupStage, LockedTargetNeverLosesItsBackup) {
     FakeFs fs;
-    fs.files = {"b1", "b2", "b3"};
-    fs.replaceErrors = {{"C:\\t1", syserr::kSharingViolation}, {"C:\\t2", 1392}};
+    fs.files = {"b1", "b2", "b3", "b4", "b5"};
+    fs.replaceErrors = {{"C:\\t1", 32}, {"C:\\t2", 1392}, {"C:\\t4", 33}, {"C:\\t5", 5}};
     RemovalLogs logs;
-    processBackups(TextBuffer("b1\tC:\\t1\t0\t0\t0\t0\r\nb2\tC:\\t2\t0\t0\t0\t0\r\nb3\tC:\\t3\t0\t0\t0\t0\r\n"), fs, true,
-                   logs);
-    // In use: the backup itself moves over the target at the next restart; nothing is deleted
-    // then, so a failed move leaves the backup. The copy goes now.
-    EXPECT_EQ(fs.restartMoves, (std::vector<std::string>{"b1>C:\\t1"}));
+    processBackups(TextBuffer("b1\tC:\\t1\t0\t0\t0\t0\r\nb2\tC:\\t2\t0\t0\t0\t0\r\nb3\tC:\\t3\t0\t0\t0\t0\r\n"
+                              "b4\tC:\\t4\t0\t0\t0\t0\r\nb5\tC:\\t5\t0\t0\t0\t0\r\n"),
+                   fs, true, logs);
+    // In use (shared, locked or denied): the backup itself moves over the target at the next
+    // restart; nothing is deleted then, so a failed move leaves the backup. The copy goes now.
+    EXPECT_EQ(fs.restartMoves, (std::vector<std::string>{"b1>C:\\t1", "b4>C:\\t4", "b5>C:\\t5"}));
     EXPECT_TRUE(logs.replacementScheduled);
     // Cannot be replaced at all: the backup stays, the copy goes, the target is reported with it.
-    EXPECT_EQ(fs.files, (std::set<std::string>{"b1", "b2", "C:\\t3"}));
+    EXPECT_EQ(fs.files, (std::set<std::string>{"b1", "b2", "C:\\t3", "b4", "b5"}));
     EXPECT_EQ(logs.files.str(), "C:\\t2 <- b2\r\n");
 
     FakeFs refused;
     refused.files = {"b1", "C:\\Link\\b2", "b3"};
-    refused.replaceErrors = {{"C:\\t1", syserr::kSharingViolation}};
+    refused.replaceErrors = {{"C:\\t1", 32}};
     refused.refuseRestartMoves = true;
     refused.untrustedLinks = {"C:\\Link"};
     RemovalLogs refusedLogs;
@@ -467,8 +481,7 @@ TEST(FileStage, LogsFailuresAndListsFilesInUse) {
     FakeFs fs;
     fs.files = {"C:\\a\\ro.txt", "C:\\a\\locked.dll", "C:\\a\\odd.txt"};
     fs.readOnly = {"C:\\a\\ro.txt"};
-    fs.failures = {{"C:\\a\\locked.dll", syserr::kSharingViolation}, {"C:\\a\\odd.txt", 87},
-                   {"C:\\gone\\x.txt", syserr::kPathNotFound}};
+    fs.failures = {{"C:\\a\\locked.dll", 32}, {"C:\\a\\odd.txt", 87}, {"C:\\gone\\x.txt", 3}};
     RemovalLogs logs;
     removeFiles(TextBuffer("C:\\a\\ro.txt\r\nC:\\a\\locked.dll\r\nC:\\a\\odd.txt\r\nC:\\gone\\x.txt\r\nab\r\n"), fs, logs);
     EXPECT_FALSE(fs.files.count("C:\\a\\ro.txt"));
@@ -499,15 +512,16 @@ public:
 
 TEST(RestartScheduling, RefusedDeletionIsLoggedAndOffersNoRestart) {
     RemovalLogs logs;
-    logs.inUse.assign("C:\\a.dll\r\nC:\\b.dll\r\nC:\r\n");
+    // Lines too short to name a file (a drive, a root) are passed over; "C:\\x" is not.
+    logs.inUse.assign("C:\\a.dll\r\nC:\\b.dll\r\nC:\r\nC:\\\r\nC:\\x\r\n");
     logs.files.assign("C:\\a.dll\r\n");
     Scheduler scheduler;
-    scheduler.refused = {"C:\\a.dll", "C:\\b.dll"};
+    scheduler.refused = {"C:\\a.dll", "C:\\b.dll", "C:\\x"};
     EXPECT_FALSE(scheduleInUse(logs, scheduler));
-    EXPECT_EQ(logs.files.str(), "C:\\a.dll\r\nC:\\b.dll\r\n");
+    EXPECT_EQ(logs.files.str(), "C:\\a.dll\r\nC:\\b.dll\r\nC:\\x\r\n");
     scheduler.refused.clear();
     EXPECT_TRUE(scheduleInUse(logs, scheduler));
-    EXPECT_EQ(scheduler.scheduled, (std::vector<std::string>{"C:\\a.dll", "C:\\b.dll"}));
+    EXPECT_EQ(scheduler.scheduled, (std::vector<std::string>{"C:\\a.dll", "C:\\b.dll", "C:\\x"}));
 }
 
 }  // namespace

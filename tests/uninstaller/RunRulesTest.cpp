@@ -72,6 +72,9 @@ TEST(WininitTest, AppendsSectionWhenMissingOrHeaderIsLastLine) {
     TextBuffer bare("[Rename]");
     ASSERT_TRUE(addRenameEntry(bare, "C:\\A.DLL"));
     EXPECT_EQ(bare.str(), "[Rename]\r\nNUL=C:\\A.DLL\r\n");
+    TextBuffer ended("[Rename]\r\n");
+    ASSERT_TRUE(addRenameEntry(ended, "C:\\A.DLL"));
+    EXPECT_EQ(ended.str(), "[Rename]\r\nNUL=C:\\A.DLL\r\n") << "no empty line when the header ends the file";
 }
 
 TEST(WininitTest, FileMissingEmptyOrUnreadable) {

@@ -38,8 +38,8 @@ TEST(Utf8, DecodesUpToLengthOrNul) {
 }
 
 TEST(Utf8, EncodesEachUnitRoundTrip) {
-    const std::u16string text{u'z', 0x7FF, 0x800, 0xFFFD};
-    EXPECT_EQ(utf16ToUtf8(text), "z\xdf\xbf\xe0\xa0\x80\xef\xbf\xbd");
+    const std::u16string text{u'z', 0x7F, 0x80, 0x7FF, 0x800, 0xFFFD};
+    EXPECT_EQ(utf16ToUtf8(text), "z\x7f\xc2\x80\xdf\xbf\xe0\xa0\x80\xef\xbf\xbd");
     EXPECT_EQ(utf8ToUtf16(utf16ToUtf8(text)), text);
 }
 

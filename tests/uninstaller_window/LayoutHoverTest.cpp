@@ -64,6 +64,11 @@ TEST(ButtonFrames, StripWidthDecidesHotAndFocusFrames) {
     EXPECT_EQ(c.frame, choice.frame) << c.frames << " frames";
     EXPECT_EQ(c.focusRect, choice.focusRect) << c.frames << " frames";
   }
+  // A frame counts once the strip is wider than it by more than a pixel a frame.
+  EXPECT_EQ(0, ChooseButtonFrame(false, false, true, false, 3 * w + 3, w).frame);
+  EXPECT_EQ(3, ChooseButtonFrame(false, false, true, false, 3 * w + 4, w).frame);
+  EXPECT_TRUE(ChooseButtonFrame(false, false, false, true, 4 * w + 4, w).focusRect);
+  EXPECT_EQ(4, ChooseButtonFrame(false, false, false, true, 4 * w + 5, w).frame);
 }
 
 class HoverTest : public ::testing::Test {
@@ -104,6 +109,7 @@ TEST_F(HoverTest, LinkTurnsRedUnderTheMouseAndBackWhenLeft) {
   EXPECT_EQ(0x800000u, items[0].colour);
   EXPECT_EQ(CursorChange::Arrow, out.cursor);
   EXPECT_EQ(std::vector<int>{0}, out.repaint);
+  EXPECT_TRUE(Move(301, 301).repaint.empty());  // already cold: nothing to repaint
 }
 
 TEST_F(HoverTest, DisabledOrHiddenControlsNeverGetHot) {
@@ -124,6 +130,15 @@ TEST_F(HoverTest, ImageButtonHotThroughCursorRequestAndColdOnClick) {
   EXPECT_TRUE(items[1].hotMark);
   EXPECT_EQ(std::vector<int>{1}, fx.paintHot);
   EXPECT_EQ(kNoControl, HoverClick(state, items));
+  EXPECT_FALSE(items[1].hotMark);
+  EXPECT_EQ(kHoverTracking, state.flags);
+}
+
+TEST_F(HoverTest, AColdLinkUnderTheCursorKeepsNothingHot) {
+  Move(20, 60);
+  HoverEffects fx;
+  HoverSetCursor(state, items, 1, true, fx);
+  HoverTimer(state, items, [](int i) { return i == 0; }, fx);  // the cursor went onto the cold link
   EXPECT_FALSE(items[1].hotMark);
   EXPECT_EQ(kHoverTracking, state.flags);
 }

@@ -140,6 +140,12 @@ TEST(TemplateLayout, HandWrittenTemplateOfEveryVersion) {
     EXPECT_EQ("Go", c.text) << v;
     EXPECT_EQ(7, c.imageKey) << v;
   }
+  // Bytes after the last counted control are no control.
+  std::vector<uint8_t> longer = versions[4];
+  longer.insert(longer.end(), 64, 0x01);
+  WindowDesc w;
+  ASSERT_EQ(kReadOk, ReadTemplate(longer.data(), longer.size(), 1, 1000, kColours, w));
+  EXPECT_EQ(1u, w.controls.size());
 }
 
 TEST(TemplateLayout, GeometryExtremesAreClampedBeforeAnySum) {
@@ -179,7 +185,7 @@ TEST(TemplateLayout, RefusesWithoutMagic) {
   WindowDesc w;
   std::string bytes = Bytes(Sample(5));
   bytes[0] = 'X';
-  EXPECT_EQ(kReadNoMagic, Read(bytes, w));
+  EXPECT_EQ(-2, Read(bytes, w)) << "the code the progress window reports";
   EXPECT_EQ(kReadNoMagic, Read("RT", w));
   EXPECT_EQ(kReadNoMagic, ReadTemplate(reinterpret_cast<const uint8_t*>("RTT"), 2, 1, 1000, kColours, w));
 }
@@ -377,6 +383,10 @@ TEST(BmpLoader, AcceptsWhatFitsAndRefusesWhatRunsPast) {
   BmpImage image;
   EXPECT_FALSE(ParseBmp(notBmp.data(), notBmp.size(), image));
   EXPECT_FALSE(ParseBmp(notBmp.data(), 13, image));
+  // Cut inside the info header, in a buffer of just that size: nothing past the data is read.
+  const std::vector<uint8_t> whole = Bmp(3, 2, 24, 0, 24);
+  const std::vector<uint8_t> cut(whole.begin(), whole.begin() + 14 + 16);
+  EXPECT_FALSE(ParseBmp(cut.data(), cut.size(), image));
   // A table that would run past the data behind a 124-byte header.
   std::vector<uint8_t> longHeader = Bmp(8, 1, 8, 2, 8, 124);
   longHeader.resize(14 + 124 + 4);
@@ -394,6 +404,10 @@ TEST(BmpLoader, CheckedInfoHeaderKeepsTheBytesThatMatter) {
   EXPECT_EQ(0xC7, image.info[47]);
   EXPECT_EQ(b.data() + 14 + 124 + 8, image.pixels);
   EXPECT_EQ(8u, image.pixelBytes);
+  const std::vector<uint8_t> huge = Bmp(3, 2, 24, 0, 24, 0x128);  // a header of 296 bytes
+  ASSERT_TRUE(ParseBmp(huge.data(), huge.size(), image));
+  EXPECT_EQ(40u, image.info[0]);
+  EXPECT_EQ(0u, image.info[1] | image.info[2] | image.info[3]) << "the size is 40 in all four bytes";
 }
 
 TEST(BmpLoader, StretchTargetIsBounded) {
@@ -404,6 +418,7 @@ TEST(BmpLoader, StretchTargetIsBounded) {
       {20, 10, 10, 10, true},       {10, 10, 10, 10, false},       {0, 10, 1, 1, false},
       {10, -1, 1, 1, false},        {30000, 30000, 1, 1, false},   {16385, 1, 1, 1, false},
       {16384, 4096, 1, 1, true},    {16384, 4097, 1, 1, false},    {16384, 16384, 1, 1, false},
+      {4096, 16384, 1, 1, true},    {4096, 16385, 1, 1, false},
   };
   for (auto c : cases)
     EXPECT_EQ(c.stretch, StretchWanted(c.width, c.height, c.imageWidth, c.imageHeight)) << c.width << "x" << c.height;
@@ -484,5 +499,6 @@ TEST(IcoCheck, DirectoryAndImagesMustLieWithinTheData) {
   EXPECT_EQ(38u, entries[1].offset);
   EXPECT_EQ(40u + 1024 + 64, entries[1].bytes);
   EXPECT_EQ(32, entries[1].bitCount);
+  EXPECT_EQ(1, entries[1].planes);
   EXPECT_FALSE(IcoLooksSound(nullptr, 0));
 }

@@ -8,16 +8,17 @@ TEST(TemplateText, CompilesStatementsAndReadsBack) {
   const std::string text =
       "# progress window\n"
       "version 3\n"
-      "extension \"\\x01\\x02\"\n"
+      "extension \"\\x09\\x9F\\xa0\"\n"
       "window style=OWN_WINDOW|WS_CAPTION|WS_SYSMENU placement=8 x=-10 y=-0x0A\n"
       "       width=300 height=200 font=8 fontflags=1 face=\"Tahoma\" title=\"Say \\\"hi\\\"\"\n"
       "control type=label id=57 x=1 y=2 width=3 height=4 exstyle=BOLD colour=0xFF background=BTNFACE\n"
-      "        text=\"<LangID=1>A</LangID=1>\"\n"
+      "\ttext=\"<LangID=1>A</LangID=1>\"\n"
       "control type=button id=55 style=WS_CHILD|WS_VISIBLE|BS_OWNERDRAW image=3 text=\"Close\"\n"
       "image key=3 file=\"strip.bmp\"\n";
   CompiledTemplate c;
   std::string error;
   ASSERT_TRUE(ParseTemplateText(text, c, error)) << error;
+  EXPECT_EQ(c.source.extensions, std::vector<std::string>{"\x09\x9F\xA0"});
   ASSERT_EQ(1u, c.imageFiles.size());
   EXPECT_EQ(3, c.imageFiles[0].first);
   EXPECT_EQ("strip.bmp", c.imageFiles[0].second);
@@ -35,6 +36,7 @@ TEST(TemplateText, CompilesStatementsAndReadsBack) {
   EXPECT_EQ("A", w.controls[0].text);
   EXPECT_EQ(3u, w.controls[0].colour2);
   EXPECT_TRUE(w.controls[1].IsOwnerDrawButton());
+  EXPECT_FALSE(w.controls[1].IsBitmapButton()) << "BS_BITMAP is 0x80, not among 0x5000000B";
   EXPECT_EQ(3, w.controls[1].imageKey);
 }
 
@@ -61,7 +63,28 @@ TEST(TemplateText, StyleNamesHaveTheSystemsValues) {
     ASSERT_EQ(kReadOk, ReadTemplate(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 1, 1000,
                                     SystemColours{1, 2, 3}, w));
     EXPECT_EQ(value, w.style) << name;
+    EXPECT_EQ(0, w.width) << "left out, the size is 0";
+    EXPECT_EQ(0, w.height);
   }
+}
+
+// Version 1 control records carry four filler bytes after the subtype: written as zeros.
+TEST(TemplateText, VersionOneFillerIsZero) {
+  CompiledTemplate c;
+  std::string error;
+  ASSERT_TRUE(ParseTemplateText("version 1\nwindow\ncontrol type=label subtype=2 id=7\n", c, error)) << error;
+  const std::string bytes = WriteTemplate(c.source);
+  // "RTT", version, window: 4 styles, placement, offsets, size, font size and flags, no face, no title,
+  // one control; then its style, extended style, type and subtype.
+  const size_t subtype = 3 + 4 + 4 * 4 + 5 * 4 + 2 + 2 + 4 + 4 + 4 + 3 * 4;
+  ASSERT_GT(bytes.size(), subtype + 12);
+  EXPECT_EQ(bytes.substr(subtype, 12), std::string("\0\0\0\2\0\0\0\0\0\0\0\7", 12));
+}
+
+// The image table as the record stores it: count, then length, key and bytes of each, big-endian.
+TEST(TemplateText, ImageTableLayout) {
+  EXPECT_EQ(WriteImageTable({{3, "ab"}, {0x01020304, ""}}),
+            std::string("\0\0\0\2" "\0\0\0\2" "\0\0\0\3" "ab" "\0\0\0\0" "\1\2\3\4", 22));
 }
 
 // Type names, system colour codes and the bold bit as stored in template files of every version.
@@ -78,6 +101,7 @@ TEST(TemplateText, StoredNumbersOfTypesColoursAndBold) {
     std::string error;
     ASSERT_TRUE(ParseTemplateText(std::string("window\ncontrol id=1 type=") + name + "\n", c, error)) << error;
     EXPECT_EQ(number, c.source.window.controls.at(0).type) << name;
+    EXPECT_EQ(0u, c.source.window.style) << "a window without a style has none";
   }
   for (const auto& [code, colour] : backgrounds) {
     CompiledTemplate c;
@@ -107,6 +131,9 @@ TEST(TemplateText, ErrorsNameTheLine) {
       {"window size=3\n", "line 1: unknown item size"},
       {"frame\n", "line 1: unknown statement frame"},
       {"window\nimage key=1\n", "line 2: image needs a file"},
+      {"window style=0x100000000\n", "line 1: bad number for style: 0x100000000"},
+      {"window title=\"\\x4", "line 1: bad \\x escape"},
+      {"window x=-2147483649\n", "line 1: bad number for x: -2147483649"},
   };
   for (auto c : cases) {
     CompiledTemplate out;
@@ -114,4 +141,10 @@ TEST(TemplateText, ErrorsNameTheLine) {
     EXPECT_FALSE(ParseTemplateText(c.text, out, error)) << c.text;
     EXPECT_EQ(c.error, error);
   }
+  // The widest numbers still taken.
+  CompiledTemplate widest;
+  std::string error;
+  ASSERT_TRUE(ParseTemplateText("window style=0xFFFFFFFF x=-2147483648\n", widest, error)) << error;
+  EXPECT_EQ(0xFFFFFFFFu, widest.source.window.style);
+  EXPECT_EQ(INT32_MIN, widest.source.window.xOffset);
 }

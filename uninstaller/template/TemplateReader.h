@@ -14,7 +14,7 @@ namespace corvel::tpl {
 enum class BrushKind { None, Null, Solid };
 
 struct ControlDesc {
-  uint32_t style = 0;
+  uint32_t style = 0;  // mutate: skip (every reader and the compiler set it first)
   uint32_t exStyle = 0;
   int32_t type = 0;
   int32_t subtype = 0;
