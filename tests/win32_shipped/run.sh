@@ -80,14 +80,14 @@ run32 'C:\shipped32\window\app\unins.exe' /NOQUERY /NOREMOVE >/dev/null 2>&1 &
 window=$!
 
 # The listing: handed to the default program, then the main window is looked at and closed.
-ok=$reference
-[ "$reference" = 0 ] || echo "shipped32: the 64-bit reference listing did not end"
-wait_for "$patience" test -f "$drive_c/app64/recorded.txt" || ok=1
-wait_for "$patience" painted_shot Tessory shipped32-tessory-main.png || ok=1
-driver close-main || ok=1
-wait "$tessory32" || ok=1
+ok=$reference why=""
+[ "$reference" = 0 ] || why+=" (the 64-bit reference listing did not end)"
+wait_for "$patience" test -f "$drive_c/app64/recorded.txt" || { ok=1; why+=" (never handed on)"; }
+wait_for "$patience" painted_shot Tessory shipped32-tessory-main.png || { ok=1; why+=" (main window never painted)"; }
+driver close-main || { ok=1; why+=" (no main window to close)"; }
+wait "$tessory32" || { code=$?; ok=1; why+=" (exit code $code)"; }
 driver check-listing || ok=1
-result listing "$ok"
+result listing "$ok" "$why"
 
 # WOW64: the 32-bit program's listing of System32 is the true one, not SysWOW64 in its place.
 ok=0
