@@ -58,15 +58,17 @@ void ReadAheadFileSystem::StartReaders(size_t count) {
 void ReadAheadFileSystem::NoteRead(bool touchedDisk) {
     if (touchedDisk) {
         warmReadsInARow_ = 0;
-        if (activeReaders_ < inner_.size()) {
+        // A few blocks dropped from a warm cache are not worth waking a crowd for.
+        if (++diskReadsInARow_ >= kDiskReadsToJoin && activeReaders_ < inner_.size()) {
             activeReaders_ = inner_.size();
             StartReaders(activeReaders_);
             if (activeReaders_ > warmReaders_) extraWake_.notify_all();
         }
-    } else if (++warmReadsInARow_ >= 2 * window_) {
-        // A whole window read from memory: the cache holds this part of the tree.
-        activeReaders_ = warmReaders_;
+        return;
     }
+    diskReadsInARow_ = 0;
+    // Two windows read from memory: the cache holds this part of the tree.
+    if (++warmReadsInARow_ >= 2 * window_) activeReaders_ = warmReaders_;
 }
 
 size_t ReadAheadFileSystem::Lead() const {

@@ -32,7 +32,7 @@ public:
     ReadAheadFileSystem(FileSystem& inner, size_t window);
     // One reading thread per file system given (at least one); they read the same tree. The first
     // `warmReaders` read from the start; the others join in only while reading folders waits on
-    // the disk (`diskReads` goes up across a read): from a cold cache the walk's time is spent
+    // the disk (`diskReads` goes up across kDiskReadsToJoin reads in a row): from a cold cache the walk's time is spent
     // waiting on inodes, and each reader in a folder of its own keeps one more of them in flight.
     // Once reads stop touching the disk, the extra readers sleep again, so that a warm walk does
     // not pay for their hand-overs.
@@ -55,6 +55,8 @@ public:
     // Files held read but not yet handed out, above which no more folders are read ahead (the
     // folder the walk waits for is always read): many large folders must not fill memory.
     static constexpr size_t kMaxFilesAhead = 20000;
+    // Reads in a row that waited on the disk, after which the extra readers join in.
+    static constexpr size_t kDiskReadsToJoin = 3;
 
 private:
     // Place in the predicted walk: the indexes of the subfolders leading to it, compared
@@ -110,6 +112,7 @@ private:
     DiskReadCounter diskReads_;
     size_t activeReaders_;             // readers that may take a folder now
     size_t warmReadsInARow_ = 0;       // reads that did not wait on the disk, since the last that did
+    size_t diskReadsInARow_ = 0;       // reads that did, since the last that did not
     std::vector<std::thread> readers_; // started so far; thread i reads with inner_[i]
 };
 

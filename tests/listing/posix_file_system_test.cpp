@@ -173,6 +173,7 @@ TEST(ReadAheadTest, SameDocumentAndNothingReadBelowWhatTheWalkLeavesOut) {
         {SIZE_MAX, ReadAheadFileSystem::BlocksReadByThisThread, true},
         {1, [] { static std::atomic<std::int64_t> blocks{0}; return ++blocks; }, true},  // every read waits
         {1, []() -> std::int64_t { return 7; }, false},                                    // none does
+        {1, [] { static std::atomic<std::int64_t> calls{0}; return ++calls / 2; }, false},  // every other one
     };
     for (const Readers& kind : kinds) {
         for (size_t window : {1, 3, 64}) {
