@@ -93,7 +93,8 @@ measure() {
   done
 
   echo
-  echo "$shape, $mode ($files files in $folders folders, $(nproc) cores, median of $runs rounds)"
+  # Others' work on a shared machine weighs on every contender alike, but the figures mean more beside it.
+  echo "$shape, $mode ($files files in $folders folders, $(nproc) cores, median of $runs rounds; load average $(cut -d' ' -f1-3 /proc/loadavg))"
   # CPU time (user + system, all threads) says more than wall time on a machine shared with others.
   printf '%-10s %10s %10s %12s  %s\n' tool "wall (s)" "cpu (s)" "peak (MB)" "wall of each round"
   for name in "${which[@]}"; do

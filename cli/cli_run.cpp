@@ -34,9 +34,11 @@ volatile std::sig_atomic_t gInterrupted = 0;
 namespace {
 
 constexpr size_t kReadAheadFolders = 64;
-// Reading threads: on a cold cache each waits on the disk for its own folder, so several folders'
-// inodes are fetched at once; on a warm one they take turns on the cores in batches of folders.
+// Reading threads: on a warm cache they take turns on the cores in batches of folders. On a cold
+// one each waits on the disk for its own folder, so that many folders' inodes are fetched at once:
+// more of them then, as the disk serves many requests at a time and a waiting thread costs no core.
 constexpr size_t kReadingThreads = 4;
+constexpr size_t kColdReadingThreads = 16;
 
 // The run's host on a terminal: no window, a progress line instead of the status bar.
 class CliHost : public RunHost {
@@ -167,14 +169,14 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     CliHost host(err, progress && !options.quiet);
     // Reading the next folders on other threads overlaps their system calls with the writing;
     // each reading thread has a file system of its own.
-    PosixFileSystem posixFileSystems[kReadingThreads];
+    PosixFileSystem posixFileSystems[kColdReadingThreads];
     std::vector<std::unique_ptr<WithoutOwnFiles>> withoutOwnFiles;
     std::vector<FileSystem*> readers;
     for (PosixFileSystem& reader : posixFileSystems) {
         withoutOwnFiles.push_back(std::make_unique<WithoutOwnFiles>(reader, target.OwnFiles()));
         readers.push_back(withoutOwnFiles.back().get());
     }
-    ReadAheadFileSystem fileSystem(readers, kReadAheadFolders);
+    ReadAheadFileSystem fileSystem(readers, kReadAheadFolders, kReadingThreads);
     ListingEngine engine(fileSystem, host, settings);
     host.Attach(&engine);
     ListingOutput output(target.File());

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <ostream>
 
 namespace tessory {
@@ -33,7 +34,12 @@ mode_t NewFileMode() {
     return 0666 & ~mask;
 }
 
-void UseLargeBuffer(std::FILE* file) { std::setvbuf(file, nullptr, _IOFBF, 1 << 20); }  // fewer, larger writes
+// Fewer, larger writes.
+void UseLargeBuffer(std::FILE* file, std::unique_ptr<char[]>& buffer) {
+    constexpr size_t kSize = 1 << 20;
+    if (!buffer) buffer.reset(new (std::nothrow) char[kSize]);
+    if (buffer) std::setvbuf(file, buffer.get(), _IOFBF, kSize);
+}
 
 // A stdio file whose bytes go to a C++ stream, so that the writers can write straight to it.
 UniqueFile StreamFile(std::ostream& out) {
@@ -82,7 +88,7 @@ bool OutputTarget::CreateBeside(const std::string& target, std::string& error) {
         ::unlink(pattern.c_str());
         return false;
     }
-    UseLargeBuffer(file_.get());
+    UseLargeBuffer(file_.get(), buffer_);
     kind_ = Kind::Replace;
     newPath_ = pattern;
     target_ = target;
@@ -131,7 +137,7 @@ bool OutputTarget::OpenFile(const std::string& path, std::string& error) {
         if (fd >= 0) ::close(fd);
         return false;
     }
-    UseLargeBuffer(file_.get());
+    UseLargeBuffer(file_.get(), buffer_);
     kind_ = Kind::Direct;
     shownName_ = path;
     return true;
@@ -161,7 +167,7 @@ bool OutputTarget::OpenStream(std::ostream& out, bool direct, std::string& error
         ::close(fd);
         return false;
     }
-    UseLargeBuffer(file_.get());
+    UseLargeBuffer(file_.get(), buffer_);
     kind_ = Kind::BufferedStream;
     shownName_ = "the temporary file";
     return true;

@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,9 @@ private:
     bool CreateBeside(const std::string& target, std::string& error);
 
     Kind kind_ = Kind::None;
+    // The file's stdio buffer: stdio picks a block-sized one of its own when given no storage,
+    // whatever size it is asked for. Declared before file_, so that it outlives the file.
+    std::unique_ptr<char[]> buffer_;
     UniqueFile file_;
     std::string newPath_;   // the new file beside the output (Replace)
     std::string target_;    // what is replaced: the output, or its link's final target

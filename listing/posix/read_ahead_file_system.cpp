@@ -1,16 +1,34 @@
 #include "read_ahead_file_system.h"
 
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <exception>
 #include <iterator>
 
 namespace tessory {
 
+std::int64_t ReadAheadFileSystem::BlocksReadByThisThread() {
+#ifdef RUSAGE_THREAD
+    struct rusage usage;
+    if (getrusage(RUSAGE_THREAD, &usage) == 0) return usage.ru_inblock;
+#endif
+    return 0;
+}
+
 ReadAheadFileSystem::ReadAheadFileSystem(FileSystem& inner, size_t window)
     : ReadAheadFileSystem(std::vector<FileSystem*>{&inner}, window) {}
 
-ReadAheadFileSystem::ReadAheadFileSystem(const std::vector<FileSystem*>& readers, size_t window)
-    : first_(*readers.at(0)), window_(window < 1 ? 1 : window) {
-    for (FileSystem* inner : readers) readers_.emplace_back([this, inner] { ReadLoop(*inner); });
+ReadAheadFileSystem::ReadAheadFileSystem(const std::vector<FileSystem*>& readers, size_t window, size_t warmReaders,
+                                         DiskReadCounter diskReads)
+    : first_(*readers.at(0)),
+      window_(window < 1 ? 1 : window),
+      inner_(readers),
+      warmReaders_(std::clamp<size_t>(warmReaders, 1, readers.size())),
+      diskReads_(diskReads),
+      activeReaders_(warmReaders_) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    StartReaders(warmReaders_);
 }
 
 ReadAheadFileSystem::~ReadAheadFileSystem() {
@@ -19,7 +37,38 @@ ReadAheadFileSystem::~ReadAheadFileSystem() {
         quit_ = true;
     }
     readersWake_.notify_all();
+    extraWake_.notify_all();
+    // No reader starts another once quit_ is set.
     for (std::thread& reader : readers_) reader.join();
+}
+
+void ReadAheadFileSystem::StartReaders(size_t count) {
+    while (readers_.size() < count && !quit_) {
+        try {
+            const size_t index = readers_.size();
+            readers_.emplace_back([this, index] { ReadLoop(index); });
+        } catch (const std::exception&) {
+            // No more threads to be had: read with those there are.
+            activeReaders_ = std::max<size_t>(readers_.size(), 1);
+            return;
+        }
+    }
+}
+
+void ReadAheadFileSystem::NoteRead(bool touchedDisk) {
+    if (touchedDisk) {
+        warmReadsInARow_ = 0;
+        // A few blocks dropped from a warm cache are not worth waking a crowd for.
+        if (++diskReadsInARow_ >= kDiskReadsToJoin && activeReaders_ < inner_.size()) {
+            activeReaders_ = inner_.size();
+            StartReaders(activeReaders_);
+            if (activeReaders_ > warmReaders_) extraWake_.notify_all();
+        }
+        return;
+    }
+    diskReadsInARow_ = 0;
+    // Two windows read from memory: the cache holds this part of the tree.
+    if (++warmReadsInARow_ >= 2 * window_) activeReaders_ = warmReaders_;
 }
 
 size_t ReadAheadFileSystem::Lead() const {
@@ -44,14 +93,20 @@ bool ReadAheadFileSystem::WalkMayGo() const {
 
 void ReadAheadFileSystem::WakeReadersIfLow() {
     if (sleepingReaders_ == 0 || !MayReadNext()) return;
-    if (Lead() <= window_ / 2 || toRead_.begin()->second == wanted_) readersWake_.notify_all();
+    if (Lead() <= window_ / 2 || toRead_.begin()->second == wanted_) {
+        readersWake_.notify_all();
+        if (activeReaders_ > warmReaders_) extraWake_.notify_all();
+    }
 }
 
-void ReadAheadFileSystem::ReadLoop(FileSystem& inner) {
+void ReadAheadFileSystem::ReadLoop(size_t index) {
     std::unique_lock<std::mutex> lock(mutex_);
+    FileSystem& inner = *inner_[index];
+    std::condition_variable& wake = index < warmReaders_ ? readersWake_ : extraWake_;
+    std::int64_t diskReads = diskReads_();
     for (;;) {
         ++sleepingReaders_;
-        readersWake_.wait(lock, [this] { return quit_ || MayReadNext(); });
+        wake.wait(lock, [&] { return quit_ || (index < activeReaders_ && MayReadNext()); });
         --sleepingReaders_;
         if (quit_) return;
         auto next = toRead_.begin();
@@ -74,8 +129,12 @@ void ReadAheadFileSystem::ReadLoop(FileSystem& inner) {
             result.subfolders = {};
         }
 
+        const std::int64_t diskReadsBefore = diskReads;
+        diskReads = diskReads_();
+
         lock.lock();
         --reading_;
+        NoteRead(diskReads != diskReadsBefore);
         // Keep it only if the walk may still ask for it.
         auto known = placeOf_.find(result.folder);
         if (known != placeOf_.end() && known->second == place) {

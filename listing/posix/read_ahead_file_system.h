@@ -1,5 +1,6 @@
 #pragma once
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -23,10 +24,20 @@ namespace tessory {
 // the first, from the walk's thread, and must be safe to call alongside ReadFolder.
 class ReadAheadFileSystem : public FileSystem {
 public:
+    // Disk blocks read so far by the calling thread, or 0 where that is not known.
+    using DiskReadCounter = std::int64_t (*)();
+    static std::int64_t BlocksReadByThisThread();
+
     // One reading thread.
     ReadAheadFileSystem(FileSystem& inner, size_t window);
-    // One reading thread per file system given (at least one); they read the same tree.
-    ReadAheadFileSystem(const std::vector<FileSystem*>& readers, size_t window);
+    // One reading thread per file system given (at least one); they read the same tree. The first
+    // `warmReaders` read from the start; the others join in only while reading folders waits on
+    // the disk (`diskReads` goes up across kDiskReadsToJoin reads in a row): from a cold cache the walk's time is spent
+    // waiting on inodes, and each reader in a folder of its own keeps one more of them in flight.
+    // Once reads stop touching the disk, the extra readers sleep again, so that a warm walk does
+    // not pay for their hand-overs.
+    ReadAheadFileSystem(const std::vector<FileSystem*>& readers, size_t window, size_t warmReaders = SIZE_MAX,
+                        DiskReadCounter diskReads = BlocksReadByThisThread);
     ~ReadAheadFileSystem() override;
     ReadAheadFileSystem(const ReadAheadFileSystem&) = delete;
     ReadAheadFileSystem& operator=(const ReadAheadFileSystem&) = delete;
@@ -44,6 +55,8 @@ public:
     // Files held read but not yet handed out, above which no more folders are read ahead (the
     // folder the walk waits for is always read): many large folders must not fill memory.
     static constexpr size_t kMaxFilesAhead = 20000;
+    // Reads in a row that waited on the disk, after which the extra readers join in.
+    static constexpr size_t kDiskReadsToJoin = 3;
 
 private:
     // Place in the predicted walk: the indexes of the subfolders leading to it, compared
@@ -57,7 +70,12 @@ private:
         std::int64_t linksNotFollowed = 0;
     };
 
-    void ReadLoop(FileSystem& inner);
+    void ReadLoop(size_t index);
+    // Under the lock: the reading threads needed now, with those that join on a cold cache.
+    void StartReaders(size_t count);
+    // Under the lock: counts a read that did or did not wait on the disk, and sets how many
+    // readers take folders.
+    void NoteRead(bool touchedDisk);
     // Under the lock: the folders read or being read that the walk reaches before the next one
     // still to read. Folders read far ahead (later siblings of the folders the walk is in) do
     // not count, so that they cannot keep the readers from what the walk needs next.
@@ -75,7 +93,8 @@ private:
     FileSystem& first_;
     size_t window_;
     std::mutex mutex_;
-    std::condition_variable readersWake_;
+    std::condition_variable readersWake_;  // the first warmReaders_
+    std::condition_variable extraWake_;    // the others, woken only while the cache is cold
     std::condition_variable walkWake_;
     std::map<Place, std::string> toRead_;             // predicted and not yet read, in walk order
     std::unordered_map<std::string, Place> placeOf_;  // predicted folders not yet handed out
@@ -88,7 +107,13 @@ private:
     size_t readWhileWaiting_ = 0;                     // folders read since the walk began to wait
     bool quit_ = false;
     std::int64_t linksHandedOut_ = 0;  // the walk's thread only
-    std::vector<std::thread> readers_;
+    std::vector<FileSystem*> inner_;
+    size_t warmReaders_;
+    DiskReadCounter diskReads_;
+    size_t activeReaders_;             // readers that may take a folder now
+    size_t warmReadsInARow_ = 0;       // reads that did not wait on the disk, since the last that did
+    size_t diskReadsInARow_ = 0;       // reads that did, since the last that did not
+    std::vector<std::thread> readers_; // started so far; thread i reads with inner_[i]
 };
 
 }  // namespace tessory

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -161,21 +163,38 @@ TEST(ReadAheadTest, SameDocumentAndNothingReadBelowWhatTheWalkLeavesOut) {
     }
     for (const std::string& read : fs.reads) EXPECT_EQ(read.find("C:\\R\\Skip\\"), std::string::npos) << read;
 
-    // Several reading threads, each with a file system of its own, and windows from one folder up.
-    for (size_t window : {1, 3, 64}) {
-        std::vector<FakeFileSystem> copies(3, fs);
-        std::vector<FileSystem*> readers;
-        for (FakeFileSystem& copy : copies) {
-            copy.reads.clear();
-            readers.push_back(&copy);
-        }
-        {
-            ReadAheadFileSystem ahead(readers, window);
-            EXPECT_EQ(document(ahead), plain) << window;
-            EXPECT_EQ(document(ahead), plain) << window;
-        }
-        for (const FakeFileSystem& copy : copies) {
-            for (const std::string& read : copy.reads) EXPECT_EQ(read.find("C:\\R\\Skip\\"), std::string::npos) << read;
+    // Several reading threads, each with a file system of its own, and windows from one folder up;
+    // readers beyond the first that join while reads wait on the disk, and stay asleep otherwise.
+    struct Readers {
+        size_t warm;
+        ReadAheadFileSystem::DiskReadCounter diskReads;
+        bool extrasMayRead;
+    };
+    const Readers kinds[] = {
+        {SIZE_MAX, ReadAheadFileSystem::BlocksReadByThisThread, true},
+        {1, [] { static std::atomic<std::int64_t> blocks{0}; return ++blocks; }, true},  // every read waits
+        {1, []() -> std::int64_t { return 7; }, false},                                    // none does
+        {1, [] { static std::atomic<std::int64_t> calls{0}; return ++calls / 2; }, false},  // every other one
+    };
+    for (const Readers& kind : kinds) {
+        for (size_t window : {1, 3, 64}) {
+            std::vector<FakeFileSystem> copies(3, fs);
+            std::vector<FileSystem*> readers;
+            for (FakeFileSystem& copy : copies) {
+                copy.reads.clear();
+                readers.push_back(&copy);
+            }
+            {
+                ReadAheadFileSystem ahead(readers, window, kind.warm, kind.diskReads);
+                EXPECT_EQ(document(ahead), plain) << window;
+                EXPECT_EQ(document(ahead), plain) << window;
+            }
+            for (const FakeFileSystem& copy : copies) {
+                for (const std::string& read : copy.reads) EXPECT_EQ(read.find("C:\\R\\Skip\\"), std::string::npos) << read;
+                if (!kind.extrasMayRead && &copy != &copies[0]) {
+                    EXPECT_TRUE(copy.reads.empty()) << window;
+                }
+            }
         }
     }
 
