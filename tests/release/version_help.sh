@@ -60,6 +60,17 @@ check "recordwriter --dump (description)" 0 0 test "$(cat "$out")" = "$(printf '
 check "recordwriter --dump, no record" 3 $code grep -qF "carries no uninstallation record" "$err"
 "$2" "$dir/d.txt" "$dir/missing.exe" "$dir/r2.exe" >"$out" 2>"$err"; code=$?
 check "recordwriter, missing uninstaller" 1 $code grep -qF "cannot read $dir/missing.exe" "$err"
+# A signed stand-in (a PE32 whose security directory names a table at the end): refused, naming
+# the uninstaller to sign afterwards, and nothing written.
+python3 -c "import struct, sys
+b = bytearray(0x110); b[0:2] = b'MZ'; struct.pack_into('<I', b, 0x3C, 0x40); b[0x40:0x44] = b'PE\0\0'
+struct.pack_into('<H', b, 0x54, 224); struct.pack_into('<H', b, 0x58, 0x10B); struct.pack_into('<I', b, 0xB4, 16)
+struct.pack_into('<II', b, 0xD8, 0x100, 16); sys.stdout.buffer.write(b)" >"$dir/s.exe"
+"$2" "$dir/d.txt" "$dir/s.exe" "$dir/s2.exe" >"$out" 2>"$err"; code=$?
+printf 'corvel-recordwriter: %s is signed; a record appended now would break its signature.\nAppend the record to the unsigned uninstaller, then sign %s.\n' \
+  "$dir/s.exe" "$dir/s2.exe" >"$dir/expected"
+check "recordwriter, signed uninstaller" 1 $code cmp -s "$err" "$dir/expected"
+check "recordwriter, signed uninstaller (nothing written)" 0 0 test ! -e "$dir/s2.exe"
 "$3" "$dir/missing.txt" "$dir/p2.tpl" >"$out" 2>"$err"; code=$?
 check "templatec, missing input" 1 $code grep -qF "cannot read $dir/missing.txt" "$err"
 "$3" "$dir/progress.tpl.txt" "$dir/p3.tpl" /dev/full >"$out" 2>"$err"; code=$?
