@@ -136,6 +136,14 @@ TEST_F(SettingsFormTest, UnknownChoiceWordsSelectNothingAndSaveEmptyText) {
   SaveSettings(store, form, kUsLocale);
   EXPECT_EQ(Stored(key::kRecurse), "");
   EXPECT_EQ(Stored(key::kDisplayFileSize), "");
+  // One past the last choice (3 recursion words, 4 units) is no choice either.
+  form.recursion = 3;
+  form.sizeUnit = 4;
+  Put(key::kRecurse, "No");
+  Put(key::kDisplayFileSize, "Kb");
+  SaveSettings(store, form, kUsLocale);
+  EXPECT_EQ(Stored(key::kRecurse), "");
+  EXPECT_EQ(Stored(key::kDisplayFileSize), "");
 }
 
 TEST_F(SettingsFormTest, ChoiceWordsRoundTrip) {
