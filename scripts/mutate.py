@@ -356,7 +356,8 @@ class Worker:
 
     def __init__(self, root, build, build_jobs, children):
         self.root, self.build, self.build_jobs, self.children = root, build, build_jobs, children
-        self.tests = {}  # test name -> the programs of this build it runs (a test may run a tool)
+        self.tests = {}  # test name -> the programs and libraries of this build it runs
+        self.commands = {}  # test name -> (command, working folder, environment)
         self.stamps = {}
         self.test_timeout = 60
         self.timeouts = {}  # test name -> its own timeout, from its time before mutating
@@ -393,17 +394,28 @@ class Worker:
         if code != 0:
             raise SystemExit(f"ctest cannot list the tests of {self.build}:\n{output}")
         for test in json.loads(output[output.index("{"):]).get("tests", []):
-            labels = []
-            for prop in test.get("properties", []):
-                if prop.get("name") == "LABELS":
-                    labels = prop.get("value", [])
+            properties = {prop.get("name"): prop.get("value") for prop in test.get("properties", [])}
+            labels = properties.get("LABELS") or []
             if OWN_TEST_LABEL not in labels and test.get("command"):
                 # The command may start with a launcher (sh script.sh tool...): every argument that
-                # is a program of this build counts.
+                # is a program of this build counts, with the libraries of the build it loads.
                 inside = str(self.build) + os.sep
-                self.tests[test["name"]] = {arg for arg in test["command"]
-                                            if arg.startswith(inside) and os.access(arg, os.X_OK)}
+                programs = {arg for arg in test["command"]
+                            if arg.startswith(inside) and os.access(arg, os.X_OK)}
+                self.tests[test["name"]] = programs | self.loaded_libraries(programs)
+                self.commands[test["name"]] = (test["command"], properties.get("WORKING_DIRECTORY"),
+                                               dict(os.environ, **dict(
+                                                   v.split("=", 1) for v in properties.get("ENVIRONMENT", []))))
         self.stamps = self.executable_stamps()
+
+    def loaded_libraries(self, programs):
+        """The shared libraries of this build the programs load (none in a build of static ones)."""
+        inside, libraries = str(self.build) + os.sep, set()
+        for program in programs:
+            code, output = run(["ldd", program], children=self.children)
+            if code == 0:
+                libraries |= set(re.findall(r"=> (" + re.escape(inside) + r"\S+)", output))
+        return libraries
 
     def executable_stamps(self):
         folders = {Path(exe).parent for exe in set().union(*self.tests.values())}
@@ -421,17 +433,17 @@ class Worker:
         return changed
 
     def run_tests(self, names, stop_on_failure=True):
-        """Runs ctest once a test, so that this run's timeout holds whatever TIMEOUT the test
-        declares. Returns (passed, failed test names, timed out, seconds per test)."""
+        """Runs each test's command as ctest would, but itself, so that this run's timeout holds
+        whatever TIMEOUT the test declares. Returns (passed, failed test names, timed out,
+        seconds per test)."""
         failed, timed_out, seconds = [], False, {}
         for name in sorted(names, key=lambda n: self.seconds.get(n, 0)):
             limit = self.timeouts.get(name, self.test_timeout)
-            command = ["ctest", "--test-dir", str(self.build), "-R", f"^{re.escape(name)}$",
-                       "-LE", OWN_TEST_LABEL, "--timeout", str(limit)]
+            command, folder, env = self.commands[name]
             started = time.monotonic()
-            code, output = run(command, children=self.children, timeout=limit + 30)
+            code, _ = run(command, cwd=folder, children=self.children, timeout=limit, env=env)
             seconds[name] = time.monotonic() - started
-            if code is None or "(Timeout)" in output:
+            if code is None:
                 timed_out = True
             elif code != 0:
                 failed.append(name)
@@ -445,10 +457,12 @@ class Worker:
 def mutation_settings():
     """How the script's own build is made: without optimisation, so a mutant compiles quickly,
     but with assertions (Debug), which catch mutants too; without debug information and, where
-    there is one, with a fast linker, as a mutant relinks every test program of its code."""
-    settings = {"CMAKE_BUILD_TYPE": "Debug", "CMAKE_C_FLAGS_DEBUG": "-O0", "CMAKE_CXX_FLAGS_DEBUG": "-O0"}
+    there is one, with a fast linker."""
+    settings = {"CMAKE_BUILD_TYPE": "Debug", "CMAKE_C_FLAGS_DEBUG": "-O0", "CMAKE_CXX_FLAGS_DEBUG": "-O0",
+                # A mutant relinks the one library it is in, not every program that uses it.
+                "TESSORY_SHARED_PORTABLE": "ON"}
     if shutil.which("ld.lld"):
-        settings["CMAKE_EXE_LINKER_FLAGS"] = "-fuse-ld=lld"
+        settings["CMAKE_EXE_LINKER_FLAGS"] = settings["CMAKE_SHARED_LINKER_FLAGS"] = "-fuse-ld=lld"
     return settings
 
 
@@ -469,7 +483,7 @@ def cache_arguments(build, root):
     options = re.findall(r"option\(\s*(\w+)", (root / "CMakeLists.txt").read_text())
     flags = [f"CMAKE_{lang}_FLAGS_{cache.get('CMAKE_BUILD_TYPE', '').upper()}" for lang in ("C", "CXX")]
     keys = ["CMAKE_BUILD_TYPE", "CMAKE_C_COMPILER", "CMAKE_CXX_COMPILER", *flags, "CMAKE_EXE_LINKER_FLAGS",
-            "CMAKE_C_COMPILER_LAUNCHER", "CMAKE_CXX_COMPILER_LAUNCHER", *options]
+            "CMAKE_SHARED_LINKER_FLAGS", "CMAKE_C_COMPILER_LAUNCHER", "CMAKE_CXX_COMPILER_LAUNCHER", *options]
     args = ["-G", cache["CMAKE_GENERATOR"]] if "CMAKE_GENERATOR" in cache else []
     return args + [f"-D{key}={cache[key]}" for key in keys if cache.get(key)]
 
