@@ -269,6 +269,19 @@ def survivors_of(root, report):
     return mutants
 
 
+def resume_from(report, mutants):
+    """Takes over what an earlier run settled for mutants whose line is unchanged: caught, not
+    compiled, in no test program. Its survivors and what it did not reach are tried again."""
+    settled = {(old["file"], old["line"], old["before"], old["after"]): old
+               for old in json.loads(report.read_text(encoding="utf-8"))["mutants"]
+               if old["status"] in CAUGHT | {"stillborn", "unbuilt"}}
+    for m in mutants:
+        old = settled.get((m.file, m.line, m.before, m.after))
+        if m.status == "pending" and old:
+            m.status, m.killed_by = old["status"], old["killed_by"]
+            m.seconds, m.build_seconds = old["seconds"], old["build_seconds"]
+
+
 def default_files(root, folders=DEFAULT_FOLDERS):
     files = []
     for folder in folders:
@@ -614,6 +627,8 @@ def parse_args(argv):
     p.add_argument("--report", type=Path, help="JSON report (default: BUILD/mutate-report.json)")
     p.add_argument("--retry", type=Path, metavar="REPORT",
                    help="try again the survivors of an earlier JSON report (after adding cases)")
+    p.add_argument("--resume", type=Path, metavar="REPORT",
+                   help="go on with a run stopped part-way: keep what its report settled")
     p.add_argument("--list", action="store_true", help="list the mutants without trying them")
     return p.parse_args(argv)
 
@@ -659,6 +674,8 @@ def main(argv=None):
             m.status = "equivalent"
     if args.sample is not None and args.sample < len(mutants):
         mutants = random.Random(args.seed).sample(mutants, args.sample)
+    if args.resume:
+        resume_from(args.resume, mutants)
     mutants.sort(key=lambda m: (m.file, m.line))
     if args.list:
         for m in mutants:

@@ -85,6 +85,17 @@ class Runs(unittest.TestCase):
         self.assertEqual(data["folders"]["."]["score"], 50.0)
         self.assertEqual(self.source.read_bytes(), self.original)
 
+        # Resuming keeps what the report settled (marked not compiled here, to tell it from a
+        # new try) and tries its survivor again.
+        data["mutants"][0]["status"] = "stillborn"
+        report.write_text(json.dumps(data))
+        resumed = Path(self.tmp.name, "resumed.json")
+        done = run_script(self.root, "--build", str(self.build), "--report", str(resumed),
+                          "--resume", str(report), "order.cpp")
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        self.assertEqual([(m["line"], m["status"]) for m in json.loads(resumed.read_text())["mutants"]],
+                         [(4, "stillborn"), (6, "survived")])
+
     def test_an_interrupted_run_restores_the_file(self):
         hold = Path(self.tmp.name, "hold")
         hold.write_text("")

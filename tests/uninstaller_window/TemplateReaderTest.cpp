@@ -426,10 +426,11 @@ TEST(BmpLoader, StretchTargetIsBounded) {
 
 namespace {
 
-// An ICO file: a directory of `count` entries followed by one 16 x 16 32-bit DIB image that every
-// entry points at.
-std::vector<uint8_t> Ico(uint16_t count = 1) {
-  size_t image = 40 + 16 * 16 * 4 + 16 * 4;
+// An ICO file: a directory of `count` entries followed by one 32-bit DIB image that every entry
+// points at, 16 x 16 unless told (a mask row takes `maskRowBytes`: the width's bits rounded up to
+// 4 bytes).
+std::vector<uint8_t> Ico(uint16_t count = 1, uint32_t width = 16, uint32_t rows = 16, uint32_t maskRowBytes = 4) {
+  size_t image = 40 + width * rows * 4 + rows * maskRowBytes;
   size_t offset = 6 + 16u * count;
   std::vector<uint8_t> b(offset + image, 0);
   auto put32 = [&b](size_t at, uint32_t v) {
@@ -446,8 +447,8 @@ std::vector<uint8_t> Ico(uint16_t count = 1) {
     put32(e + 12, static_cast<uint32_t>(offset));
   }
   put32(offset, 40);
-  put32(offset + 4, 16);
-  put32(offset + 8, 32);
+  put32(offset + 4, width);
+  put32(offset + 8, 2 * rows);
   b[offset + 12] = 1;
   b[offset + 14] = 32;
   return b;
@@ -478,6 +479,12 @@ TEST(IcoCheck, DirectoryAndImagesMustLieWithinTheData) {
       {"header of 12 bytes", with([](auto& b) { b[22] = 12; }), false},
       {"odd doubled height", with([](auto& b) { b[30] = 31; }), false},
       {"compressed", with([](auto& b) { b[38] = 1; }), false},
+      {"256 wide", Ico(1, 256, 1, 32), true},
+      {"257 wide", Ico(1, 257, 1, 36), false},
+      {"256 high", Ico(1, 1, 256, 4), true},
+      {"257 high", Ico(1, 1, 257, 4), false},
+      {"32 wide: mask rows of 4 bytes", Ico(1, 32, 2, 4), true},
+      {"33 wide: mask rows of 8 bytes", Ico(1, 33, 2, 4), false},
       {"PNG image", with([](auto& b) {
          const uint8_t png[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
          std::copy(png, png + 8, b.begin() + 22);
