@@ -32,12 +32,17 @@ TEST(CliOptionsTest, ArgumentTable) {
         {{"--help"}, true, ""},
         {{"--version"}, true, ""},
         {{"--", "-dir"}, true, ""},
+        {{"-"}, true, ""},  // a lone dash is a folder's name
+        {{"dir", "-o", "out.htm"}, true, ""},
         {{}, false, "no FOLDER"},
         {{"a", "b"}, false, "only one FOLDER"},
         {{"-o"}, false, "needs a value"},
-        {{"--set", "Output.Nope=1", "dir"}, false, "unknown setting"},
-        {{"--set", "Recurse=No", "dir"}, false, "Section.Key=Value"},
+        {{"dir", "--format"}, false, "--format needs a value"},
+        {{"dir", "--compare"}, false, "--compare needs a value"},
+        {{"--set", "Output.Nope=1", "dir"}, false, "unknown setting \"Output.Nope\""},
+        {{"--set", "Recurse=No", "dir"}, false, "Section.Key=Value, got \"Recurse=No\""},
         {{"--set", "Output=No.x", "dir"}, false, "Section.Key=Value"},
+        {{"--set", "Output.Recurse", "dir"}, false, "Section.Key=Value"},
         {{"-x", "dir"}, false, "unknown option"},
         {{"--format", "xml", "dir"}, false, "--format expects html, csv or json, got \"xml\""},
         {{"-o", "", "dir"}, false, "-o needs a file name"},
@@ -56,6 +61,18 @@ TEST(CliOptionsTest, ArgumentTable) {
     EXPECT_EQ(options.overrides[0].section, "Display");
     EXPECT_EQ(options.overrides[0].key, "Attrib");
     EXPECT_EQ(options.overrides[0].value, "a=b");
+}
+
+// Scripts test these numbers, and the help and the manual page name them.
+TEST(CliOptionsTest, ExitCodesAndHelpAsDocumented) {
+    const std::pair<int, int> codes[] = {{kExitOk, 0},     {kExitWriteFailed, 1},    {kExitUsage, 2},
+                                         {kExitNoFolder, 3}, {kExitChanged, 1}, {kExitCompareTrouble, 2},
+                                         {kExitStopped, 130}};
+    for (auto [code, documented] : codes) EXPECT_EQ(code, documented);
+    // The three parts of the help, a blank line between them.
+    const std::string help = kCliUsage;
+    EXPECT_NE(help.find(".ini.\n\nOptions:\n"), std::string::npos);
+    EXPECT_NE(help.find("the version\n\nExit codes:"), std::string::npos);
 }
 
 class CliRunTest : public ::testing::Test {
@@ -280,6 +297,18 @@ TEST_F(CliRunTest, FontsAndHeadingsFromTheSettingsStayInTheirPlace) {
     const std::string headings = "<b>&lt;img src=x onerror=alert(1)&gt;</b></td><td width=\"20%\"><b>R&amp;amp;D</b>";
     EXPECT_NE(document.find("<tr><td width=\"35%\">" + headings), std::string::npos);
     EXPECT_NE(document.find("<thead class=\"printhead\"><tr><td width=\"35%\">" + headings), std::string::npos);
+}
+
+// On a terminal a progress line is written over in place, and cleared before the summary.
+TEST_F(CliRunTest, ProgressLineIsRewrittenInPlaceAndClearedBeforeTheSummary) {
+    out.str("");
+    err.str("");
+    ASSERT_EQ(RunCli({"-o", home.File("out.htm"), tree.Path().string()}, out, err, true), kExitOk);
+    const std::string shown = err.str();
+    EXPECT_EQ(shown.rfind("\r\x1b[K", 0), 0u) << shown;
+    EXPECT_NE(shown.find(" folders, "), std::string::npos) << shown;
+    EXPECT_NE(shown.find(" files: "), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\r\x1b[Ktessory: Left out: "), std::string::npos) << shown;
 }
 
 TEST_F(CliRunTest, MessagesShowControlCharactersEscaped) {
