@@ -328,6 +328,7 @@ TEST(TerminalTextTest, ControlCharactersAndStrayBytesAreShownEscaped) {
     EXPECT_EQ(TerminalText("/srv/caf\xC3\xA9"), "/srv/caf\xC3\xA9");
     EXPECT_EQ(TerminalText("a\tb\x1B]0;owned\x07\x7F"), "a\\x09b\\x1b]0;owned\\x07\\x7f");
     EXPECT_EQ(TerminalText("\xC2\x9B" "31m\xC2\xA0"), "\\u009b31m\xC2\xA0");
+    EXPECT_EQ(TerminalText("\x1F\x20\xC2\x9F"), "\\x1f \\u009f");  // the last controls of each range
     EXPECT_EQ(TerminalText("x\x9By\xE2\x82"), "x\\x9by\\xe2\\x82");
 }
 

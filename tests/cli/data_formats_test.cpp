@@ -445,10 +445,10 @@ TEST_F(DataFormatTest, AnOldListingIsCheckedBeforeItIsTrusted) {
         {listing(folder(Root(), "{\"name\": \"" + longName + "\"}")), "line 2, column",
          "\"name\" is longer than 4096 bytes"},
         {listing(folder(Root(), "{\"name\": \"" + std::string(1 << 20, 'n') + "\"}")), "line 2, column",
-         "a text longer than"},
+         "a text longer than 32768 bytes"},
         {listing(std::string(1 << 20, ' ') + std::string(1000, '\n') + "@"), "line 1002, column", "invalid literal"},
         {"  @", "line 1, column 3: ", "invalid literal"},  // columns count from 1 on the first line too
-        {listing(std::string(1 << 20, '1')), "line 2, column", "a number or word longer than"},
+        {listing(std::string(1 << 20, '1')), "line 2, column", "a number or word longer than 64 characters"},
         {listing(folder(Root(), "{\"name\": \"a\", \"rawName\": \"%G0\"}")), "line 2, column",
          "\"rawName\" has a \"%\" without two hexadecimal digits"},
         {"{\"folders\": [], \"root\": " + root.dump() + "}", "line 1, column", "\"root\" must come before \"folders\""},
