@@ -448,6 +448,13 @@ TEST_F(DataFormatTest, AnOldListingIsCheckedBeforeItIsTrusted) {
          "a text longer than 32768 bytes"},
         {listing(std::string(1 << 20, ' ') + std::string(1000, '\n') + "@"), "line 1002, column", "invalid literal"},
         {"  @", "line 1, column 3: ", "invalid literal"},  // columns count from 1 on the first line too
+        {"{\n  @", "line 2, column 3: ", "invalid literal"},
+        // The longest text and word the reader takes, and one byte more.
+        {listing(folder(Root(), "{\"name\": \"" + std::string(32767, 'n') + "\"}")), "line 2, column",
+         "\"name\" is longer than 4096 bytes"},
+        {listing(folder(Root(), "{\"name\": \"" + std::string(32768, 'n') + "\"}")), "line 2, column",
+         "a text longer than 32768 bytes"},
+        {listing(std::string(64, '1')), "line 2, column 66: ", "a fraction is not expected"},
         {listing(std::string(1 << 20, '1')), "line 2, column", "a number or word longer than 64 characters"},
         {listing(folder(Root(), "{\"name\": \"a\", \"rawName\": \"%G0\"}")), "line 2, column",
          "\"rawName\" has a \"%\" without two hexadecimal digits"},
