@@ -71,6 +71,16 @@ void ReadAheadFileSystem::NoteRead(bool touchedDisk) {
     if (++warmReadsInARow_ >= 2 * window_) activeReaders_ = warmReaders_;
 }
 
+size_t ReadAheadFileSystem::ReadersStarted() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return readers_.size();
+}
+
+size_t ReadAheadFileSystem::ReadersTakingFolders() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return activeReaders_;
+}
+
 size_t ReadAheadFileSystem::Lead() const {
     if (toRead_.empty()) return ready_.size() + reading_;
     return reading_ + static_cast<size_t>(std::distance(ready_.begin(), ready_.lower_bound(toRead_.begin()->first)));

@@ -52,6 +52,11 @@ public:
     // Those of the folders handed out so far; a folder read ahead and then left out counts nothing.
     std::int64_t LinksNotFollowed() const override { return linksHandedOut_; }
 
+    // Reading threads started so far, and how many of them may take folders now: the warm ones,
+    // or all while reads wait on the disk.
+    size_t ReadersStarted();
+    size_t ReadersTakingFolders();
+
     // Files held read but not yet handed out, above which no more folders are read ahead (the
     // folder the walk waits for is always read): many large folders must not fill memory.
     static constexpr size_t kMaxFilesAhead = 20000;

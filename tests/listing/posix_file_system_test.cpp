@@ -208,5 +208,58 @@ TEST(ReadAheadTest, SameDocumentAndNothingReadBelowWhatTheWalkLeavesOut) {
     for (const std::string& read : fs.reads) EXPECT_LE(FolderLevel(read, "C:\\R"), 1) << read;
 }
 
+// Disk reads as the reading threads see them, by a script of one letter a read: D waited on the
+// disk, W did not; once the script ends, every read is warm. A thread asks once before its first
+// read and once after each, so a script must end before extra readers start (at the join).
+std::atomic<size_t> scriptCalls{0};
+std::string diskScript;
+std::int64_t ScriptedDiskReads() {
+    const size_t read = std::min(scriptCalls++, diskScript.size());
+    return std::count(diskScript.begin(), diskScript.begin() + read, 'D');
+}
+
+// Extra readers join after three disk reads in a row and stop taking folders after two windows of
+// warm reads; nothing else starts a thread.
+TEST(ReadAheadTest, ExtraReadersJoinAfterThreeDiskReadsInARowAndLeaveAfterTwoWarmWindows) {
+    struct Row {
+        const char* script;
+        size_t window, subfolders, warm, started, taking;
+    };
+    const Row rows[] = {
+        {"", 1, 3, 1, 1, 1},       // a warm walk starts the warm readers only
+        {"", 1, 3, 0, 1, 1},       // at least one reader, whatever is asked
+        {"DD", 1, 3, 1, 1, 1},     // two disk reads are not enough
+        {"DWDD", 1, 4, 1, 1, 1},   // a warm read starts the count again
+        {"DDD", 1, 3, 1, 3, 3},    // three in a row: all readers, still taking after 1 warm read
+        {"DDD", 2, 5, 1, 3, 3},    // 3 warm reads, below two windows of 2
+        {"DDD", 2, 6, 1, 3, 1},    // 4 warm reads: back to the warm reader
+    };
+    for (const Row& row : rows) {
+        FakeFileSystem fs;
+        std::vector<std::string> names;
+        fs.Add("C:\\R");
+        for (size_t i = 0; i < row.subfolders; ++i) {
+            names.push_back("C:\\R\\" + std::to_string(i));
+            fs.Add(names.back());
+        }
+        std::vector<FakeFileSystem> copies(3, fs);
+        std::vector<FileSystem*> readers;
+        for (FakeFileSystem& copy : copies) readers.push_back(&copy);
+        scriptCalls = 0;
+        diskScript = row.script;
+        ReadAheadFileSystem ahead(readers, row.window, row.warm, ScriptedDiskReads);
+        std::vector<std::string> subfolders;
+        ASSERT_TRUE(ahead.ReadFolder("C:\\R", [](const FileInfo&) {}, subfolders));
+        ASSERT_EQ(subfolders, names);
+        for (const std::string& name : names) {
+            std::vector<std::string> none;
+            ASSERT_TRUE(ahead.ReadFolder(name, [](const FileInfo&) {}, none)) << name;
+        }
+        // Every folder has been read and counted before it was handed out.
+        EXPECT_EQ(ahead.ReadersStarted(), row.started) << row.script << " " << row.subfolders;
+        EXPECT_EQ(ahead.ReadersTakingFolders(), row.taking) << row.script << " " << row.subfolders;
+    }
+}
+
 }  // namespace
 }  // namespace tessory
