@@ -62,7 +62,10 @@ void ReadAheadFileSystem::NoteRead(bool touchedDisk) {
         if (++diskReadsInARow_ >= kDiskReadsToJoin && activeReaders_ < inner_.size()) {
             activeReaders_ = inner_.size();
             StartReaders(activeReaders_);
-            if (activeReaders_ > warmReaders_) extraWake_.notify_all();
+            if (activeReaders_ > warmReaders_) {
+                wakeSent_ = true;
+                extraWake_.notify_all();
+            }
         }
         return;
     }
@@ -79,6 +82,12 @@ size_t ReadAheadFileSystem::ReadersStarted() {
 size_t ReadAheadFileSystem::ReadersTakingFolders() {
     std::lock_guard<std::mutex> lock(mutex_);
     return activeReaders_;
+}
+
+std::optional<size_t> ReadAheadFileSystem::FoldersAheadOnceSettled() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (reading_ != 0 || wakeSent_ || sleepingReaders_ != readers_.size()) return std::nullopt;
+    return ready_.size();
 }
 
 size_t ReadAheadFileSystem::Lead() const {
@@ -104,6 +113,7 @@ bool ReadAheadFileSystem::WalkMayGo() const {
 void ReadAheadFileSystem::WakeReadersIfLow() {
     if (sleepingReaders_ == 0 || !MayReadNext()) return;
     if (Lead() <= window_ / 2 || toRead_.begin()->second == wanted_) {
+        wakeSent_ = true;
         readersWake_.notify_all();
         if (activeReaders_ > warmReaders_) extraWake_.notify_all();
     }
@@ -118,6 +128,7 @@ void ReadAheadFileSystem::ReadLoop(size_t index) {
         ++sleepingReaders_;
         wake.wait(lock, [&] { return quit_ || (index < activeReaders_ && MayReadNext()); });
         --sleepingReaders_;
+        wakeSent_ = false;
         if (quit_) return;
         auto next = toRead_.begin();
         Place place = next->first;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -56,6 +57,9 @@ public:
     // or all while reads wait on the disk.
     size_t ReadersStarted();
     size_t ReadersTakingFolders();
+    // Folders read and not yet handed out, once the readers have settled (each waits for work and
+    // none has been woken to take more); nothing while they are still at it.
+    std::optional<size_t> FoldersAheadOnceSettled();
 
     // Files held read but not yet handed out, above which no more folders are read ahead (the
     // folder the walk waits for is always read): many large folders must not fill memory.
@@ -107,6 +111,7 @@ private:
     size_t filesReady_ = 0;                           // files of the results in ready_
     size_t reading_ = 0;                              // folders being read now
     size_t sleepingReaders_ = 0;
+    bool wakeSent_ = false;                           // sleeping readers woken that have not yet run
     std::string wanted_;                              // the folder the walk waits for
     bool walkWaiting_ = false;
     size_t readWhileWaiting_ = 0;                     // folders read since the walk began to wait

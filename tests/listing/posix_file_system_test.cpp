@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <optional>
+#include <thread>
 
 #include "fakes.h"
 #include "listing/folder_level.h"
@@ -258,6 +261,51 @@ TEST(ReadAheadTest, ExtraReadersJoinAfterThreeDiskReadsInARowAndLeaveAfterTwoWar
         // Every folder has been read and counted before it was handed out.
         EXPECT_EQ(ahead.ReadersStarted(), row.started) << row.script << " " << row.subfolders;
         EXPECT_EQ(ahead.ReadersTakingFolders(), row.taking) << row.script << " " << row.subfolders;
+    }
+}
+
+// How far the reader runs ahead of a walk through a flat folder: up to the window (at least one
+// folder), or until the files read ahead reach their bound; woken again only once the walk has used
+// up half the window. Each row gives the subfolders' file counts and the folders read ahead once
+// the reader settles: after the start folder, then after each subfolder.
+TEST(ReadAheadTest, ReadsAheadUpToTheWindowAndTheFileBoundInBatches) {
+    struct Row {
+        size_t window;
+        std::vector<size_t> files;
+        std::vector<size_t> ahead;
+    };
+    const std::vector<size_t> tenOfOne(10, 1);
+    const Row rows[] = {
+        {4, tenOfOne, {4, 3, 4, 3, 4, 3, 4, 3, 2, 1, 0}},
+        {1, tenOfOne, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0}},
+        {0, tenOfOne, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0}},
+        {8, {19999, 1, 5, 5, 5}, {2, 4, 3, 2, 1, 0}},
+        {8, {20000, 1, 5}, {1, 2, 1, 0}},
+    };
+    for (const Row& row : rows) {
+        FakeFileSystem fs;
+        fs.Add("C:\\R");
+        for (size_t i = 0; i < row.files.size(); ++i) {
+            fs.Add("C:\\R\\" + std::to_string(i)).files.assign(row.files[i], FakeFileSystem::File("f"));
+        }
+        ReadAheadFileSystem ahead(fs, row.window);
+        auto settledAhead = [&ahead] {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+            for (;;) {
+                if (std::optional<size_t> folders = ahead.FoldersAheadOnceSettled()) return *folders;
+                if (std::chrono::steady_clock::now() > deadline) return SIZE_MAX;
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        };
+        std::vector<std::string> subfolders;
+        ASSERT_TRUE(ahead.ReadFolder("C:\\R", [](const FileInfo&) {}, subfolders));
+        std::vector<size_t> seen{settledAhead()};
+        for (const std::string& sub : subfolders) {
+            std::vector<std::string> none;
+            ASSERT_TRUE(ahead.ReadFolder(sub, [](const FileInfo&) {}, none));
+            seen.push_back(settledAhead());
+        }
+        EXPECT_EQ(seen, row.ahead) << "window " << row.window << ", " << row.files.size() << " subfolders";
     }
 }
 
