@@ -455,6 +455,20 @@ TEST_F(DataFormatTest, AnOldListingIsCheckedBeforeItIsTrusted) {
         {listing(folder(Root(), "{\"name\": \"" + std::string(32768, 'n') + "\"}")), "line 2, column",
          "a text longer than 32768 bytes"},
         {listing(std::string(64, '1')), "line 2, column 66: ", "a fraction is not expected"},
+        {std::string(64, '1'), "line 1, column 64: ", "a fraction is not expected"},
+        {listing(folder(Root(), "{\"name\": \"a\", \"size\":" + std::string(64, '1') + "}")), "line 2, column",
+         "a fraction is not expected"},
+        {listing(folder(Root(), "{\"name\": \"a\", \"size\": 1 2}")), "line 2, column", "unexpected number literal"},
+        // Values in the wrong place, where the last key read would fit another.
+        {listing(folder(Root(), "{\"name\": \"a\", \"size\": 1}, null")), "line 2, column",
+         "null is not expected for \"size\""},
+        {listing(folder(Root(), "{\"name\": \"a\", \"size\": 1}, 5")), "line 2, column",
+         "a number is not expected for \"size\""},
+        {listing("{\"path\": " + root.dump() + ", \"fileCount\": true}"), "line 2, column",
+         "a true or false value is not expected"},
+        {listing(folder(Root()), ", \"totals\": \"x\"}"), "line 2, column", "a text is not expected for \"totals\""},
+        {listing("{\"files\": [], \"path\": " + root.dump() + "}, \"x\""), "line 2, column",
+         "a text is not expected for \"path\""},
         {listing(std::string(1 << 20, '1')), "line 2, column", "a number or word longer than 64 characters"},
         {listing(folder(Root(), "{\"name\": \"a\", \"rawName\": \"%G0\"}")), "line 2, column",
          "\"rawName\" has a \"%\" without two hexadecimal digits"},
@@ -469,6 +483,20 @@ TEST_F(DataFormatTest, AnOldListingIsCheckedBeforeItIsTrusted) {
          ": number overflow parsing '1e999'"},
     };
     const std::string old = work.File("old.json");
+    // What a listing may hold is taken: every optional field, null where it may be, a name of the
+    // longest length.
+    const std::string taken[] = {
+        listing("{\"path\": " + root.dump() + ", \"readable\": false, \"fileCount\": 0, \"bytes\": 0, \"files\": []}",
+                ", \"totals\": {\"folders\": 1, \"files\": 0}}"),
+        listing(folder(Root(), "{\"name\": \"" + std::string(4096, 'n') + "\", \"size\": null, \"modified\": null, "
+                               "\"attributes\": null, \"extension\": null, \"type\": null}")),
+        listing(folder(Root(), "{\"name\": \"b\", \"size\": 1, \"modified\": \"x\", \"attributes\": \"A\", "
+                               "\"extension\": \"txt\", \"type\": \"t\"}")),
+    };
+    for (const std::string& text : taken) {
+        std::ofstream(old, std::ios::trunc) << text;
+        EXPECT_EQ(Run({"-q", "--compare", old, Root()}), kExitChanged) << err.str().substr(0, 300);
+    }
     for (const Case& c : cases) {
         std::ofstream(old, std::ios::trunc) << c.text;
         EXPECT_EQ(Run({"-q", "--compare", old, Root()}), kExitCompareTrouble) << c.what;
