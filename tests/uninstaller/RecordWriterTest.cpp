@@ -308,6 +308,10 @@ TEST(RecordDump, DescriptionAppendedAndDumpedComesBackAsWritten) {
               writer::DumpResult::kOk);
     EXPECT_NE(dump.description.find("string 0 \"a\\nb\"\n"), std::string::npos) << dump.description;
     EXPECT_FALSE(dump.warnings.empty());
+    // The shortest record there is: two bytes of body, no header.
+    ASSERT_EQ(writer::dumpRecord(writer::appendRecord("MZ", writer::wrapRecord("P\n", {1, 2}, {3, 4})), dump),
+              writer::DumpResult::kOk);
+    EXPECT_EQ(dump.description.rfind("header off\nproduct P\n", 0), 0u) << dump.description;
     EXPECT_EQ(writer::dumpRecord(std::string("MZ no record") + std::string(4, '\0'), dump), writer::DumpResult::kNoRecord);
     EXPECT_EQ(writer::dumpRecord("MZ\xF0\xFF\xFF\x7F", dump), writer::DumpResult::kNoRecord);
 }

@@ -46,6 +46,16 @@ TEST(Placement, EveryCodeOnAnOffsetWorkArea) {
   EXPECT_EQ(750, pulledBack.y);
 }
 
+// The hover state's flags are single bits of their own, so that one never reads as another.
+TEST(HoverFlags, EachIsABitOfItsOwn) {
+  const unsigned flags[] = {kHoverTracking, kHoverHot, kHoverHotIsButton};
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_NE(0u, flags[i]);
+    EXPECT_EQ(0u, flags[i] & (flags[i] - 1)) << flags[i];
+    for (size_t j = 0; j < i; ++j) EXPECT_EQ(0u, flags[i] & flags[j]) << flags[i] << " " << flags[j];
+  }
+}
+
 TEST(ButtonFrames, StripWidthDecidesHotAndFocusFrames) {
   const int32_t w = 40;
   const struct {
