@@ -459,6 +459,14 @@ TEST_F(DataFormatTest, AnOldListingIsCheckedBeforeItIsTrusted) {
         {listing(folder(Root(), "{\"name\": \"a\", \"size\":" + std::string(64, '1') + "}")), "line 2, column",
          "a fraction is not expected"},
         {listing(folder(Root(), "{\"name\": \"a\", \"size\": 1 2}")), "line 2, column", "unexpected number literal"},
+        // Nothing may follow the listing, wherever its totals stand.
+        {listing(folder(Root())) + " x", "line 2, column", "expected end of input"},
+        {"{\"root\": " + root.dump() + ", \"totals\": {}, \"folders\": [\n" + folder(Root()) + "]} x", "line 2, column",
+         "expected end of input"},
+        {"{\"root\": {}}", "line 1, column 11: ", "an object is not expected here"},
+        {"{\"root\": " + root.dump() + ", \"totals\": {}}", "line 1, column", "\"root\", \"folders\" or \"totals\" is missing"},
+        {listing("{\"files\": []}"), "line 2, column", "a folder has no \"path\""},
+        {listing(folder(Root(), "{\"size\": 1}")), "line 2, column", "a file has no \"name\""},
         // Values in the wrong place, where the last key read would fit another.
         {listing(folder(Root(), "{\"name\": \"a\", \"size\": 1}, null")), "line 2, column",
          "null is not expected for \"size\""},
