@@ -265,7 +265,7 @@ public:
             sawFolders_ = true;
             std::lock_guard<std::mutex> lock(shared_.mutex);
             shared_.root = root_;
-            shared_.changed.notify_all();
+            shared_.changed.notify_all();  // mutate: skip (sooner only: the first folder or the end wakes the walk too)
             return Push(Context::Folders);
         }
         if (in(Context::Folder) && key_ == "files") return Push(Context::Files);

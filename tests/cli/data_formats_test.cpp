@@ -484,6 +484,7 @@ TEST_F(DataFormatTest, AnOldListingIsCheckedBeforeItIsTrusted) {
         {listing(folder(Root()), ", \"rawRoot\": \"x\"}"), "line 2, column", "\"root\" must come before \"folders\""},
         {"{\"root\": " + root.dump() + ", \"totals\": []}", "line 1, column", "a list is not expected here"},
         {listing(folder(Root()), ", \"totals\": {\"folders\": []}}"), "line 2, column", "a list is not expected here"},
+        {listing(folder(Root()), ", \"totals\": {\"files\": []}}"), "line 2, column", "a list is not expected here"},
         {listing("{\"path\": " + root.dump() + ", \"readable\": 1}"), "line 2, column",
          "a number is not expected for \"readable\""},
         // The parser's own message, without its prefix.
