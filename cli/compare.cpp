@@ -304,7 +304,7 @@ public:
         if (!shared_.source.problem.empty()) what = shared_.source.problem;
         shared_.Fail(shared_.path + ": line " + std::to_string(shared_.source.line) + ", column " +
                      std::to_string(shared_.source.column) + ": " + what);
-        return false;
+        return false;  // mutate: skip (the parser stops at an error whatever the answer)
     }
 
 private:

@@ -287,6 +287,19 @@ TEST_F(DataFormatTest, NamesThatAreNotUtf8CompareByTheirBytes) {
     EXPECT_EQ(nlohmann::json::parse(out.str()).at("changes"), report.at("changes"));
 }
 
+// A reader given up early (the walk failed) stops its thread, which waits to hand over a folder.
+TEST(CompareTest, AReaderLeftPartWayStops) {
+    ScratchFolder work;
+    const std::string old = work.File("old.json");
+    std::ofstream(old) << R"({"root": "/r", "folders": [{"path": "/r"}, {"path": "/r/a"}, {"path": "/r/b"}], "totals": {}})";
+    OldListingReader reader(old);
+    ASSERT_TRUE(reader.Start());
+    EXPECT_EQ(reader.Root(), "/r");
+    OldFolder first;
+    ASSERT_TRUE(reader.Next(first));
+    EXPECT_EQ(first.path, "/r");
+}
+
 TEST(CompareTest, AFolderThatCannotBeReadNowIsReportedAsSuchNotItsFiles) {
     ScratchFolder work;
     const std::string old = work.File("old.json");
@@ -438,7 +451,7 @@ TEST_F(DataFormatTest, AnOldListingIsCheckedBeforeItIsTrusted) {
         {listing(folder(Root()) + ",\n" + folder(Root() + "/b") + ",\n" + folder(Root() + "/b")), "line 4, column",
          "\"" + Root() + "/b\" is listed twice"},
         {listing(folder(Root()) + ",\n" + folder(Root() + "x/b")), "line 3, column",
-         "\"" + Root() + "x/b\" is not below the root"},
+         "\"" + Root() + "x/b\" is not below the root \"" + Root() + "\""},
         {listing(folder(Root(), "{\"name\": \"a\"},\n{\"name\": \"a\"}")), "line 3, column",
          "file \"a\" is listed twice"},
         {listing(folder(Root()), "}"), "line 2, column", "\"totals\" is missing"},
@@ -512,6 +525,7 @@ TEST_F(DataFormatTest, AnOldListingIsCheckedBeforeItIsTrusted) {
         EXPECT_EQ(err.str().rfind("tessory: " + old + ": " + c.where, 0), 0u) << err.str().substr(0, 300);
         EXPECT_NE(err.str().find(c.what), std::string::npos) << err.str().substr(0, 300);
         EXPECT_LT(err.str().size(), 8192u) << "the message quotes what was read: " << c.what;
+        EXPECT_EQ(err.str().find("parse error at"), std::string::npos) << "only the reader's own place: " << err.str();
     }
     // Sound: the same shapes in order are taken, and a file's details may be null.
     const std::string nulls = "{\"name\": \"gone\", \"extension\": null, \"type\": null, \"size\": null, "
