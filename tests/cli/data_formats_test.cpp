@@ -298,6 +298,10 @@ TEST(CompareTest, AReaderLeftPartWayStops) {
     OldFolder first;
     ASSERT_TRUE(reader.Next(first));
     EXPECT_EQ(first.path, "/r");
+
+    OldListingReader folder(work.Path().string());
+    EXPECT_FALSE(folder.Start());
+    EXPECT_EQ(folder.Error(), "cannot read " + work.Path().string() + ": it is a folder, not a listing");
 }
 
 TEST(CompareTest, AFolderThatCannotBeReadNowIsReportedAsSuchNotItsFiles) {
