@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <thread>
 
@@ -264,6 +265,16 @@ TEST(ReadAheadTest, ExtraReadersJoinAfterThreeDiskReadsInARowAndLeaveAfterTwoWar
     }
 }
 
+// Folders read ahead once the readers have settled, waiting for them; SIZE_MAX if they never do.
+size_t SettledAhead(ReadAheadFileSystem& ahead) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    for (;;) {
+        if (std::optional<size_t> folders = ahead.FoldersAheadOnceSettled()) return *folders;
+        if (std::chrono::steady_clock::now() > deadline) return SIZE_MAX;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
 // How far the reader runs ahead of a walk through a flat folder: up to the window (at least one
 // folder), or until the files read ahead reach their bound; woken again only once the walk has used
 // up half the window. Each row gives the subfolders' file counts and the folders read ahead once
@@ -289,24 +300,34 @@ TEST(ReadAheadTest, ReadsAheadUpToTheWindowAndTheFileBoundInBatches) {
             fs.Add("C:\\R\\" + std::to_string(i)).files.assign(row.files[i], FakeFileSystem::File("f"));
         }
         ReadAheadFileSystem ahead(fs, row.window);
-        auto settledAhead = [&ahead] {
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-            for (;;) {
-                if (std::optional<size_t> folders = ahead.FoldersAheadOnceSettled()) return *folders;
-                if (std::chrono::steady_clock::now() > deadline) return SIZE_MAX;
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-        };
         std::vector<std::string> subfolders;
         ASSERT_TRUE(ahead.ReadFolder("C:\\R", [](const FileInfo&) {}, subfolders));
-        std::vector<size_t> seen{settledAhead()};
+        std::vector<size_t> seen{SettledAhead(ahead)};
         for (const std::string& sub : subfolders) {
             std::vector<std::string> none;
             ASSERT_TRUE(ahead.ReadFolder(sub, [](const FileInfo&) {}, none));
-            seen.push_back(settledAhead());
+            seen.push_back(SettledAhead(ahead));
         }
         EXPECT_EQ(seen, row.ahead) << "window " << row.window << ", " << row.files.size() << " subfolders";
     }
+
+    // Deep first folders: what is read ahead of the walk (later siblings of the folders it is in)
+    // counts towards twice the window in all.
+    FakeFileSystem fs;
+    for (const char* path : {"R", "R\\A", "R\\A\\0", "R\\A\\0\\0", "R\\A\\0\\0\\0", "R\\A\\0\\0\\1", "R\\A\\0\\1",
+                             "R\\A\\1", "R\\B", "R\\C", "R\\D"}) {
+        fs.Add(std::string("C:\\") + path);
+    }
+    ReadAheadFileSystem ahead(fs, 2);
+    std::vector<size_t> seen;
+    std::function<void(const std::string&)> walk = [&](const std::string& folder) {
+        std::vector<std::string> subfolders;
+        ASSERT_TRUE(ahead.ReadFolder(folder, [](const FileInfo&) {}, subfolders));
+        seen.push_back(SettledAhead(ahead));
+        for (const std::string& sub : subfolders) walk(sub);
+    };
+    walk("C:\\R");
+    EXPECT_EQ(seen, (std::vector<size_t>{2, 3, 4, 4, 4, 3, 2, 2, 2, 1, 0}));
 }
 
 }  // namespace
