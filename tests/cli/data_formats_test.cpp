@@ -287,6 +287,21 @@ TEST_F(DataFormatTest, NamesThatAreNotUtf8CompareByTheirBytes) {
     EXPECT_EQ(nlohmann::json::parse(out.str()).at("changes"), report.at("changes"));
 }
 
+// Paths below the root, and the walk's order of them.
+TEST(CompareTest, RelativePathsAndTheirWalkOrder) {
+    const std::pair<const char*, std::optional<std::string>> below[] = {
+        {"/r/a", "a"}, {"/r//a", "a"}, {"/r", ""}, {"/ra", std::nullopt}, {"/x/a", std::nullopt}, {"/q", std::nullopt},
+    };
+    for (const auto& [path, relative] : below) EXPECT_EQ(RelativePath(path, "/r"), relative) << path;
+    EXPECT_EQ(RelativePath("/a", "/"), "a");
+    // Each name whole, a folder before its subfolders, and those before its later siblings.
+    EXPECT_TRUE(WalkOrderLess("x/ab", "x/b"));
+    EXPECT_FALSE(WalkOrderLess("x/b", "x/ab"));
+    EXPECT_TRUE(WalkOrderLess("x", "x/a"));
+    EXPECT_TRUE(WalkOrderLess("x/a/z", "x/b"));
+    EXPECT_FALSE(WalkOrderLess("x/a", "x/a"));
+}
+
 // A reader given up early (the walk failed) stops its thread, which waits to hand over a folder.
 TEST(CompareTest, AReaderLeftPartWayStops) {
     ScratchFolder work;
@@ -335,6 +350,21 @@ TEST(CompareTest, AFolderThatCannotBeReadNowIsReportedAsSuchNotItsFiles) {
     EXPECT_EQ(changes.at("changes"), nlohmann::json::parse(R"([{"change": "folder unreadable", "folder": "/r/u"},
                                                                 {"change": "folder removed", "folder": "/r/ux"}])"));
     EXPECT_EQ(changes.at("totals").at("foldersUnreadable"), 1);
+
+    // The start folder itself unreadable now: nothing below it is reported.
+    UniqueFile rootFile(std::tmpfile());
+    ListingOutput rootOutput(rootFile.get());
+    OldListingReader rootReader(old);
+    ASSERT_TRUE(rootReader.Start());
+    auto rootReport = MakeJsonChangeReport(rootOutput);
+    CompareWriter rootCompare(rootReader, old, *rootReport);
+    ListedFolder unreadableRoot;
+    unreadableRoot.path = "/r";
+    unreadableRoot.readable = false;
+    ASSERT_TRUE(rootCompare.Opening(settings, "/r"));
+    ASSERT_TRUE(rootCompare.Folder(unreadableRoot) && rootCompare.Closing({})) << rootReader.Error();
+    EXPECT_EQ(nlohmann::json::parse(ReadWhole(rootFile.get())).at("changes"),
+              nlohmann::json::parse(R"([{"change": "folder unreadable", "folder": "/r"}])"));
 
     // The listing says which folders could not be read.
     UniqueFile listingFile(std::tmpfile());
