@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <functional>
@@ -210,6 +212,29 @@ TEST(ReadAheadTest, SameDocumentAndNothingReadBelowWhatTheWalkLeavesOut) {
     }
     EXPECT_LE(fs.reads.size(), 1u + 4u + 1u);  // the start folder, a window of its subfolders
     for (const std::string& read : fs.reads) EXPECT_LE(FolderLevel(read, "C:\\R"), 1) << read;
+}
+
+// The count the extra readers go by: blocks of 512 bytes this thread read from the disk, as the
+// kernel's own per-thread account has them (a read past the cache makes it more than 0 where the
+// file system allows one).
+TEST(ReadAheadTest, BlocksReadByThisThreadAreTheKernelsAccount) {
+    ScratchFolder scratch;
+    const std::string path = scratch.File("direct.bin");
+    std::ofstream(path, std::ios::binary) << std::string(1 << 16, 'x');
+    const int direct = ::open(path.c_str(), O_RDONLY | O_DIRECT);
+    void* buffer = nullptr;
+    if (direct >= 0 && ::posix_memalign(&buffer, 4096, 1 << 16) == 0) {
+        EXPECT_EQ(::pread(direct, buffer, 1 << 16, 0), 1 << 16) << std::strerror(errno);
+    }
+    std::free(buffer);
+    if (direct >= 0) ::close(direct);
+    const std::int64_t blocks = ReadAheadFileSystem::BlocksReadByThisThread();
+    std::ifstream io("/proc/thread-self/io");
+    std::string key;
+    std::int64_t bytes = -1;
+    while (io >> key && key != "read_bytes:") io.ignore(256, '\n');
+    if (!(io >> bytes)) GTEST_SKIP() << "no per-thread account of reads here";
+    EXPECT_EQ(blocks, bytes / 512);
 }
 
 // Disk reads as the reading threads see them, by a script of one letter a read: D waited on the
