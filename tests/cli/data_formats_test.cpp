@@ -328,13 +328,21 @@ TEST(CompareTest, AFolderThatCannotBeReadNowIsReportedAsSuchNotItsFiles) {
         {"path": "/r/u/sub", "files": [{"name": "d"}]},
         {"path": "/r/ux", "files": []},
         {"path": "/r/v", "files": [{"name": "e"}]}], "totals": {}})";
-    UniqueFile file(std::tmpfile());
-    ListingOutput output(file.get());
-    OldListingReader reader(old);
-    ASSERT_TRUE(reader.Start());
-    auto report = MakeJsonChangeReport(output);
-    CompareWriter compare(reader, old, *report);
     ListingSettings settings;
+    // The JSON report of comparing the folders walked now with the old listing.
+    const auto report = [&](const std::vector<const ListedFolder*>& walked) {
+        UniqueFile file(std::tmpfile());
+        ListingOutput output(file.get());
+        OldListingReader reader(old);
+        EXPECT_TRUE(reader.Start());
+        auto changes = MakeJsonChangeReport(output);
+        CompareWriter compare(reader, old, *changes);
+        bool ok = compare.Opening(settings, "/r");
+        for (const ListedFolder* folder : walked) ok = ok && compare.Folder(*folder);
+        EXPECT_TRUE(ok && compare.Closing({})) << reader.Error();
+        EXPECT_TRUE(compare.Totals().Any());
+        return nlohmann::json::parse(ReadWhole(file.get()));
+    };
     ListedFolder r, u, v;
     r.path = "/r";
     r.files = {Named("a")};
@@ -342,28 +350,17 @@ TEST(CompareTest, AFolderThatCannotBeReadNowIsReportedAsSuchNotItsFiles) {
     u.readable = false;
     v.path = "/r/v";
     v.files = {Named("e")};
-    ASSERT_TRUE(compare.Opening(settings, "/r"));
-    ASSERT_TRUE(compare.Folder(r) && compare.Folder(u) && compare.Folder(v) && compare.Closing({})) << reader.Error();
-    EXPECT_TRUE(compare.Totals().Any());
-    const nlohmann::json changes = nlohmann::json::parse(ReadWhole(file.get()));
+    const nlohmann::json changes = report({&r, &u, &v});
     // /r/ux only starts like /r/u: not below it.
     EXPECT_EQ(changes.at("changes"), nlohmann::json::parse(R"([{"change": "folder unreadable", "folder": "/r/u"},
                                                                 {"change": "folder removed", "folder": "/r/ux"}])"));
     EXPECT_EQ(changes.at("totals").at("foldersUnreadable"), 1);
 
     // The start folder itself unreadable now: nothing below it is reported.
-    UniqueFile rootFile(std::tmpfile());
-    ListingOutput rootOutput(rootFile.get());
-    OldListingReader rootReader(old);
-    ASSERT_TRUE(rootReader.Start());
-    auto rootReport = MakeJsonChangeReport(rootOutput);
-    CompareWriter rootCompare(rootReader, old, *rootReport);
     ListedFolder unreadableRoot;
     unreadableRoot.path = "/r";
     unreadableRoot.readable = false;
-    ASSERT_TRUE(rootCompare.Opening(settings, "/r"));
-    ASSERT_TRUE(rootCompare.Folder(unreadableRoot) && rootCompare.Closing({})) << rootReader.Error();
-    EXPECT_EQ(nlohmann::json::parse(ReadWhole(rootFile.get())).at("changes"),
+    EXPECT_EQ(report({&unreadableRoot}).at("changes"),
               nlohmann::json::parse(R"([{"change": "folder unreadable", "folder": "/r"}])"));
 
     // The listing says which folders could not be read.
