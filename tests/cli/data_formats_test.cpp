@@ -295,11 +295,10 @@ TEST(CompareTest, RelativePathsAndTheirWalkOrder) {
     for (const auto& [path, relative] : below) EXPECT_EQ(RelativePath(path, "/r"), relative) << path;
     EXPECT_EQ(RelativePath("/a", "/"), "a");
     // Each name whole, a folder before its subfolders, and those before its later siblings.
-    EXPECT_TRUE(WalkOrderLess("x/ab", "x/b"));
-    EXPECT_FALSE(WalkOrderLess("x/b", "x/ab"));
-    EXPECT_TRUE(WalkOrderLess("x", "x/a"));
-    EXPECT_TRUE(WalkOrderLess("x/a/z", "x/b"));
-    EXPECT_FALSE(WalkOrderLess("x/a", "x/a"));
+    const std::tuple<const char*, const char*, bool> order[] = {
+        {"x/ab", "x/b", true}, {"x/b", "x/ab", false}, {"x", "x/a", true}, {"x/a/z", "x/b", true}, {"x/a", "x/a", false},
+    };
+    for (const auto& [a, b, less] : order) EXPECT_EQ(WalkOrderLess(a, b), less) << a << " " << b;
 }
 
 // A reader given up early (the walk failed) stops its thread, which waits to hand over a folder.
