@@ -214,6 +214,44 @@ TEST(ReadAheadTest, SameDocumentAndNothingReadBelowWhatTheWalkLeavesOut) {
     for (const std::string& read : fs.reads) EXPECT_LE(FolderLevel(read, "C:\\R"), 1) << read;
 }
 
+// Folders read ahead once the readers have settled, waiting for them; SIZE_MAX if they never do.
+size_t SettledAhead(ReadAheadFileSystem& ahead) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    for (;;) {
+        if (std::optional<size_t> folders = ahead.FoldersAheadOnceSettled()) return *folders;
+        if (std::chrono::steady_clock::now() > deadline) return SIZE_MAX;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// A walk from a folder not predicted starts afresh: nothing an abandoned walk read ahead or
+// predicted stands in for a folder of the new one.
+TEST(ReadAheadTest, ANewWalkForgetsWhatTheLastOneLeft) {
+    FakeFileSystem fs;
+    for (const char* path : {"R", "R\\A", "R\\A\\0", "R\\A\\0\\0", "R\\A\\0\\1", "R\\A\\1", "R\\B", "S", "S\\X", "S\\Y",
+                             "S\\W", "S\\Z"}) {
+        fs.Add(std::string("C:\\") + path);
+    }
+    fs.folders["C:\\R\\B"].files = {FakeFileSystem::File("b")};
+    fs.folders["C:\\S\\Y"].files = {FakeFileSystem::File("y")};
+    ReadAheadFileSystem ahead(fs, 2);
+    auto read = [&](const std::string& folder) {
+        std::vector<std::string> names, subfolders;
+        EXPECT_TRUE(ahead.ReadFolder(folder, [&](const FileInfo& file) { names.push_back(file.name); }, subfolders));
+        return names;
+    };
+    for (const char* folder : {"C:\\R", "C:\\R\\A", "C:\\R\\A\\0"}) read(folder);
+    ASSERT_EQ(SettledAhead(ahead), 4u);  // R\A\0\0, R\A\0\1, R\A\1 and R\B, then the walk is given up
+    read("C:\\S");
+    read("C:\\S\\X");
+    EXPECT_EQ(read("C:\\S\\Y"), std::vector<std::string>{"y"});  // in the place R\B had
+    EXPECT_EQ(read("C:\\R\\B"), std::vector<std::string>{"b"});  // predicted by the first walk only
+    // A folder the walk skipped before it was read may start a walk of its own.
+    read("C:\\S");
+    read("C:\\S\\Z");
+    EXPECT_TRUE(read("C:\\S\\W").empty());
+}
+
 // The count the extra readers go by: blocks of 512 bytes this thread read from the disk, as the
 // kernel's own per-thread account has them (a read past the cache makes it more than 0 where the
 // file system allows one).
@@ -287,16 +325,6 @@ TEST(ReadAheadTest, ExtraReadersJoinAfterThreeDiskReadsInARowAndLeaveAfterTwoWar
         // Every folder has been read and counted before it was handed out.
         EXPECT_EQ(ahead.ReadersStarted(), row.started) << row.script << " " << row.subfolders;
         EXPECT_EQ(ahead.ReadersTakingFolders(), row.taking) << row.script << " " << row.subfolders;
-    }
-}
-
-// Folders read ahead once the readers have settled, waiting for them; SIZE_MAX if they never do.
-size_t SettledAhead(ReadAheadFileSystem& ahead) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    for (;;) {
-        if (std::optional<size_t> folders = ahead.FoldersAheadOnceSettled()) return *folders;
-        if (std::chrono::steady_clock::now() > deadline) return SIZE_MAX;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
 
