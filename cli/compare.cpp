@@ -382,7 +382,10 @@ bool OldListingReader::Start() {
     shared.thread = std::thread([&shared] {
         ListingSax sax(shared);
         try {
-            Json::sax_parse(ByteIterator(&shared.source), ByteIterator(), &sax);
+            // Every handler that stops the parse says why first; a stop without a reason is still
+            // no whole listing.
+            if (!Json::sax_parse(ByteIterator(&shared.source), ByteIterator(), &sax) && !shared.cancel)
+                shared.Fail(shared.path + ": not a tessory listing");
         } catch (const std::exception& problem) {
             shared.Fail(shared.path + ": " + problem.what());
         }
