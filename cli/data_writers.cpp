@@ -26,7 +26,7 @@ std::int64_t FieldsAsUtc(const DateTime& t) {
 // Offset of local time from UTC, in seconds, at a local time. Files of one folder mostly share
 // the hour, and the time zone rules are slow to ask, so the last answer is kept per hour.
 std::int64_t LocalOffset(const DateTime& local) {
-    thread_local DateTime lastHour{-1, 0, 0, 0, 0, 0};
+    thread_local DateTime lastHour{-1, 0, 0, 0, 0, 0};  // mutate: skip (no file has a time of month 0)
     thread_local std::int64_t lastOffset = 0;
     DateTime hour = local;
     hour.minute = hour.second = 0;

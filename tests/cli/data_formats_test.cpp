@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -15,6 +16,7 @@
 #include "cli/cli_run.h"
 #include "cli/compare.h"
 #include "cli/data_writers.h"
+#include "listing/document.h"
 #include "platform/file_io.h"
 
 namespace tessory {
@@ -78,7 +80,8 @@ TEST(DataTextTest, QuotingEscapingAndTimes) {
     EXPECT_EQ(LocalToEpoch({2026, 12, 7, 9, 5, 0}), 1796630700);
     for (const char* wrong : {"", "2026-12-07 09:05:00+01:00", "2026-02-30T00:00:00Z", "2026-12-07T09:05:00+0100",
                               "12026-01-01T00:00:00Z", "+026-01-01T00:00:00Z", "2026-12-07T09:05:00+01:00:6",
-                              "2026-12-32T00:00:00Z", "2026-04-31T00:00:00Z", "2025-02-29T00:00:00Z"})
+                              "2026-12-32T00:00:00Z", "2026-04-31T00:00:00Z", "2025-02-29T00:00:00Z",
+                              "2026-12-07T09:05:00+01", "2026-12-07T09:05"})
         EXPECT_FALSE(ParseIso8601(wrong).has_value()) << wrong;
 
     // Offsets of old zone rules, with seconds; years outside 0 to 9999 with their sign.
@@ -94,6 +97,9 @@ TEST(DataTextTest, QuotingEscapingAndTimes) {
         {{-1, 1, 1, 0, 0, 0}, 0, "-0001-01-01T00:00:00+00:00", -62198755200},
         {{0, 1, 1, 0, 0, 0}, 0, "0000-01-01T00:00:00+00:00", -62167219200},
         {{10000, 1, 1, 1, 0, 0}, 3600, "+10000-01-01T01:00:00+01:00", 253402300800},
+        // 400 years (146097 days) before 0000-03-01, the first day after a leap day in year 0.
+        {{-400, 3, 1, 0, 0, 0}, 0, "-0400-03-01T00:00:00+00:00", -62167219200 + 60 * 86400 - 146097LL * 86400},
+        {{2100, 3, 1, 0, 0, 0}, 0, "2100-03-01T00:00:00+00:00", 4102444800 + 59 * 86400},  // no leap day in 2100
     };
     for (const Instant& i : instants) {
         EXPECT_EQ(Iso8601(i.local, i.offset), i.text);
@@ -299,6 +305,80 @@ TEST(CompareTest, RelativePathsAndTheirWalkOrder) {
         {"x/ab", "x/b", true}, {"x/b", "x/ab", false}, {"x", "x/a", true}, {"x/a/z", "x/b", true}, {"x/a", "x/a", false},
     };
     for (const auto& [a, b, less] : order) EXPECT_EQ(WalkOrderLess(a, b), less) << a << " " << b;
+}
+
+// The three reports of the same changes, byte for byte.
+TEST(CompareTest, ChangeReportsAreWrittenAsDocumented) {
+    const std::string root = "/r", sub = "/r/s";
+    const ChangeRecord records[] = {
+        {Change::FileChanged, &root, "a.txt", 2, 10, "2026-12-07T09:05:00+01:00", "2026-12-07T09:06:00+01:00"},
+        {Change::FileChanged, &root, "b", 5, 5, "x", "y"},
+        {Change::FolderAdded, &sub, {}, {}, {}, {}, {}},
+        {Change::FileAdded, &sub, "n", {}, 1, {}, "z"},
+        {Change::FileRemoved, &sub, "o", 3, {}, "w", {}},
+    };
+    ChangeTotals totals;
+    totals.filesAdded = 1;
+    totals.filesRemoved = 2;
+    totals.filesChanged = 3;
+    totals.foldersAdded = 4;
+    totals.foldersRemoved = 5;
+    totals.foldersUnreadable = 6;
+    ListingSettings settings;
+    const auto written = [&](const std::function<std::unique_ptr<ChangeReport>(ListingOutput&)>& make) {
+        UniqueFile file(std::tmpfile());
+        ListingOutput output(file.get());
+        std::unique_ptr<ChangeReport> report = make(output);
+        EXPECT_TRUE(report->Begin(settings, "old.json", "/r"));
+        for (const ChangeRecord& record : records) EXPECT_TRUE(report->Record(record));
+        EXPECT_TRUE(report->End(totals));
+        return ReadWhole(file.get());
+    };
+    EXPECT_EQ(written([](ListingOutput& out) { return MakeCsvChangeReport(out); }),
+              "Change,Folder,Name,OldSize,NewSize,OldModified,NewModified\r\n"
+              "changed,/r,a.txt,2,10,2026-12-07T09:05:00+01:00,2026-12-07T09:06:00+01:00\r\n"
+              "changed,/r,b,5,5,x,y\r\n"
+              "folder added,/r/s,,,,,\r\n"
+              "added,/r/s,n,,1,,z\r\n"
+              "removed,/r/s,o,3,,w,\r\n");
+    EXPECT_EQ(written([](ListingOutput& out) { return MakeJsonChangeReport(out); }),
+              "{\"old\": \"old.json\",\n \"root\": \"/r\",\n \"changes\": [\n"
+              "  {\"change\": \"changed\", \"folder\": \"/r\", \"name\": \"a.txt\", \"oldSize\": 2, \"newSize\": 10, "
+              "\"oldModified\": \"2026-12-07T09:05:00+01:00\", \"newModified\": \"2026-12-07T09:06:00+01:00\"},\n"
+              "  {\"change\": \"changed\", \"folder\": \"/r\", \"name\": \"b\", \"oldSize\": 5, \"newSize\": 5, "
+              "\"oldModified\": \"x\", \"newModified\": \"y\"},\n"
+              "  {\"change\": \"folder added\", \"folder\": \"/r/s\"},\n"
+              "  {\"change\": \"added\", \"folder\": \"/r/s\", \"name\": \"n\", \"oldSize\": null, \"newSize\": 1, "
+              "\"oldModified\": null, \"newModified\": \"z\"},\n"
+              "  {\"change\": \"removed\", \"folder\": \"/r/s\", \"name\": \"o\", \"oldSize\": 3, \"newSize\": null, "
+              "\"oldModified\": \"w\", \"newModified\": null}],\n"
+              " \"totals\": {\"filesAdded\": 1, \"filesRemoved\": 2, \"filesChanged\": 3, \"foldersAdded\": 4, "
+              "\"foldersRemoved\": 5, \"foldersUnreadable\": 6}}\n");
+    const std::string table = "<table border=\"0\" cellspacing=\"1\" cellpadding=\"3\" width=\"100%\">";
+    const auto folder = [&](const char* path) {
+        return std::string("<table border=\"0\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\"><tr><td class=\"dir\">") +
+               path + "</td></tr></table>\r\n" + table;
+    };
+    const auto row = [](const char* style, const char* change, const char* name, const char* size, const char* time) {
+        return std::string("<tr class=\"") + style + "\"><td width=\"15%\">" + change + "</td><td width=\"45%\">" + name +
+               "</td><td width=\"20%\">" + size + "</td><td width=\"20%\">" + time + "</td></tr>\r\n";
+    };
+    const std::string html = written([](ListingOutput& out) { return MakeHtmlChangeReport(out); });
+    const std::string head = DocumentHead(settings, DocumentText::Utf8);
+    ASSERT_EQ(html.compare(0, head.size(), head), 0) << html.substr(0, 300);
+    EXPECT_EQ(html.substr(head.size()),
+              "\r\n<h2>Changes in /r since old.json</h2>\r\n" + table +
+                  "<tr><td width=\"15%\"><b>Change</b></td><td width=\"45%\"><b>Name</b></td>"
+                  "<td width=\"20%\"><b>Size</b></td><td width=\"20%\"><b>Modified</b></td></tr></table>\r\n" +
+                  folder("/r") +
+                  row("fileOdd", "changed", "a.txt", "2 &rarr; 10",
+                      "2026-12-07T09:05:00+01:00 &rarr; 2026-12-07T09:06:00+01:00") +
+                  row("file", "changed", "b", "5", "x &rarr; y") + "</table><br>\r\n" + folder("/r/s") +
+                  row("fileOdd", "folder added", "", "", "") + row("file", "added", "n", "1", "z") +
+                  row("fileOdd", "removed", "o", "3", "w") +
+                  "</table><br>\r\n<br><table border=\"0\" cellspacing=\"1\" cellpadding=\"3\" width=\"100%\">"
+                  "<tr class=\"dir\"><td>Files added: 1, removed: 2, changed: 3. Folders added: 4, removed: 5, "
+                  "unreadable: 6.</td></tr></table></body></html>");
 }
 
 // A reader given up early (the walk failed) stops its thread, which waits to hand over a folder.
