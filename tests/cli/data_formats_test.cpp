@@ -144,6 +144,10 @@ TEST(DataTextTest, TimesAtTheEdgesOfEachField) {
     EXPECT_EQ(CsvField("\rx", true), "\"'\rx\"");
     EXPECT_EQ(JsonString("a b\x1F"), "\"a b\\u001f\"");
     EXPECT_EQ(RawNameText("a%b\xFF"), "a%25b%FF");
+    EXPECT_EQ(ParseRawNameText("%00%09%0A%0F%0a%0f%90%A0%F0%a0%f0a%41"),
+              std::string("\x00\x09\x0A\x0F\x0A\x0F\x90\xA0\xF0\xA0\xF0" "aA", 13));
+    for (const char* wrong : {"%/0", "%:0", "%@0", "%G0", "%`0", "%g0", "%0/", "%0:", "%0@", "%0G", "%0`", "%0g", "%4", "a%"})
+        EXPECT_FALSE(ParseRawNameText(wrong).has_value()) << wrong;
 }
 
 class DataFormatTest : public ::testing::Test {
@@ -220,14 +224,20 @@ TEST_F(DataFormatTest, CsvHasOneQuotedRowPerListedFileAndJsonTheWholeShape) {
     std::filesystem::create_directories(tree.Path() / "e" / "s");
     Put("e/f.txt", "1");
     Stamp("e/f.txt", {2026, 12, 7, 9, 5, 0});
+    std::filesystem::permissions(tree.File("e/f.txt"), std::filesystem::perms::owner_read |
+                                                           std::filesystem::perms::group_read |
+                                                           std::filesystem::perms::others_read);  // read-only: "r"
     const std::string e = Root() + "/e";
+    ASSERT_EQ(Run({"-q", "--format", "csv", e}), kExitOk) << err.str();
+    EXPECT_EQ(out.str(), "Folder,Name,Extension,Type,Size,Modified,Attributes\r\n" + e +
+                             ",f.txt,txt,Text Document,1,2026-12-07T09:05:00+01:00,r\r\n");
     ASSERT_EQ(Run({"-q", "--format", "json", e}), kExitOk) << err.str();
     EXPECT_EQ(out.str(),
               "{\"root\": \"" + e + "\",\n"
               " \"folders\": [\n"
               "  {\"path\": \"" + e + "\", \"files\": [\n"
               "    {\"name\": \"f.txt\", \"extension\": \"txt\", \"type\": \"Text Document\", \"size\": 1, "
-              "\"modified\": \"2026-12-07T09:05:00+01:00\", \"attributes\": \"\"}],\n"
+              "\"modified\": \"2026-12-07T09:05:00+01:00\", \"attributes\": \"r\"}],\n"
               "   \"fileCount\": 1, \"bytes\": 1},\n"
               "  {\"path\": \"" + e + "/s\", \"files\": [],\n"
               "   \"fileCount\": 0, \"bytes\": 0}],\n"
@@ -236,7 +246,7 @@ TEST_F(DataFormatTest, CsvHasOneQuotedRowPerListedFileAndJsonTheWholeShape) {
     // Read back with the details it may leave out given as null: still the same tree.
     std::string text = out.str();
     const std::string details = "\"type\": \"Text Document\", \"size\": 1, \"modified\": \"2026-12-07T09:05:00+01:00\", "
-                                "\"attributes\": \"\"";
+                                "\"attributes\": \"r\"";
     ASSERT_NE(text.find(details), std::string::npos);
     text.replace(text.find(details), details.size(), "\"type\": null, \"size\": 1, \"modified\": \"2026-12-07T09:05:00+01:00\", "
                                                      "\"attributes\": null");
@@ -481,13 +491,17 @@ TEST(CompareTest, AFolderThatCannotBeReadNowIsReportedAsSuchNotItsFiles) {
     EXPECT_EQ(report({&unreadableRoot}).at("changes"),
               nlohmann::json::parse(R"([{"change": "folder unreadable", "folder": "/r"}])"));
 
-    // The listing says which folders could not be read.
+    // The listing says which folders could not be read, and the bytes of a name that is not
+    // UTF-8 from its first byte on.
     UniqueFile listingFile(std::tmpfile());
     ListingOutput listingOutput(listingFile.get());
     JsonListingWriter writer(listingOutput);
-    ASSERT_TRUE(writer.Opening(settings, "/r") && writer.Folder(r) && writer.Folder(u) && writer.Closing({}));
+    ListedFolder badName = r;
+    badName.files.push_back(Named("\xFF" "b"));
+    ASSERT_TRUE(writer.Opening(settings, "/r") && writer.Folder(badName) && writer.Folder(u) && writer.Closing({}));
     const nlohmann::json listing = nlohmann::json::parse(ReadWhole(listingFile.get()));
     EXPECT_FALSE(listing.at("folders").at(0).contains("readable"));
+    EXPECT_EQ(listing.at("folders").at(0).at("files").at(1).at("rawName"), "%FFb");
     EXPECT_EQ(listing.at("folders").at(1).at("readable"), false);
 }
 
