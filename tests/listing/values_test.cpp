@@ -37,6 +37,7 @@ TEST(ColumnValuesTest, ColoursExtensionsAttributesAndDates) {
     EXPECT_EQ(HtmlColour(16711680), "#0000FF");
     EXPECT_EQ(HtmlColour(0), "#000000");
     EXPECT_EQ(HtmlColour(-1), "#FFFFFF");
+    EXPECT_EQ(HtmlColour(0x123456), "#563412");  // stored blue, green, red from the top
     EXPECT_EQ(HexByte(10), "0A");
     EXPECT_EQ(ExtensionText("report.final.doc"), "doc");
     EXPECT_EQ(ExtensionText(".profile"), "profile");
@@ -50,9 +51,18 @@ TEST(ColumnValuesTest, ColoursExtensionsAttributesAndDates) {
         {{2004, 2, 3, 23, 59, 59}, "02.03.2004"}, {{9999, 99, 99}, "99.99.9999"}, {{0, 0, 0}, "00.00.0000"},
         {{10000, 2, 3}, "02.03.10000"},           {{2004, 100, 3}, "100.03.2004"}, {{2004, 2, 100}, "02.100.2004"},
         {{-1, 2, 3}, "02.03.-001"},               {{2004, -1, 3}, "-1.03.2004"},   {{2004, 2, -1}, "02.-1.2004"},
+        {{1987, 12, 31}, "12.31.1987"},           {{5432, 10, 29}, "10.29.5432"},
     };
     for (const auto& [date, text] : dates) EXPECT_EQ(DateText(date, '.'), text);
     EXPECT_EQ(EscapeMarkup("a<b>&c"), "a&lt;b&gt;&c");
+    // Style sheet texts: letters, digits and a few signs as they are, every other ASCII byte escaped.
+    EXPECT_EQ(EscapeCss("azAZ09 -_,.\x80\xFF"), "azAZ09 -_,.\x80\xFF");
+    EXPECT_EQ(EscapeCss("`{@[/:\x7F\x0F\x10"), "\\60 \\7b \\40 \\5b \\2f \\3a \\7f \\f \\10 ");
+    // UTF-8 at the edges of each sequence length, kept; one past them, replaced.
+    for (const char* valid : {"\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xEF\xBF\xBF", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF"})
+        EXPECT_EQ(ValidUtf8(valid), valid);
+    for (const char* wrong : {"\xC1\xBF", "\xE0\x9F\x80", "\xED\xA0\x80", "\xF0\x8F\x80\x80", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80"})
+        EXPECT_NE(ValidUtf8(wrong), wrong);
 }
 
 // The last extension decides, whatever its letter case; an unknown one is named in capitals.
