@@ -103,6 +103,31 @@ TEST(HtmlListingWriterTest, AnIllFormedByteIsReplacedAtEveryPlaceOfABlock) {
     }
 }
 
+// The UTF-8 declaration goes first in the head, or before a text that has none; only a UTF-8
+// document escapes ampersands in its heading.
+TEST(DocumentTest, Utf8DeclarationAndHeadingEscapes) {
+    EXPECT_EQ(WithUtf8Declaration("<html><head><style>"), "<html><head><meta charset=\"utf-8\"><style>");
+    EXPECT_EQ(WithUtf8Declaration("<p>x"), "<meta charset=\"utf-8\"><p>x");
+    MemoryStore store;
+    ListingSettings settings = ReadListingSettings(store, LocalNow());
+    EXPECT_NE(DocumentOpening(settings, "C:\\a&b<c", DocumentText::FileCodePage).find("<h2>Listing of C:\\a&b&lt;c</h2>"),
+              std::string::npos);
+    EXPECT_NE(DocumentOpening(settings, "C:\\a&b<c", DocumentText::Utf8).find("<h2>Listing of C:\\a&amp;b&lt;c</h2>"),
+              std::string::npos);
+    // A section of the native document ends its line.
+    ScratchFolder scratch;
+    const std::string path = scratch.File("sections.htm");
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    ListingOutput output(file);
+    HtmlListingWriter writer(output, DocumentText::Utf8);
+    EXPECT_TRUE(writer.Opening(settings, "C:\\R") && writer.Folder(ListedFolder{"First", {}}));
+    std::fclose(file);
+    const std::string document = ReadAll(path);
+    ASSERT_GE(document.size(), 2u);
+    EXPECT_EQ(document.substr(document.size() - 2), "\r\n");
+}
+
 TEST(ListingOutputTest, AFailedWriteFailsEveryLaterWriteAndFlush) {
     ScratchFolder scratch;
     std::string path = scratch.File("read-only.txt");

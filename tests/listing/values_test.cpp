@@ -59,7 +59,7 @@ TEST(ColumnValuesTest, ColoursExtensionsAttributesAndDates) {
     EXPECT_EQ(EscapeCss("azAZ09 -_,.\x80\xFF"), "azAZ09 -_,.\x80\xFF");
     EXPECT_EQ(EscapeCss("`{@[/:\x7F\x0F\x10"), "\\60 \\7b \\40 \\5b \\2f \\3a \\7f \\f \\10 ");
     // UTF-8 at the edges of each sequence length, kept; one past them, replaced.
-    for (const char* valid : {"\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xEF\xBF\xBF", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF"})
+    for (const char* valid : {"\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xEF\xBF\xBF", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF", "\xC3\xA9\x7F"})
         EXPECT_EQ(ValidUtf8(valid), valid);
     for (const char* wrong : {"\xC1\xBF", "\xE0\x9F\x80", "\xED\xA0\x80", "\xF0\x8F\x80\x80", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80"})
         EXPECT_NE(ValidUtf8(wrong), wrong);
