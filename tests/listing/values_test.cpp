@@ -154,6 +154,9 @@ TEST_F(FilterTest, FolderListsAndMalformedPatternSkips) {
     EXPECT_FALSE(Folder("C:\\Data\\backup"));
     Set(key::kFolExclude, "[x");
     EXPECT_FALSE(Folder("C:\\Data"));
+    Set(key::kFolExclude, "");
+    Set(key::kFolInclude, "[x");
+    EXPECT_FALSE(Folder("C:\\Data"));
 }
 
 TEST_F(FilterTest, NameListsAndMalformedPatternLists) {
@@ -163,6 +166,9 @@ TEST_F(FilterTest, NameListsAndMalformedPatternLists) {
     Set(key::kFileInclude, "*.txt");
     EXPECT_FALSE(File("a.doc"));
     Set(key::kFileInclude, "[z-a]");
+    EXPECT_TRUE(File("a.doc"));
+    Set(key::kFileInclude, "*.txt");
+    Set(key::kFileExclude, "[x");
     EXPECT_TRUE(File("a.doc"));
 }
 
