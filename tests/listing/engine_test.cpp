@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
+#include <cerrno>
 #include <fstream>
 #include <sstream>
 
@@ -174,6 +178,17 @@ TEST_F(EngineTest, SaveReplacesALongerFileAndCancelWritesNothing) {
     Run("C:\\Data", kOutputSave);
     EXPECT_EQ(outcome, RunOutcome::WriteFailed);
     EXPECT_EQ(host.saved.size(), 1u);
+
+    // The document assembled onto a full disk: the run fails, names the file it was assembled
+    // in, and removes it; the sections written so far stay in the temporary listing file.
+    const std::string assembled = host.TemporaryFilePath() + ".tmp";
+    ASSERT_EQ(::symlink("/dev/full", assembled.c_str()), 0);
+    Run("C:\\Data", 2);
+    EXPECT_EQ(outcome, RunOutcome::WriteFailed);
+    EXPECT_EQ(engine.LastFailure().path, assembled);
+    EXPECT_EQ(engine.LastFailure().error, ENOSPC);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(assembled)));
+    EXPECT_NE(ReadAll(host.TemporaryFilePath()).find("a.txt"), std::string::npos);
 #endif
 }
 
