@@ -193,6 +193,16 @@ TEST_F(EngineTest, SaveReplacesALongerFileAndCancelWritesNothing) {
 #endif
 }
 
+// Without files the window's events still get a turn for each folder whose walk ends (but the
+// start folder's), each folder left out, and the end.
+TEST_F(EngineTest, EventsGetATurnForEachFinishedBranch) {
+    for (const char* path : {"C:\\R", "C:\\R\\A", "C:\\R\\B", "C:\\R\\B\\C", "C:\\R\\Skip"}) fs.Add(path);
+    Set(key::kFolExclude, "*\\skip");
+    Run("C:\\R");
+    EXPECT_EQ(outcome, RunOutcome::Finished);
+    EXPECT_EQ(host.eventTurns, 3 /* A, C and B end */ + 1 /* Skip left out */ + 1 /* the end */);
+}
+
 TEST_F(EngineTest, EmptyWalkGivesTheEmptyDocumentWithZeroTotals) {
     fs.Add("C:\\Data");
     Set(key::kFolInclude, "");
