@@ -85,6 +85,8 @@ TEST_F(EngineTest, TwoFilesWithDefaultsGiveTheExactDocument) {
     // The window's events get a turn per file read and per row, and one once the document is closed.
     EXPECT_EQ(host.eventTurns, 2 + 2 + 1);
     EXPECT_EQ(engine.Totals().linksNotFollowed, 0);  // a file system that has no links follows none
+    EXPECT_EQ(engine.LastFailure().path, "");
+    EXPECT_EQ(engine.LastFailure().error, 0);
 }
 
 // The UTF-8 document passes eight ASCII bytes at a time: an ill-formed byte is replaced wherever
