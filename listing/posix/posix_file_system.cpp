@@ -42,6 +42,8 @@ void CivilFromDays(std::int64_t days, DateTime& out) {
     out.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
 }
 
+}  // namespace
+
 DateTime ShiftedUtc(std::int64_t seconds) {
     DateTime t;
     std::int64_t days = seconds >= 0 ? seconds / 86400 : -((-seconds + 86399) / 86400);
@@ -52,8 +54,6 @@ DateTime ShiftedUtc(std::int64_t seconds) {
     t.second = rest % 60;
     return t;
 }
-
-}  // namespace
 
 DateTime LocalTimeCache::LocalTime(std::int64_t seconds) {
     std::optional<std::int32_t> offset;

@@ -13,6 +13,9 @@ namespace tessory {
 // ordinal comparison gives the order of a case-insensitive Windows volume.
 std::u16string WalkOrderKey(std::string_view name);
 
+// The calendar date and time of a count of seconds from 1970-01-01 00:00, proleptic Gregorian.
+DateTime ShiftedUtc(std::int64_t seconds);
+
 // Local time of a file time, as localtime_r gives it, with the time zone asked once per quarter
 // of an hour rather than once per file. One per thread.
 class LocalTimeCache {

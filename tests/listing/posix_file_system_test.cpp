@@ -108,6 +108,26 @@ TEST_F(PosixFileSystemTest, AsciiNamesComeInTheSameOrder) {
 // File times against the C library's own local time, in zones with daylight saving, an offset
 // of minutes, an offset of seconds (Amsterdam before 1940) and leap seconds,
 // at and beside the changes (also one inside a quarter): the time zone is asked once per quarter of an hour, not per file.
+// The calendar the cache checks its quarters against (a wrong one would only send every file to
+// the C library); epochs of 2000 and later by Python's datetime, older ones counted in 400-year
+// cycles of 146097 days back from 0000-01-01 (-62167219200), a leap year.
+TEST(LocalTimeCacheTest, CalendarOfSecondsFrom1970) {
+    const std::pair<std::int64_t, DateTime> times[] = {
+        {0, {1970, 1, 1, 0, 0, 0}},
+        {-1, {1969, 12, 31, 23, 59, 59}},
+        {951782400, {2000, 2, 29, 0, 0, 0}},
+        {1709164800 + 86399, {2024, 2, 29, 23, 59, 59}},
+        {4102444800 + 59 * 86400, {2100, 3, 1, 0, 0, 0}},
+        {253402300799, {9999, 12, 31, 23, 59, 59}},
+        {-62167219200, {0, 1, 1, 0, 0, 0}},
+        {-62167219200 + 59 * 86400, {0, 2, 29, 0, 0, 0}},
+        {-62167219200 - 1, {-1, 12, 31, 23, 59, 59}},
+        {-62167219200 + 60 * 86400 - 146097LL * 86400, {-400, 3, 1, 0, 0, 0}},
+        {-62167219200 + 60 * 86400 - 146097LL * 86400 - 1, {-400, 2, 29, 23, 59, 59}},
+    };
+    for (const auto& [seconds, expected] : times) EXPECT_EQ(ShiftedUtc(seconds), expected) << seconds;
+}
+
 TEST(LocalTimeCacheTest, AgreesWithTheCLibrary) {
     const char* before = std::getenv("TZ");
     const std::string saved = before ? before : "";
