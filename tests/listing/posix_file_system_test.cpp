@@ -78,14 +78,15 @@ TEST_F(PosixFileSystemTest, LinkedFoldersAreNotWalkedAndDanglingLinksAreSkipped)
 // units ("_" after letters, U+00FF as U+0178, a supplementary character before U+FF22), and
 // names that differ only in case by their bytes.
 TEST_F(PosixFileSystemTest, EntriesComeInOrdinalOrderOfTheUpperCasedNames) {
-    for (const char* name : {"b", "A_", "ab", "a", "A", "\xC3\xBF", "\xC4\x80", "\xF0\x9F\x98\x80", "\xEF\xBD\x82", "\xFF"}) {
+    for (const char* name : {"b", "A_", "ab", "a", "A", "\xC3\xBF", "\xC4\x80", "\xF0\x9F\x98\x80", "\xEF\xBD\x82", "\xFF",
+                             "_", "z"}) {
         Write(name, "");
     }
     std::filesystem::create_directory(scratch.Path() / "sub_b");
     std::filesystem::create_directory(scratch.Path() / "Sub_A");
     std::vector<std::string> names, subfolders;
     ASSERT_TRUE(fs.ReadFolder(scratch.Path().string(), [&](const FileInfo& f) { names.push_back(f.name); }, subfolders));
-    EXPECT_EQ(names, (std::vector<std::string>{"A", "a", "ab", "A_", "b", "\xC4\x80", "\xC3\xBF", "\xF0\x9F\x98\x80",
+    EXPECT_EQ(names, (std::vector<std::string>{"A", "a", "ab", "A_", "b", "z", "_", "\xC4\x80", "\xC3\xBF", "\xF0\x9F\x98\x80",
                                                "\xFF", "\xEF\xBD\x82"}));
     EXPECT_EQ(subfolders, (std::vector<std::string>{scratch.File("Sub_A"), scratch.File("sub_b")}));
 }
@@ -95,14 +96,14 @@ TEST_F(PosixFileSystemTest, EntriesComeInOrdinalOrderOfTheUpperCasedNames) {
 // before, at and after the eighth byte, and names that differ only in case.
 TEST_F(PosixFileSystemTest, AsciiNamesComeInTheSameOrder) {
     for (const char* name : {"file0000a", "FILE0000A", "file0000_", "file0000[", "file0000`", "file000", "file0000",
-                             "file0000ab", "File0000Aa", "abcdefghIJKLMNOPq", "ABCDEFGHijklmnopR", "x", "X_"}) {
+                             "file0000ab", "File0000Aa", "abcdefghIJKLMNOPq", "ABCDEFGHijklmnopR", "x", "X_", "_", "z"}) {
         Write(name, "");
     }
     std::vector<std::string> names, subfolders;
     ASSERT_TRUE(fs.ReadFolder(scratch.Path().string(), [&](const FileInfo& f) { names.push_back(f.name); }, subfolders));
     EXPECT_EQ(names, (std::vector<std::string>{"abcdefghIJKLMNOPq", "ABCDEFGHijklmnopR", "file000", "file0000",
                                                "FILE0000A", "file0000a", "File0000Aa", "file0000ab", "file0000[",
-                                               "file0000_", "file0000`", "x", "X_"}));
+                                               "file0000_", "file0000`", "x", "X_", "z", "_"}));
 }
 
 // File times against the C library's own local time, in zones with daylight saving, an offset
@@ -138,6 +139,9 @@ TEST(LocalTimeCacheTest, AgreesWithTheCLibrary) {
         -1025745573, -1025745572, -1025745571, -1025745000,                  // Amsterdam 1937: +1:19:32 to +1:20
         1700000000, 1700000899, 1700000900, 253402300799, -62135596800,
         1704110400, 1706788800, 1709251199,                                   // January, February, a leap day
+        // One quarter of an hour of 1936 in Amsterdam (+1:19:32): 10:49:32 local at its start, so
+        // that its later seconds fall in the next hour.
+        -1059831000, -1059830373, -1059830372, -1059830200,
     };
     for (const char* zone : {"America/New_York", "Asia/Kathmandu", "Europe/Amsterdam", "right/UTC", "UTC"}) {
         ::setenv("TZ", zone, 1);
@@ -150,7 +154,9 @@ TEST(LocalTimeCacheTest, AgreesWithTheCLibrary) {
                 ASSERT_NE(::localtime_r(&seconds, &parts), nullptr);
                 DateTime expected{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
                                   parts.tm_hour,        parts.tm_min,     parts.tm_sec};
-                EXPECT_EQ(cache.LocalTime(t), expected) << zone << " " << t;
+                std::optional<std::int32_t> offset;
+                EXPECT_EQ(cache.LocalTime(t, offset), expected) << zone << " " << t;
+                EXPECT_EQ(offset, std::optional<std::int32_t>(static_cast<std::int32_t>(parts.tm_gmtoff))) << zone << " " << t;
             }
         }
     }
