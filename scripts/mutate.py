@@ -13,6 +13,7 @@ Needs Python 3, CMake and the project's native build only. See docs/testing.md.
 import argparse
 import fcntl
 import json
+import resource
 import os
 import random
 import re
@@ -346,10 +347,21 @@ class Restorer:
                 self._restore(path)
 
 
-def run(command, cwd=None, timeout=None, children=None, env=None):
+# Address space of a test under a mutant: a mutant that starts threads without end (a loop's
+# condition turned) meets it after a few hundred stacks, instead of taking every thread the
+# machine has from everything else running.
+TEST_ADDRESS_SPACE = 4 << 30
+
+
+def limit_test_resources():
+    resource.setrlimit(resource.RLIMIT_AS, (TEST_ADDRESS_SPACE, TEST_ADDRESS_SPACE))
+
+
+def run(command, cwd=None, timeout=None, children=None, env=None, limited=False):
     """Runs a command in a session of its own, so that an interrupted run can end it whole."""
     process = subprocess.Popen(command, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                               text=True, errors="replace", start_new_session=True, env=env)
+                               text=True, errors="replace", start_new_session=True, env=env,
+                               preexec_fn=limit_test_resources if limited else None)
     if children is not None:
         children.add(process)
     try:
@@ -454,7 +466,7 @@ class Worker:
             limit = self.timeouts.get(name, self.test_timeout)
             command, folder, env = self.commands[name]
             started = time.monotonic()
-            code, _ = run(command, cwd=folder, children=self.children, timeout=limit, env=env)
+            code, _ = run(command, cwd=folder, children=self.children, timeout=limit, env=env, limited=True)
             seconds[name] = time.monotonic() - started
             if code is None:
                 timed_out = True
