@@ -623,7 +623,8 @@ TEST_F(DataFormatTest, AnOldListingIsCheckedBeforeItIsTrusted) {
         {listing(folder(Root(), "{\"name\": \"" + std::string(1 << 20, 'n') + "\"}")), "line 2, column",
          "a text longer than 32768 bytes"},
         {listing(std::string(1 << 20, ' ') + std::string(1000, '\n') + "@"), "line 1002, column", "invalid literal"},
-        {"  @", "line 1, column 3: ", "invalid literal"},  // columns count from 1 on the first line too
+        // Columns count from 1 on the first line too; the parser's own message follows the place whole.
+        {"  @", "line 1, column 3: syntax error while parsing value - invalid literal", "invalid literal"},
         {"{\n  @", "line 2, column 3: ", "invalid literal"},
         // The longest text and word the reader takes, and one byte more.
         {listing(folder(Root(), "{\"name\": \"" + std::string(32767, 'n') + "\"}")), "line 2, column",
