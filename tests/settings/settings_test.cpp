@@ -195,6 +195,38 @@ TEST_F(IniStoreTest, WriteIntoAMissingFolderFailsAndLeavesNothing) {
     EXPECT_EQ(store.Read("Output", "Recurse"), std::nullopt);
 }
 
+// Hand-edited files: blanks around headers and keys, an empty section name, comment keys, a
+// line that only ends like a header.
+TEST_F(IniStoreTest, HandEditedLinesReadAsTheirAuthorMeantThem) {
+    std::ofstream(path, std::ios::binary) << "\t [Sec]   \r\n \tk1\t = v1\r\n;c=1\n#h=2\nx]\nk2=v2\n[]\nk3=v3\n";
+    IniStore store(path);
+    EXPECT_EQ(store.Read("Sec", "k1"), " v1");
+    EXPECT_EQ(store.Read("Sec", ";c"), std::nullopt);
+    EXPECT_EQ(store.Read("Sec", "#h"), std::nullopt);
+    EXPECT_EQ(store.Read("Sec", "k2"), "v2");  // "x]" is no header
+    EXPECT_EQ(store.Read("", "k3"), "v3");
+    EXPECT_FALSE(store.Write("Sec", "a]", "v"));
+    EXPECT_FALSE(store.Write("s]", "a", "v"));
+    // Another process's write since this store was opened is kept, and a new section is set off
+    // by a blank line.
+    std::ofstream(path, std::ios::binary) << "[Other]\nx=1\n";
+    EXPECT_TRUE(store.Write("New", "k", "v"));
+    EXPECT_EQ(Contents(), "[Other]\nx=1\n\n[New]\nk=v\n");
+}
+
+#ifndef _WIN32
+TEST(IniStorePathTest, AnEmptyHomeMeansTheCurrentFolder) {
+    const char* home = std::getenv("HOME");
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const std::string savedHome = home ? home : "", savedConfig = config ? config : "";
+    ::setenv("HOME", "", 1);
+    ::unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(IniStore::DefaultPath(), "./.config/Ombrel.ini");
+    if (home) ::setenv("HOME", savedHome.c_str(), 1);
+    if (config) ::setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
+}
+#endif
+
 TEST_F(IniStoreTest, AKeyNewToAnEmptySectionGoesRightUnderItsHeader) {
     std::ofstream(path, std::ios::binary) << "[Output]\n[Other]\nx=1\n";
     EXPECT_TRUE(IniStore(path).Write("Output", "Recurse", "No"));
