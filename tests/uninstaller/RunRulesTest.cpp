@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "RunRules.h"
+#include "UniqueTempPath.h"
 #include "Wininit.h"
 
 using namespace corvel;
@@ -78,7 +79,7 @@ TEST(WininitTest, AppendsSectionWhenMissingOrHeaderIsLastLine) {
 }
 
 TEST(WininitTest, FileMissingEmptyOrUnreadable) {
-    const std::string path = testing::TempDir() + "corvel_wininit.ini";
+    const std::string path = UniqueTempPath("corvel_wininit.ini");
     std::remove(path.c_str());
     ASSERT_TRUE(scheduleInWininit(path.c_str(), false, "C:\\A.DLL", &renameFile));
     TextBuffer back;
@@ -97,7 +98,7 @@ TEST(WininitTest, FileMissingEmptyOrUnreadable) {
     std::remove(path.c_str());
 
     // A wininit.ini that exists but cannot be read whole (here a folder) is left alone.
-    const std::string folder = testing::TempDir() + "corvel_wininit_dir.ini";
+    const std::string folder = UniqueTempPath("corvel_wininit_dir.ini");
     ::mkdir(folder.c_str(), 0700);
     EXPECT_FALSE(scheduleInWininit(folder.c_str(), true, "C:\\A.DLL", &renameFile));
     struct stat info {};
@@ -116,7 +117,7 @@ bool failingReplace(const char* from, const char* to) {
 }
 
 TEST(WininitTest, NewTextReplacesTheFileInOneStepOrNotAtAll) {
-    const std::string path = testing::TempDir() + "corvel_wininit_atomic.ini";
+    const std::string path = UniqueTempPath("corvel_wininit_atomic.ini");
     const std::string other = "[Rename]\r\nNUL=C:\\OTHER.DLL\r\n";
     ASSERT_EQ(TextBuffer(other.c_str()).saveFile(path.c_str()), 1);
     // Until the replacement the old file is untouched; when it fails, it stays as it was.

@@ -2,6 +2,7 @@
 
 #include "PointerList.h"
 #include "TextBuffer.h"
+#include "UniqueTempPath.h"
 
 using corvel::PointerList;
 using corvel::TextBuffer;
@@ -98,7 +99,7 @@ TEST(TextBufferEdit, SubstituteFirstOnly) {
 }
 
 TEST(TextBufferFile, LoadAndSaveResults) {
-    const std::string path = testing::TempDir() + "corvel_tb.bin";
+    const std::string path = UniqueTempPath("corvel_tb.bin");
     TextBuffer data(std::string("0123456789", 10));
     ASSERT_EQ(data.saveFile(path.c_str()), 1);
     TextBuffer back;
