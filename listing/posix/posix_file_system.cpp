@@ -213,7 +213,7 @@ bool PosixFileSystem::ReadFolder(const std::string& folder, const std::function<
         const char* name = entry->d_name;
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
         allAscii = allAscii && IsAscii(name);
-        entries.push_back(Entry{name, entry->d_type});
+        entries.push_back(Entry{name, ignoreEntryTypes_ ? static_cast<unsigned char>(DT_UNKNOWN) : entry->d_type});
     }
     // Sorted by index: moving an index is cheaper than moving an entry.
     std::vector<std::uint32_t> order(entries.size());

@@ -45,9 +45,13 @@ public:
     const char* PathSeparators() const override { return "/"; }
     // Links to folders, and links whose target is gone.
     std::int64_t LinksNotFollowed() const override { return linksNotFollowed_; }
+    // Reads as on a file system whose folder entries carry no type (some network and older
+    // ones report none), so that every entry's type comes from a stat of its own.
+    void IgnoreEntryTypes() { ignoreEntryTypes_ = true; }
 
 private:
     std::int64_t linksNotFollowed_ = 0;
+    bool ignoreEntryTypes_ = false;
     LocalTimeCache times_;
 };
 

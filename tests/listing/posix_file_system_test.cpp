@@ -89,6 +89,61 @@ TEST_F(PosixFileSystemTest, EntriesComeInOrdinalOrderOfTheUpperCasedNames) {
     EXPECT_EQ(names, (std::vector<std::string>{"A", "a", "ab", "A_", "b", "z", "_", "\xC4\x80", "\xC3\xBF", "\xF0\x9F\x98\x80",
                                                "\xFF", "\xEF\xBD\x82"}));
     EXPECT_EQ(subfolders, (std::vector<std::string>{scratch.File("Sub_A"), scratch.File("sub_b")}));
+    // A folder with no ASCII name at all: not byte order.
+    ScratchFolder high;
+    for (const char* name : {"\x80", "\xC3\xA9"}) std::ofstream(high.File(name)) << "";
+    names.clear();
+    ASSERT_TRUE(fs.ReadFolder(high.Path().string(), [&](const FileInfo& f) { names.push_back(f.name); }, subfolders));
+    EXPECT_EQ(names, (std::vector<std::string>{"\xC3\xA9", "\x80"}));
+}
+
+// The keys themselves, code unit by code unit: sequences of two, three and four bytes at the ends
+// of their ranges, the first and last supplementary characters as surrogate pairs, and bytes that
+// are not UTF-8 (a stray, a cut sequence, an encoded surrogate) as lone low surrogates.
+TEST(WalkOrderKeyTest, UpperCasedUtf16CodeUnits) {
+    const std::pair<const char*, std::u16string> keys[] = {
+        {"", u""},
+        {"az", u"AZ"},
+        {"\xC3\xA9\xC3\xBF", {0x00C9, 0x0178}},
+        {"\xDF\xBF\xE0\xA0\x80", {0x07FF, 0x0800}},
+        {"\xEF\xBF\xBF", {0xFFFF}},
+        {"\xF0\x90\x80\x80", {0xD800, 0xDC00}},
+        {"\xF4\x8F\xBF\xBF", {0xDBFF, 0xDFFF}},
+        {"\xF0\x9F\x98\x80", {0xD83D, 0xDE00}},
+        {"a\x80z", {u'A', 0xDC80, u'Z'}},
+        {"\xFF", {0xDCFF}},
+        {"\xE2\x82", {0xDCE2, 0xDC82}},
+        {"\xED\xA0\x80", {0xDCED, 0xDCA0, 0xDC80}},
+    };
+    for (const auto& [name, key] : keys) EXPECT_EQ(WalkOrderKey(name), key) << name;
+}
+
+// A file that vanishes between the folder's listing and its own query is listed bare, not with
+// the last file's facts; on a file system whose entries carry no type, each is asked for its own.
+TEST_F(PosixFileSystemTest, EntriesWithoutATypeAndFilesThatVanish) {
+    std::filesystem::create_directory(scratch.Path() / "d");
+    ASSERT_EQ(::symlink(".", scratch.File("loop").c_str()), 0);
+    ASSERT_EQ(::symlink("missing", scratch.File("gone").c_str()), 0);
+    for (bool typed : {true, false}) {
+        Write("a", "12345");
+        Write("z", "");
+        PosixFileSystem reader;
+        if (!typed) reader.IgnoreEntryTypes();
+        std::map<std::string, FileInfo> files;
+        std::vector<std::string> subfolders;
+        ASSERT_TRUE(reader.ReadFolder(scratch.Path().string(), [&](const FileInfo& f) {
+            files[f.name] = f;
+            if (f.name == "a") std::filesystem::remove(scratch.File("z"));
+        }, subfolders));
+        ASSERT_EQ(files.size(), 2u) << typed;
+        EXPECT_EQ(files["a"].length, 5u) << typed;
+        EXPECT_EQ(files["z"].length, std::nullopt) << typed;
+        EXPECT_EQ(files["z"].modified, std::nullopt) << typed;
+        EXPECT_EQ(files["z"].modifiedOffset, std::nullopt) << typed;
+        EXPECT_EQ(files["z"].attributes, std::nullopt) << typed;
+        EXPECT_EQ(subfolders, std::vector<std::string>{scratch.File("d")}) << typed;
+        EXPECT_EQ(reader.LinksNotFollowed(), 2) << typed;
+    }
 }
 
 // The same order for a folder of ASCII names only, which is sorted without making the keys:
@@ -96,12 +151,14 @@ TEST_F(PosixFileSystemTest, EntriesComeInOrdinalOrderOfTheUpperCasedNames) {
 // before, at and after the eighth byte, and names that differ only in case.
 TEST_F(PosixFileSystemTest, AsciiNamesComeInTheSameOrder) {
     for (const char* name : {"file0000a", "FILE0000A", "file0000_", "file0000[", "file0000`", "file000", "file0000",
-                             "file0000ab", "File0000Aa", "abcdefghIJKLMNOPq", "ABCDEFGHijklmnopR", "x", "X_", "_", "z"}) {
+                             "file0000ab", "File0000Aa", "abcdefghIJKLMNOPq", "ABCDEFGHijklmnopR", "x", "X_", "_", "z",
+                             "abcdefg_x", "abcdefgZy"}) {
         Write(name, "");
     }
     std::vector<std::string> names, subfolders;
     ASSERT_TRUE(fs.ReadFolder(scratch.Path().string(), [&](const FileInfo& f) { names.push_back(f.name); }, subfolders));
-    EXPECT_EQ(names, (std::vector<std::string>{"abcdefghIJKLMNOPq", "ABCDEFGHijklmnopR", "file000", "file0000",
+    EXPECT_EQ(names, (std::vector<std::string>{"abcdefghIJKLMNOPq", "ABCDEFGHijklmnopR", "abcdefgZy", "abcdefg_x",
+                                               "file000", "file0000",
                                                "FILE0000A", "file0000a", "File0000Aa", "file0000ab", "file0000[",
                                                "file0000_", "file0000`", "x", "X_", "z", "_"}));
 }
