@@ -250,6 +250,8 @@ TEST(EncodingsTest, NumbersFlagsAndColours) {
     EXPECT_EQ(ReadFlag("yes"), 0);
     EXPECT_EQ(FlagText(true), "1");
     EXPECT_DOUBLE_EQ(LeadingNumber("-2.5x"), -2.5);
+    EXPECT_DOUBLE_EQ(LeadingNumber("-12.25x"), -12.25);
+    EXPECT_DOUBLE_EQ(*ParseDecimal("12.25", UserLocale{}), 12.25);
     // Views that end before the text does: nothing past their end is read.
     EXPECT_DOUBLE_EQ(LeadingNumber(std::string_view("12").substr(0, 1)), 1);
     EXPECT_DOUBLE_EQ(LeadingNumber(std::string_view("0.25").substr(0, 3)), 0.2);
@@ -259,6 +261,8 @@ TEST(EncodingsTest, NumbersFlagsAndColours) {
     EXPECT_EQ(ParseFontSize(std::string_view("1.5").substr(0, 1)), 1);
     EXPECT_EQ(ParseUserNumber(std::string_view("1.5").substr(0, 1)), 1);
     EXPECT_EQ(ParseUserNumber(std::string_view("1.25").substr(0, 3)), 1.2);
+    EXPECT_EQ(ParseUserNumber(std::string_view("100,5").substr(0, 4)), std::nullopt);
+    EXPECT_EQ(ParseDateTime(std::string_view("2/3/2004 14:05:09").substr(0, 14)), (DateTime{2004, 2, 3, 14, 5, 0}));
     EXPECT_EQ(ParseDateTime(std::string_view("2/3/2004").substr(0, 7)), (DateTime{200, 2, 3, 0, 0, 0}));
     EXPECT_EQ(RoundHalfEven(0.5), 0);
     EXPECT_EQ(RoundHalfEven(1.5), 2);
@@ -350,7 +354,8 @@ TEST(EncodingsTest, DatesInTheStoredFormsAndLocales) {
     EXPECT_EQ(ParseDateTime("03 02 2004 14:05", blank), t);
     EXPECT_EQ(ParseDateTime("03 02 2004 14:05", de), std::nullopt);
     for (const char* bad : {"", "soon", "2/30/2004", "2/3/2004 25:00", "2/3/2004 1:00 XM", "2/3-2004", "2/3/2004x",
-                            "2/3/2004 2:005", "2/3/2004 0:00 AM"})
+                            "2/3/2004 2:005", "2/3/2004 0:00 AM", "2/3/2004 13:00 PM", "2/3/2004 :05", "2/3/2004 14x05",
+                            "2/3/02004", "2/3/2004 014:05", "2/3/2004 14:05:009"})
         EXPECT_EQ(ParseDateTime(bad, us), std::nullopt) << bad;
 }
 
