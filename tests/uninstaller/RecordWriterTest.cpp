@@ -10,6 +10,7 @@
 #include "Removal.h"
 #include "RecordWriter.h"
 #include "UninstallerFile.h"
+#include "UniqueTempPath.h"
 
 using namespace corvel;
 
@@ -57,6 +58,19 @@ TEST(RecordWriterRoundTrip, DescriptionComesBackSectionBySection) {
     EXPECT_TRUE(at >= exe.size() && at < exe.size() + 8) << at;
     EXPECT_EQ(file.substr(exe.size(), at - exe.size()), std::string(at - exe.size(), '\0'));
 
+    // Executables of every length modulo 8, long enough that the offset takes three bytes.
+    const std::string plain = writer::buildPlainRecord(description);
+    for (size_t extra = 0; extra < 8; ++extra) {
+        const std::string longer(0x12340 + extra, 'x');
+        const std::string appended = writer::appendRecord(longer, writer::wrapRecord(plain, {1, 2}, {3, 4}));
+        EXPECT_EQ(appended.size() % 8, 0u) << extra;
+        const size_t n = appended.size();
+        const size_t offset = static_cast<unsigned char>(appended[n - 4]) | static_cast<unsigned char>(appended[n - 3]) << 8 |
+                              static_cast<unsigned char>(appended[n - 2]) << 16 | static_cast<unsigned char>(appended[n - 1]) << 24;
+        EXPECT_TRUE(offset >= longer.size() && offset < longer.size() + 8) << extra << " " << offset;
+        EXPECT_EQ(unwrapFromExecutable(appended), plain) << extra;
+    }
+
     PlainRecord record;
     ASSERT_TRUE(parsePlainRecord(TextBuffer(unwrapFromExecutable(file)), record));
     EXPECT_EQ(record.strings.language(), 3);
@@ -95,24 +109,50 @@ TEST(RecordWriterDescription, ErrorsNameTheLine) {
                                "backup |C:\\t|0|0|0|0\n", "shared C:\\a|b.dll|CTRL\n",
                                "backup C:\\b|C:\\t|4294967296|0|0|0\n", "backup C:\\b|C:\\t|-2147483649|0|0|0\n",
                                "language 4294967296\n", "string 0x100000000 x\n", "key 0x100000001 HKCU\\S\n",
-                               "headerbyte 256\n", "header maybe\n", deepKey(512)};
+                               "headerbyte 256\n", "header maybe\n", deepKey(512), "language\n", "headerbyte x\n",
+                               "backup C:\\b|C:\\t|-|0|0|0\n", "backup C:\\b|C:\\t|0|0|0|0|0\n",
+                               "backup C:\\b\tx|C:\\t|0|0|0|0\n", std::string("backup C:\\b\0|C:\\t|0|0|0|0\n", 26),
+                               "shared C:\\a Files:\n", "shared C:\\a||b\n", "file ab\n",
+                               std::string("product A\0B\n", 12), std::string("runcode 7\0\n", 11),
+                               std::string("key 1 HKCU\\A\0\n", 14)};
     for (const std::string& text : bad) {
         writer::RecordDescription d;
         std::string error;
         EXPECT_FALSE(writer::parseDescription("# first\n" + text, "", d, error)) << text;
         EXPECT_EQ(error.rfind("line 2:", 0), 0u) << error;
     }
-    writer::RecordDescription tabbed;
-    std::string tabError;
-    EXPECT_FALSE(writer::parseDescription("backup C:\\b|C:\\t\tx|0|0|0|0\n", "", tabbed, tabError));
-    EXPECT_NE(tabError.find("backup field 2 contains a TAB"), std::string::npos) << tabError;
-    // A line that holds a section marker names it, colon and all.
-    for (const char* marker : {"Shared:", "Backups:", "Files:", "Directories:", "Registry:"}) {
+    // Messages whole: the field counted from 1, a section marker named colon and all.
+    const std::pair<std::string, std::string> messages[] = {
+        {"backup C:\\b|C:\\t\tx|0|0|0|0", "backup field 2 contains a TAB"},
+        {"backup C:\\b|C:\\t|0|x|0|0", "backup field 4 (x) is not a decimal number of 32 bits"},
+        {"product A\\B", "product contains \"\\\", which the single-instance mutex name cannot carry"},
+        {"shared a|b|c", "shared path contains \"|\"; the uninstaller cuts the path at the first one"},
+        {"key 1 HKCU\\S\nvalue 1 v" + std::string(1, '\0'), "value contains a NUL byte"},
+        {"file C:\\a Shared:", "file would end its section: contains the marker Shared:"},
+        {"file C:\\a Backups:", "file would end its section: contains the marker Backups:"},
+        {"file C:\\a Files:", "file would end its section: contains the marker Files:"},
+        {"file C:\\a Directories:", "file would end its section: contains the marker Directories:"},
+        {"file C:\\a Registry:", "file would end its section: contains the marker Registry:"},
+    };
+    for (const auto& [text, message] : messages) {
         writer::RecordDescription d;
         std::string error;
-        EXPECT_FALSE(writer::parseDescription(std::string("file C:\\a ") + marker + "\n", "", d, error)) << marker;
-        EXPECT_NE(error.find(std::string("contains the marker ") + marker), std::string::npos) << error;
+        EXPECT_FALSE(writer::parseDescription(text + "\n", "", d, error)) << text;
+        const std::string line = text.find('\n') == std::string::npos ? "line 1: " : "line 2: ";
+        EXPECT_EQ(error, line + message);
     }
+}
+
+// The tree as the API builds it: a value goes to the last key named, by its own path, and to
+// none when there is none (no key yet, or a key of no known root).
+TEST(RecordWriterRegistryTree, ValuesGoToTheLastKeyNamed) {
+    writer::RegistryTree tree, expected;
+    tree.value("early", 1);
+    tree.key("HKCU\\HKCU\\A", 2).key("HKCU\\A", 3).value("v", 1).key("HKXX\\B", 4).value("lost", 1);
+    EXPECT_EQ(tree.encode(), expected.key("HKCU\\HKCU\\A", 2).key("HKCU\\A", 3).value("v", 1).encode());
+    EXPECT_EQ(writer::be32(0x12345678), std::string("\x12\x34\x56\x78", 4));
+    EXPECT_EQ(writer::be32(0xFEDCBA98), std::string("\xFE\xDC\xBA\x98", 4));
+    EXPECT_TRUE(writer::RegistryTree().empty());
 }
 
 TEST(RecordWriterDescription, AcceptsWhatTheReaderReadsBack) {
@@ -149,6 +189,53 @@ TEST(RecordWriterDescription, HeaderlessRecordStartsWithTheProduct) {
     ASSERT_TRUE(parsePlainRecord(TextBuffer(writer::buildPlainRecord(d)), record));
     EXPECT_FALSE(record.hasHeader);
     EXPECT_EQ(readProductLine(record.body).name.str(), "P");
+    EXPECT_EQ(splitSections(record.body).registry.str(), "");  // no keys: no tree at all
+}
+
+// Single lines at the edges of what is accepted, and what each gives.
+TEST(RecordWriterDescription, LinesAtTheEdgesOfWhatIsAccepted) {
+    const auto parse = [](const std::string& text) {
+        writer::RecordDescription d;
+        std::string error;
+        EXPECT_TRUE(writer::parseDescription(text + "\n", "", d, error)) << text << ": " << error;
+        return d;
+    };
+    EXPECT_EQ(parse("language -2147483648").language, INT32_MIN);
+    EXPECT_EQ(parse("language\t5").language, 5);
+    EXPECT_EQ(parse("headerbyte 0").headerByte, 0);
+    EXPECT_EQ(parse("headerbyte 255").headerByte, 255);
+    EXPECT_EQ(parse("file abc").files, std::vector<std::string>{"abc"});
+    EXPECT_EQ(parse("directory abc").directories, std::vector<std::string>{"abc"});
+    EXPECT_EQ(parse("string 5 \"").strings, (std::vector<std::pair<int32_t, std::string>>{{5, "\""}}));
+    EXPECT_EQ(parse("string 5 a\\").strings, (std::vector<std::pair<int32_t, std::string>>{{5, "a\\"}}));
+}
+
+// Files named in a description: relative to its folder unless absolute, read whole (a last
+// chunk of one byte too), the later of two templates kept; a file that cannot be written is a
+// failure, also when only the close finds out.
+TEST(RecordWriterDescription, FilesReadWholeAndWritesThatFail) {
+    const std::filesystem::path folder = UniqueTempPath("writer_files");
+    std::filesystem::create_directories(folder);
+    ASSERT_TRUE(writer::writeFile((folder / "one.bin").string(), "x"));
+    ASSERT_TRUE(writer::writeFile((folder / "b.tpl").string(), "second"));
+    const std::string big(65537, 'b');
+    ASSERT_TRUE(writer::writeFile((folder / "big.bin").string(), big));
+    writer::RecordDescription d;
+    std::string error;
+    ASSERT_TRUE(writer::parseDescription("template " + (folder / "one.bin").string() + "\ntemplate b.tpl\n"
+                                         "image 1 one.bin\nimage 2 big.bin\n",
+                                         folder.string(), d, error))
+        << error;
+    EXPECT_EQ(d.windowTemplate, "second");
+    ASSERT_EQ(d.images.size(), 2u);
+    EXPECT_EQ(d.images[0].second, "x");
+    EXPECT_EQ(d.images[1].second, big);
+    EXPECT_FALSE(writer::writeFile((folder / "no" / "such").string(), "x"));
+    if (std::FILE* full = std::fopen("/dev/full", "wb")) {
+        std::fclose(full);
+        EXPECT_FALSE(writer::writeFile("/dev/full", "x"));
+    }
+    std::filesystem::remove_all(folder);
 }
 
 void put32(std::string& f, size_t at, uint32_t v) {
