@@ -348,7 +348,7 @@ const char kEverySection[] =
     "key 0x0 HKU\\.DEFAULT\\Leaf\n";
 
 TEST(RecordDump, DescriptionAppendedAndDumpedComesBackAsWritten) {
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "corvel_dump_test";
+    const std::filesystem::path folder = UniqueTempPath("dump_test");
     std::filesystem::create_directories(folder);
     const std::string files[][2] = {{"template.tpl", "RTT template bytes"}, {"image-1.bmp", "BM bitmap"},
                                     {"image-2.ico", std::string("\0\0\1\0icon", 8)},
@@ -401,6 +401,63 @@ TEST(RecordDump, DescriptionAppendedAndDumpedComesBackAsWritten) {
     EXPECT_EQ(dump.description.rfind("header off\nproduct P\n", 0), 0u) << dump.description;
     EXPECT_EQ(writer::dumpRecord(std::string("MZ no record") + std::string(4, '\0'), dump), writer::DumpResult::kNoRecord);
     EXPECT_EQ(writer::dumpRecord("MZ\xF0\xFF\xFF\x7F", dump), writer::DumpResult::kNoRecord);
+}
+
+writer::RecordDump dumpOf(const std::string& plain) {
+    writer::RecordDump dump;
+    EXPECT_EQ(writer::dumpRecord(writer::appendRecord("MZ", writer::wrapRecord(plain, {1, 2}, {3, 4})), dump),
+              writer::DumpResult::kOk);
+    return dump;
+}
+
+// Values quoted exactly when the description would otherwise trim or unquote them, images named
+// by their first bytes, empty lines skipped as the uninstaller skips them, and trees nested too
+// deep or cut inside a key or a value.
+TEST(RecordDump, ValuesImagesLinesAndTreesAtTheirEdges) {
+    for (const char* text : {"product \"\tP\"\nfile \"C:\\a\t\"\n", "product \"\n", "product \"\"\"\"\n",
+                             "product \"\"a\"\"\n", "product P\nfile C:\\a\"\nfile a\rbc\n"}) {
+        writer::RecordDescription d;
+        std::string error;
+        ASSERT_TRUE(writer::parseDescription(std::string("header off\n") + text, "", d, error)) << error;
+        EXPECT_EQ(dumpOf(writer::buildPlainRecord(d)).description, std::string("header off\n") + text);
+    }
+
+    writer::RecordDescription imaged;
+    imaged.product = "P";
+    imaged.files = {"", "abc"};
+    const std::pair<std::string, const char*> images[] = {
+        {"BM", "image-0.bmp"}, {"Bx", "image-1.bin"}, {"xM", "image-2.bin"}, {"B", "image-3.bin"},
+        {std::string("\0\0\1\0", 4), "image-4.ico"}, {std::string("\0\0\1", 3), "image-5.bin"},
+        {std::string("\0\1\1\0", 4), "image-6.bin"}};
+    for (int i = 0; i < 7; ++i) imaged.images.emplace_back(i, images[i].first);
+    const writer::RecordDump dump = dumpOf(writer::buildPlainRecord(imaged));
+    ASSERT_EQ(dump.files.size(), 7u);
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(dump.files[i].first, images[i].second);
+    EXPECT_NE(dump.description.find("product P\nfile abc\n"), std::string::npos) << dump.description;
+
+    for (int levels : {512, 513}) {
+        writer::RecordDescription deep;
+        deep.withHeader = false;
+        deep.product = "P";
+        std::string path = "HKCU";
+        for (int i = 0; i < levels; ++i) path += "\\k";
+        deep.registry.key(path, 1);
+        const writer::RecordDump dumped = dumpOf(writer::buildPlainRecord(deep));
+        EXPECT_EQ(dumped.warnings.empty(), levels == 512) << levels;
+        EXPECT_EQ(dumped.description.find("key 0x1 " + path + "\n") != std::string::npos, levels == 512) << levels;
+    }
+    // Cut after a subkey's name (its count of values missing), and after a value's name.
+    writer::RecordDescription cut;
+    cut.withHeader = false;
+    cut.product = "P";
+    cut.registry.key("HKCU\\S", 1).value("v", 1);
+    const std::string plain = writer::buildPlainRecord(cut);
+    const size_t afterSubkeyName = plain.find(std::string("S\0", 2)) + 2, afterValueName = plain.find(std::string("v\0", 2)) + 2;
+    for (size_t length : {afterSubkeyName, afterValueName}) {
+        EXPECT_EQ(dumpOf(plain.substr(0, length)).warnings,
+                  std::vector<std::string>{"the registry tree ends early; the keys after that point are not shown"})
+            << length;
+    }
 }
 
 }  // namespace
