@@ -12,6 +12,7 @@
 #include <ctime>
 #include <fstream>
 #include <functional>
+#include <new>
 #include <optional>
 #include <thread>
 
@@ -175,6 +176,9 @@ TEST(LocalTimeCacheTest, CalendarOfSecondsFrom1970) {
         {-1, {1969, 12, 31, 23, 59, 59}},
         {951782400, {2000, 2, 29, 0, 0, 0}},
         {1709164800 + 86399, {2024, 2, 29, 23, 59, 59}},
+        {1711843200, {2024, 3, 31, 0, 0, 0}},
+        {1719835200, {2024, 7, 1, 12, 0, 0}},
+        {1701388801, {2023, 12, 1, 0, 0, 1}},
         {4102444800 + 59 * 86400, {2100, 3, 1, 0, 0, 0}},
         {253402300799, {9999, 12, 31, 23, 59, 59}},
         {-62167219200, {0, 1, 1, 0, 0, 0}},
@@ -480,6 +484,34 @@ TEST(ReadAheadTest, ReadsAheadUpToTheWindowAndTheFileBoundInBatches) {
     };
     walk("C:\\R");
     EXPECT_EQ(seen, (std::vector<size_t>{2, 3, 4, 4, 4, 3, 2, 2, 2, 1, 0}));
+}
+
+// The folder the walk waits for is read even when the files read ahead are at their bound (a later
+// sibling holds them all); a reader that runs out of memory hands the folder out as unreadable,
+// empty and without links.
+TEST(ReadAheadTest, TheWantedFolderIsReadPastTheBoundAndOutOfMemoryIsUnreadable) {
+    struct OutOfMemory : FakeFileSystem {
+        bool ReadFolder(const std::string& folder, const std::function<void(const FileInfo&)>& onFile,
+                        std::vector<std::string>& subfolders) override {
+            if (folder == "C:\\R\\0\\x") throw std::bad_alloc();
+            return FakeFileSystem::ReadFolder(folder, onFile, subfolders);
+        }
+    } fs;
+    fs.Add("C:\\R");
+    fs.Add("C:\\R\\0");
+    fs.Add("C:\\R\\0\\x");
+    fs.Add("C:\\R\\1").files.assign(ReadAheadFileSystem::kMaxFilesAhead, FakeFileSystem::File("f"));
+    ReadAheadFileSystem ahead(fs, 8);
+    std::vector<std::string> subfolders;
+    ASSERT_TRUE(ahead.ReadFolder("C:\\R", [](const FileInfo&) {}, subfolders));
+    ASSERT_EQ(SettledAhead(ahead), 2u);  // both subfolders, the second at the bound
+    ASSERT_TRUE(ahead.ReadFolder("C:\\R\\0", [](const FileInfo&) {}, subfolders));
+    size_t files = 0;
+    std::vector<std::string> none;
+    EXPECT_FALSE(ahead.ReadFolder("C:\\R\\0\\x", [&](const FileInfo&) { ++files; }, none));
+    EXPECT_EQ(files, 0u);
+    EXPECT_TRUE(none.empty());
+    EXPECT_EQ(ahead.LinksNotFollowed(), 0);
 }
 
 }  // namespace
