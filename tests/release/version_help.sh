@@ -71,10 +71,84 @@ printf 'corvel-recordwriter: %s is signed; a record appended now would break its
   "$dir/s.exe" "$dir/s2.exe" >"$dir/expected"
 check "recordwriter, signed uninstaller" 1 $code cmp -s "$err" "$dir/expected"
 check "recordwriter, signed uninstaller (nothing written)" 0 0 test ! -e "$dir/s2.exe"
-"$3" "$dir/missing.txt" "$dir/p2.tpl" >"$out" 2>"$err"; code=$?
-check "templatec, missing input" 1 $code grep -qF "cannot read $dir/missing.txt" "$err"
-"$3" "$dir/progress.tpl.txt" "$dir/p3.tpl" /dev/full >"$out" 2>"$err"; code=$?
-check "templatec, images onto a full device" 1 $code grep -qF "cannot write /dev/full" "$err"
+
+# Layer keys as given: the stand-in, zeros up to a multiple of 8, the record wrapped inner layer
+# first (each byte plus a key that grows by its step, then step, base and eight column sums),
+# and the record's offset; --plain writes the record unwrapped.
+"$2" --inner 7,250 --outer 255,1 --plain "$dir/plain.bin" "$dir/d.txt" "$dir/u.exe" "$dir/k.exe" >"$out" 2>"$err"; code=$?
+python3 - "$dir" >"$dir/k-expected.exe" <<'EOF'
+import struct, sys
+def wrap(data, step, base):
+    out, k = bytearray(), (base + step) & 255
+    for b in data:
+        out.append((b + k) & 255)
+        k = (k + step) & 255
+    out += bytes([step, base])
+    sums = [0] * 8
+    for i, b in enumerate(out):
+        sums[i % 8] = (sums[i % 8] + b) & 255
+    return bytes(out + bytes(sums))
+exe = open(sys.argv[1] + "/u.exe", "rb").read()
+stored = wrap(wrap(open(sys.argv[1] + "/plain.bin", "rb").read(), 7, 250), 255, 1)
+pad = (8 - (len(exe) + len(stored) + 4) % 8) % 8
+sys.stdout.buffer.write(exe + bytes(pad) + stored + struct.pack("<I", len(exe) + pad))
+EOF
+check "recordwriter --inner --outer --plain" 0 $code cmp -s "$dir/k.exe" "$dir/k-expected.exe"
+check "recordwriter --plain (the record's marker)" 0 0 test "$(head -c 1 "$dir/plain.bin")" = '\'
+
+# Wrong command lines, and files that cannot be read or written: the exit code and the whole
+# message.
+fails() {  # fails WHAT CODE EXPECTED_STDERR_FILE COMMAND...
+  what=$1 want=$2 expected=$3
+  shift 3
+  "$@" >"$out" 2>"$err"; code=$?
+  check "$what" "$want" $code cmp -s "$err" "$expected"
+}
+"$2" --help >"$dir/rw-usage"
+"$3" --help >"$dir/tc-usage"
+for args in "--inner 256,0" "--inner 1,256" "--inner 1,2x" "--outer 1"; do
+  # shellcheck disable=SC2086
+  fails "recordwriter $args" 2 "$dir/rw-usage" "$2" $args "$dir/d.txt" "$dir/u.exe" "$dir/o.exe"
+done
+fails "recordwriter, two files" 2 "$dir/rw-usage" "$2" "$dir/d.txt" "$dir/u.exe"
+fails "recordwriter, an option it does not know" 2 "$dir/rw-usage" "$2" -x "$dir/d.txt" "$dir/u.exe"
+fails "recordwriter, --plain without its file" 2 "$dir/rw-usage" "$2" "$dir/d.txt" "$dir/u.exe" "$dir/o.exe" --plain
+fails "recordwriter --dump alone" 2 "$dir/rw-usage" "$2" --dump
+fails "recordwriter --dump, three names" 2 "$dir/rw-usage" "$2" --dump "$dir/r.exe" "$dir" "$dir"
+fails "templatec, one name" 2 "$dir/tc-usage" "$3" "$dir/progress.tpl.txt"
+message() { printf '%s\n' "$1" >"$dir/expected"; }
+message "corvel-recordwriter: cannot read $dir/missing.exe"
+fails "recordwriter --dump, missing file" 1 "$dir/expected" "$2" --dump "$dir/missing.exe"
+message "corvel-recordwriter: $dir/u.exe carries no uninstallation record"
+fails "recordwriter --dump, no record (message)" 3 "$dir/expected" "$2" --dump "$dir/u.exe"
+python3 -c "import sys; b = bytearray(open(sys.argv[1], 'rb').read()); b[20] ^= 1; sys.stdout.buffer.write(b)" \
+  "$dir/r.exe" >"$dir/c.exe"
+message "corvel-recordwriter: the uninstallation record of $dir/c.exe is corrupt"
+fails "recordwriter --dump, corrupt record" 4 "$dir/expected" "$2" --dump "$dir/c.exe"
+message "corvel-recordwriter: cannot write $dir/nodir/template.tpl"
+fails "recordwriter --dump into a missing folder" 1 "$dir/expected" "$2" --dump "$dir/r.exe" "$dir/nodir"
+message "cannot read $dir/missing.txt"
+fails "recordwriter, missing description" 1 "$dir/expected" "$2" "$dir/missing.txt" "$dir/u.exe" "$dir/o.exe"
+echo "frobnicate 1" >"$dir/wrong.txt"
+message "$dir/wrong.txt: line 1: unknown word frobnicate"
+fails "recordwriter, wrong description" 1 "$dir/expected" "$2" "$dir/wrong.txt" "$dir/u.exe" "$dir/o.exe"
+message "cannot write $dir/nodir/p.bin"
+fails "recordwriter --plain into a missing folder" 1 "$dir/expected" "$2" --plain "$dir/nodir/p.bin" "$dir/d.txt" "$dir/u.exe" "$dir/o.exe"
+message "cannot write /dev/full"
+fails "recordwriter onto a full device" 1 "$dir/expected" "$2" "$dir/d.txt" "$dir/u.exe" /dev/full
+message "templatec: cannot read $dir/missing.txt"
+fails "templatec, missing input" 1 "$dir/expected" "$3" "$dir/missing.txt" "$dir/p2.tpl"
+message "templatec: cannot write $dir/nodir/p.tpl"
+fails "templatec, template into a missing folder" 1 "$dir/expected" "$3" "$dir/progress.tpl.txt" "$dir/nodir/p.tpl"
+message "templatec: cannot write /dev/full"
+fails "templatec, images onto a full device" 1 "$dir/expected" "$3" "$dir/progress.tpl.txt" "$dir/p3.tpl" /dev/full
+printf 'window\nimage key=1 file="/"\n' >"$dir/root.txt"
+message "templatec: cannot read image /"
+fails "templatec, an image that is a folder" 1 "$dir/expected" "$3" "$dir/root.txt" "$dir/p5.tpl" "$dir/p5.bin"
+# A backslash separates folders in the description's own path too (descriptions come from Windows).
+printf 'window\nimage key=1 file="tick.bmp"\n' >"$dir/back\\slash.txt"
+message "templatec: cannot read image $dir/back\\tick.bmp"
+fails "templatec, a backslash in the description's path" 1 "$dir/expected" "$3" "$dir/back\\slash.txt" "$dir/p6.tpl" "$dir/p6.bin"
 echo frame >"$dir/bad.txt"
 printf '%s: line 1: unknown statement frame\n' "$dir/bad.txt" >"$dir/expected"
 "$3" "$dir/bad.txt" "$dir/p4.tpl" >"$out" 2>"$err"; code=$?

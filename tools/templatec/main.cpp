@@ -6,31 +6,14 @@
 // Image file names are taken relative to the input's folder.
 
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 
+#include "RecordWriter.h"
 #include "TemplateText.h"
 #include "project_version.h"
 
-namespace {
-
-bool ReadFile(const std::string& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream s;
-  s << in.rdbuf();
-  bytes = s.str();
-  return true;
-}
-
-bool WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out.flush());
-}
-
-}  // namespace
+using corvel::writer::readFile;
+using corvel::writer::writeFile;
 
 const char kUsage[] =
     "usage: templatec input.txt output.tpl [images.bin]\n"
@@ -53,7 +36,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string input = argv[1], text;
-  if (!ReadFile(input, text)) {
+  if (!readFile(input, text)) {
     std::cerr << "templatec: cannot read " << input << "\n";
     return 1;
   }
@@ -63,7 +46,7 @@ int main(int argc, char** argv) {
     std::cerr << input << ": " << error << "\n";
     return 1;
   }
-  if (!WriteFile(argv[2], corvel::tpl::WriteTemplate(compiled.source))) {
+  if (!writeFile(argv[2], corvel::tpl::WriteTemplate(compiled.source))) {
     std::cerr << "templatec: cannot write " << argv[2] << "\n";
     return 1;
   }
@@ -74,13 +57,13 @@ int main(int argc, char** argv) {
     std::vector<std::pair<int32_t, std::string>> images;
     for (const auto& [key, file] : compiled.imageFiles) {
       std::string bytes, path = (file.size() > 0 && (file[0] == '/' || file[0] == '\\')) ? file : folder + file;
-      if (!ReadFile(path, bytes)) {
+      if (!readFile(path, bytes)) {
         std::cerr << "templatec: cannot read image " << path << "\n";
         return 1;
       }
       images.emplace_back(key, bytes);
     }
-    if (!WriteFile(argv[3], corvel::tpl::WriteImageTable(images))) {
+    if (!writeFile(argv[3], corvel::tpl::WriteImageTable(images))) {
       std::cerr << "templatec: cannot write " << argv[3] << "\n";
       return 1;
     }
