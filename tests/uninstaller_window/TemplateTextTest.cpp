@@ -81,6 +81,25 @@ TEST(TemplateText, VersionOneFillerIsZero) {
   EXPECT_EQ(bytes.substr(subtype, 12), std::string("\0\0\0\2\0\0\0\0\0\0\0\7", 12));
 }
 
+// Bytes of the newest version: an extension block's size and a zero, the font's size and flags in
+// two bytes each, and a control's reserved zero; a control without a style is a visible child,
+// and an image's key may follow its file or be left out (0).
+TEST(TemplateText, NewestVersionBytesAndDefaults) {
+  CompiledTemplate c;
+  std::string error;
+  ASSERT_TRUE(ParseTemplateText("version 5\nextension \"ab\"\nwindow font=0x1234 fontflags=0x5678\n"
+                                "control id=9 style=0\ncontrol id=8\nimage file=\"a.bmp\"\n",
+                                c, error))
+      << error;
+  const std::string bytes = WriteTemplate(c.source);
+  EXPECT_EQ(bytes.substr(7, 14), std::string("\0\0\0\1\0\0\0\2\0\0\0\0ab", 14));
+  EXPECT_EQ(bytes.substr(21 + 36, 4), "\x12\x34\x56\x78");
+  EXPECT_EQ(bytes.substr(21 + 36 + 16 + 44, 8), std::string(8, '\0'));  // after the colours
+  ASSERT_EQ(c.source.window.controls.size(), 2u);
+  EXPECT_EQ(c.source.window.controls[1].style, 0x50000000u);
+  EXPECT_EQ(c.imageFiles, (std::vector<std::pair<int32_t, std::string>>{{0, "a.bmp"}}));
+}
+
 // The image table as the record stores it: count, then length, key and bytes of each, big-endian.
 TEST(TemplateText, ImageTableLayout) {
   EXPECT_EQ(WriteImageTable({{3, "ab"}, {0x01020304, ""}}),
@@ -134,6 +153,11 @@ TEST(TemplateText, ErrorsNameTheLine) {
       {"window style=0x100000000\n", "line 1: bad number for style: 0x100000000"},
       {"window title=\"\\x4", "line 1: bad \\x escape"},
       {"window x=-2147483649\n", "line 1: bad number for x: -2147483649"},
+      {"window title=\"\\xg0\"\n", "line 1: bad \\x escape"},
+      {"window title=\"\\x0G\"\n", "line 1: bad \\x escape"},
+      {"window title=\"\\x41", "line 1: string without closing quote"},
+      {"version x\n", "line 1: version needs one number"},
+      {"window\nextension \"a\" \"b\"\n", "line 2: extension needs one string"},
   };
   for (auto c : cases) {
     CompiledTemplate out;
