@@ -117,6 +117,48 @@ TEST(PlainRecordTest, HostileLengthsStayInside) {
     EXPECT_EQ(record.body.str(), "Xbody");
 }
 
+// Blocks, tables and records at their edges: an empty block before another, a header cut inside
+// its last block, a count below the entries present, an empty last entry, languages of short
+// blocks, a table loaded twice, a tree name without its end, records of one and two bytes.
+TEST(RecordEdgesTest, BlocksTablesAndRecordsAtTheirEdges) {
+    PlainRecord record;
+    const std::string header = be32(0) + be32(3) + "TPL" + be32(0);  // no strings, a template, no images
+    ASSERT_TRUE(parsePlainRecord(TextBuffer(std::string("\\\x01", 2) + be32(15) + header), record));
+    EXPECT_EQ(record.windowTemplate.str(), "TPL");
+    ASSERT_TRUE(parsePlainRecord(TextBuffer(std::string("\\\x01", 2) + be32(100) + be32(0) + be32(50) + "TPL"), record));
+    EXPECT_EQ(record.windowTemplate.str(), "TPL") << "cut to what the record holds, and no further";
+
+    StringTable strings;
+    strings.load(TextBuffer(be32(7) + be32(1) + be32(1) + be32(1) + "a" + be32(2) + be32(1) + "b"));
+    EXPECT_EQ(strings.count(), 1) << "only the counted entries";
+    strings.load(TextBuffer(be32(7) + be32(1) + be32(6) + be32(0)));
+    ASSERT_EQ(strings.count(), 1) << "an empty text at the very end";
+    EXPECT_EQ(strings.entries()[0].first, 6);
+    const std::pair<std::string, int32_t> languages[] = {
+        {"", 0}, {std::string("\0\0\7", 3), 0}, {be32(7), 7}};
+    for (const auto& [block, language] : languages) {
+        strings.load(TextBuffer(block));
+        EXPECT_EQ(strings.language(), language) << block.size() << " bytes";
+        EXPECT_EQ(strings.count(), 0);
+    }
+    ImageTable images;
+    images.load(TextBuffer(be32(1) + be32(0) + be32(5)));
+    EXPECT_EQ(images.count(), 1) << "an empty image at the very end";
+
+    const TextBuffer tree("ab");
+    TreeReader reader(tree);
+    std::string name = "kept";
+    EXPECT_FALSE(reader.readName(name));
+    EXPECT_TRUE(reader.ended());
+    EXPECT_FALSE(reader.readName(name));
+    EXPECT_EQ(name, "kept");
+
+    for (const auto& [plain, result] : {std::pair{"P", RecordRead::kCorrupt}, {"P\n", RecordRead::kOk}}) {
+        DecodedRecord decoded;
+        EXPECT_EQ(decodeStoredRecord(wrapLayer(wrapLayer(TextBuffer(plain), 1, 2), 3, 4), decoded), result) << plain;
+    }
+}
+
 TEST(ProductLineTest, ThreeNulSeparatedFields) {
     ProductLine line = readProductLine(TextBuffer(std::string("Prod\0" "7\0cmd.exe /x\r\nShared:\r\n", 25)));
     EXPECT_EQ(line.name.str(), "Prod");
@@ -135,6 +177,9 @@ TEST(SectionsTest, SplitsAtMarkersAndSurvivesMissingOnes) {
     EXPECT_EQ(s.files.str(), "F\r\n");
     EXPECT_EQ(s.directories.str(), "D\r\n");
     EXPECT_EQ(s.registry.str(), "R");
+    // A marker at the very start, and one given twice: the section runs to the next other marker.
+    EXPECT_EQ(splitSections(TextBuffer("Shared:\r\nX\r\n")).shared.str(), "X\r\n");
+    EXPECT_EQ(splitSections(TextBuffer("P\r\nFiles:\r\na\r\nFiles:\r\nb\r\n")).files.str(), "a\r\nFiles:\r\nb\r\n");
     s = splitSections(TextBuffer("P\r\nShared:\r\nA\r\nFiles:\r\nF\r\n"));
     EXPECT_EQ(s.shared.str(), "A\r\n");
     EXPECT_EQ(s.files.str(), "F\r\n");
@@ -149,6 +194,8 @@ TEST(CaptionTest, CutsAtCharacterBoundary) {
     const std::string euro = std::string(509, 'a') + "\xe2\x82\xac" + "b";
     EXPECT_EQ(limitCaption(TextBuffer(euro)).str(), std::string(509, 'a'));
     EXPECT_EQ(limitCaption(TextBuffer("short")).str(), "short");
+    EXPECT_EQ(limitCaption(TextBuffer("a\xc3\xa9"), 2).str(), "a");  // 0xA9: a continuation byte, odd
+    EXPECT_EQ(limitCaption(TextBuffer("\x80\x80\x80"), 2).str(), "") << "nothing but continuation bytes";
 }
 
 }  // namespace

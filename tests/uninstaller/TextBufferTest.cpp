@@ -131,6 +131,18 @@ TEST(PointerListTest, AddMoveRemove) {
     EXPECT_EQ(list.remove(&a), 1);
     EXPECT_EQ(list.remove(&a), -1);
     EXPECT_EQ(list.at(0), &b);
+    EXPECT_EQ(list.at(2), nullptr);  // where &c stood before the removal
+    EXPECT_EQ(list.at(-1), nullptr);
+    for (const auto& [from, to] : {std::pair{2, 0}, {0, 2}, {-1, 0}, {0, -1}}) {
+        EXPECT_FALSE(list.move(from, to)) << from << " " << to;
+    }
+    EXPECT_EQ(list.indexOf(&b), 0);
+    EXPECT_EQ(list.indexOf(&c), 1);
+    // Put at the last place but one: before the last item.
+    int d;
+    EXPECT_EQ(list.add(&d, 1), 1);
+    EXPECT_EQ(list.at(1), &d);
+    EXPECT_EQ(list.at(2), &c);
 }
 
 }  // namespace
