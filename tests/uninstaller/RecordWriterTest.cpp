@@ -317,6 +317,57 @@ TEST(RecordTrailer, BeforeACertificateTableThatEndsTheFileOtherwiseAtTheEnd) {
     }
 }
 
+// The PE headers' checks one at a time, each at its edge: the signatures byte by byte, an optional
+// header just long enough or a byte short, a file that ends right after the security entry (a table
+// over the whole file) or inside it.
+TEST(RecordTrailer, EveryHeaderCheckAtItsEdge) {
+    const std::string good = peHeaders(0x20B, 16, 240, 0x208, 16) + std::string(24, '\xEE');
+    ASSERT_TRUE(writer::isSigned(good));
+    const std::pair<size_t, const char*> patches[] = {{0, "X"}, {1, "X"}, {0x40, "X"}, {0x41, "X"}, {0x42, "\1"},
+                                                      {0x43, "\1"}};
+    for (const auto& [at, byte] : patches) {
+        std::string file = good;
+        file[at] = byte[0];
+        EXPECT_FALSE(writer::isSigned(file)) << "byte " << at;
+    }
+    // The security entry ends at byte 144 + 8 of the optional header.
+    EXPECT_TRUE(writer::isSigned(peHeaders(0x20B, 16, 152, 0x208, 16) + std::string(24, '\xEE')));
+    EXPECT_FALSE(writer::isSigned(peHeaders(0x20B, 16, 151, 0x208, 16) + std::string(24, '\xEE')));
+    const size_t entryEnd = 0x40 + 4 + 20 + 144 + 8;
+    EXPECT_TRUE(writer::isSigned(peHeaders(0x20B, 16, 240, 0, entryEnd).substr(0, entryEnd)));
+    EXPECT_FALSE(writer::isSigned(peHeaders(0x20B, 16, 240, 0, entryEnd).substr(0, entryEnd - 1)));
+}
+
+// Trailers at the edges of the file: four bytes of zeros are a trailer naming an empty record at
+// 0; a file of 2 GB or more is refused; offsets use all four bytes; a read that fails is no
+// trailer.
+TEST(RecordTrailer, TrailersAtTheEdgesOfTheFile) {
+    StoredRecordPlace place;
+    const std::string zeros(4, '\0');
+    ASSERT_TRUE(locateStoredRecord(zeros.size(), readerOf(zeros), place));
+    EXPECT_EQ(place.offset, 0u);
+    EXPECT_EQ(place.length, 0u);
+    // A file told to be this large, of zeros but for a trailer that names 16 bytes before it.
+    const auto huge = [](uint64_t size) {
+        return [size](uint32_t offset, uint32_t count, unsigned char* out) {
+            if (offset + uint64_t{count} > size) return false;
+            for (uint32_t i = 0; i < count; ++i) {
+                const uint64_t at = offset + uint64_t{i}, fromEnd = size - at;
+                const uint32_t start = static_cast<uint32_t>(size - 20);
+                out[i] = fromEnd <= 4 ? static_cast<unsigned char>(start >> (8 * (4 - fromEnd))) : 0;
+            }
+            return true;
+        };
+    };
+    ASSERT_TRUE(locateStoredRecord(0x7FFFFFFF, huge(0x7FFFFFFF), place));
+    EXPECT_EQ(place.offset, 0x7FFFFFFFu - 20);
+    EXPECT_EQ(place.length, 16u);
+    EXPECT_FALSE(locateStoredRecord(0x80000000, huge(0x80000000), place));
+    ASSERT_TRUE(locateStoredRecord(0x01020304 + 20, huge(0x01020304 + 20), place));
+    EXPECT_EQ(place.offset, 0x01020304u);
+    EXPECT_FALSE(locateStoredRecord(100, [](uint32_t, uint32_t, unsigned char*) { return false; }, place));
+}
+
 // Every statement the writer knows, in the form and order the dump writes them.
 const char kEverySection[] =
     "headerbyte 7\n"
