@@ -135,6 +135,16 @@ TEST_F(SharedStage, FileListedTwiceIsAskedOnce) {
     EXPECT_FALSE(counts.values.count("a.dll"));
 }
 
+// Each file's own answer stands for its later lines, whatever the other files were answered.
+TEST_F(SharedStage, EachFilesAnswerIsKeptForItsLaterLines) {
+    counts.values = {{"a.dll", 1}, {"b.dll", 1}, {"c.dll", 1}};
+    question.answers = {shared::kYes, shared::kNo, shared::kNo};
+    run("a.dll\r\nb.dll\r\nc.dll\r\nb.dll\r\na.dll\r\nc.dll\r\n");
+    EXPECT_EQ(question.asked, (std::vector<std::string>{"a.dll", "b.dll", "c.dll"}));
+    EXPECT_FALSE(fs.files.count("a.dll"));
+    EXPECT_TRUE(fs.files.count("b.dll") && fs.files.count("c.dll"));
+}
+
 TEST_F(SharedStage, YesToAllAndNoToAllCoverTheRest) {
     question.answers = {shared::kYesToAll};
     run("a.dll\r\nb.dll\r\n");
@@ -306,6 +316,18 @@ TEST_F(SharedStage, JournalLowersEachCountOnceAcrossRuns) {
     EXPECT_EQ(counts.values["c.dll"], 4u);
 }
 
+// A stage or a shared line marked twice is saved once, and both marks succeed.
+TEST(JournalMarks, MarkedTwiceIsSavedOnce) {
+    RecordingStore store;
+    ProgressJournal journal(store, JournalState{});
+    EXPECT_TRUE(journal.markStage(journal::kFiles));
+    EXPECT_TRUE(journal.markShared(0));
+    EXPECT_EQ(store.saved.size(), 2u);
+    EXPECT_TRUE(journal.markStage(journal::kFiles));
+    EXPECT_TRUE(journal.markShared(0));
+    EXPECT_EQ(store.saved.size(), 2u);
+}
+
 TEST(JournalNameTest, RecordHashAndFileIdentity) {
     // FNV-1a 64 of "a" is af63dc4c8601ec8c (the published test vector).
     EXPECT_EQ(journalName(hashBytes("a"), 0x1234ABCD, 0x0001000000000042ull, 0x01D9000000000007ull),
@@ -335,6 +357,11 @@ TEST(JournalPruning, OnlyEntriesWhoseFileIsKnownGoneGo) {
     EXPECT_EQ(id.fileIndex, 1u);
     EXPECT_EQ(id.lastWrite, 0x01D9000000000007ull);
     EXPECT_FALSE(parseJournalName("AF63DC4C8601EC8C-1234ABCD-000000000000000G-01D9000000000007", hash, id));
+    for (size_t dash : {16, 25, 42}) {
+        std::string name = gone;
+        name[dash] = '0';
+        EXPECT_FALSE(parseJournalName(name, hash, id)) << name;
+    }
 }
 
 TEST(LinkCheck, UntrustedReparsePointInAFolderPartStopsTheAction) {
@@ -395,11 +422,43 @@ TEST(LinkCheck, CompatibilityJunctionsAreKnownByWhatTheyAre) {
         {"C:\\ProgramData\\Vendor", true, true, "C:\\ProgramData", false},
         {"C:\\ProgramData\\Vendor", true, true, "C:\\Windows\\System32", false},
         {"C:\\Users\\Application Data", true, true, "C:\\Users\\AppData\\Roaming", false},
+        {"C:\\Documents and Settings", true, true, "\\\\?\\C:\\Users", true},
+        {"C:\\Users\\Default User", true, true, "C:\\Users\\Default", true},
+        {"C:\\ProgramData\\Start Menu", true, true, "C:\\ProgramData\\Microsoft\\Windows\\Start Menu", true},
+        {"C:\\ProgramData\\Templates", true, true, "C:\\ProgramData\\Microsoft\\Windows\\Templates", true},
+        {"C:\\ProgramData\\Documents", true, true, "C:\\Users\\Public\\Documents", true},
+        {"C:\\ProgramData\\Favorites", true, true, "C:\\Users\\Public\\Favorites", true},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(compatibilityJunction(row.link, FolderFacts{true, row.hidden, row.system, row.target}, known), row.followed)
             << row.link << " -> " << row.target;
     }
+    // Every old name inside a profile, and where it leads.
+    const std::pair<const char*, const char*> inProfile[] = {
+        {"Local Settings", "AppData\\Local"},
+        {"My Documents", "Documents"},
+        {"Cookies", "AppData\\Roaming\\Microsoft\\Windows\\Cookies"},
+        {"Cookies", "AppData\\Local\\Microsoft\\Windows\\INetCookies"},
+        {"NetHood", "AppData\\Roaming\\Microsoft\\Windows\\Network Shortcuts"},
+        {"PrintHood", "AppData\\Roaming\\Microsoft\\Windows\\Printer Shortcuts"},
+        {"Recent", "AppData\\Roaming\\Microsoft\\Windows\\Recent"},
+        {"Start Menu", "AppData\\Roaming\\Microsoft\\Windows\\Start Menu"},
+        {"Templates", "AppData\\Roaming\\Microsoft\\Windows\\Templates"},
+        {"AppData\\Local\\Temporary Internet Files", "AppData\\Local\\Microsoft\\Windows\\Temporary Internet Files"},
+        {"AppData\\Local\\Temporary Internet Files", "AppData\\Local\\Microsoft\\Windows\\INetCache"},
+        {"Documents\\My Music", "Music"},
+        {"Documents\\My Pictures", "Pictures"},
+        {"Documents\\My Videos", "Videos"},
+    };
+    for (const auto& [name, leadsTo] : inProfile) {
+        const std::string link = std::string("C:\\Users\\Ann\\") + name, target = std::string("C:\\Users\\Ann\\") + leadsTo;
+        EXPECT_TRUE(compatibilityJunction(link, FolderFacts{true, true, true, target}, known)) << link << " -> " << target;
+    }
+    // Without a profiles folder, no junction is known by it.
+    const KnownFolders noProfiles{"C:", "", "C:\\ProgramData", "C:\\Users\\Public"};
+    EXPECT_FALSE(compatibilityJunction("\\All Users", FolderFacts{true, true, true, "C:\\ProgramData"}, noProfiles));
+    EXPECT_FALSE(compatibilityJunction("C:\\Users\\Ann\\My Documents",
+                                       FolderFacts{true, true, true, "C:\\Users\\Ann\\Documents"}, noProfiles));
     // Through the check of a whole path: a mount point in a folder part stops the action.
     FakeFs fs;
     fs.links = {{"C:\\ProgramData\\Vendor", FolderFacts{true, true, true, "C:\\Windows\\System32"}}};
@@ -483,7 +542,12 @@ TEST(FileStage, LogsFailuresAndListsFilesInUse) {
     fs.readOnly = {"C:\\a\\ro.txt"};
     fs.failures = {{"C:\\a\\locked.dll", 32}, {"C:\\a\\odd.txt", 87}, {"C:\\gone\\x.txt", 3}};
     RemovalLogs logs;
-    removeFiles(TextBuffer("C:\\a\\ro.txt\r\nC:\\a\\locked.dll\r\nC:\\a\\odd.txt\r\nC:\\gone\\x.txt\r\nab\r\n"), fs, logs);
+    fs.files.insert("ab");
+    fs.files.insert("abc");
+    // A line of two bytes or fewer names no file; one of three does.
+    removeFiles(TextBuffer("C:\\a\\ro.txt\r\nC:\\a\\locked.dll\r\nC:\\a\\odd.txt\r\nC:\\gone\\x.txt\r\nab\r\nabc\r\n"), fs, logs);
+    EXPECT_TRUE(fs.files.count("ab"));
+    EXPECT_FALSE(fs.files.count("abc"));
     EXPECT_FALSE(fs.files.count("C:\\a\\ro.txt"));
     EXPECT_EQ(logs.files.str(), "C:\\a\\locked.dll\r\nC:\\a\\odd.txt\r\n");
     EXPECT_EQ(logs.inUse.str(), "C:\\a\\locked.dll\r\n");
