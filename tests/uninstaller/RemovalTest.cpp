@@ -251,6 +251,22 @@ public:
     }
 };
 
+// Nothing to do is success; so is a stage the journal has done, which changes nothing; a line
+// that names no file (a marker alone) is passed over.
+TEST_F(SharedStage, NothingToDoAndAStageDoneAreSuccess) {
+    RemovalLogs none;
+    EXPECT_TRUE(removeSharedFiles(TextBuffer(), nullptr, fs, &question, false, none, nullptr));
+    RecordingStore store;
+    ProgressJournal done(store, JournalState{0, journal::kShared});
+    counts.values = {{"a.dll", 3}};
+    EXPECT_TRUE(removeSharedFiles(TextBuffer("a.dll\r\n"), &counts, fs, &question, false, none, &done));
+    EXPECT_EQ(counts.values["a.dll"], 3u);
+    run("|CTRL\r\n");
+    EXPECT_TRUE(question.asked.empty());
+    EXPECT_TRUE(fs.unregistered.empty());
+    EXPECT_EQ(counts.values.size(), 1u);
+}
+
 TEST_F(SharedStage, JournalThatCannotBeWrittenStopsTheLowering) {
     struct Row {
         size_t failFrom;
@@ -364,6 +380,25 @@ TEST(JournalPruning, OnlyEntriesWhoseFileIsKnownGoneGo) {
     }
 }
 
+// The folders a path is reached through: not the drive, the share or the long-path prefix, not
+// the last part; a doubled separator adds no folder.
+TEST(LinkCheck, FolderPartsOfEveryKindOfPath) {
+    const std::pair<const char*, std::vector<std::string>> paths[] = {
+        {"C:\\a\\b\\c.txt", {"C:\\a", "C:\\a\\b"}},
+        {"C:/a/b", {"C:/a"}},
+        {"\\\\?\\C:\\a\\b", {"\\\\?\\C:\\a"}},
+        {"\\\\srv\\share\\d\\f", {"\\\\srv\\share\\d"}},
+        {"//srv/share/d/f", {"//srv/share/d"}},
+        {"\\\\srv", {}},
+        {"C:\\a\\\\b\\c", {"C:\\a", "C:\\a\\\\b"}},
+        {"a\\b", {"a"}},
+        {"\\a\\b", {"\\a"}},
+        {"C:", {}},
+        {"C:x\\y", {"C:x"}},
+    };
+    for (const auto& [path, parts] : paths) EXPECT_EQ(folderParts(path), parts) << path;
+}
+
 TEST(LinkCheck, UntrustedReparsePointInAFolderPartStopsTheAction) {
     FakeFs fs;
     fs.files = {"C:\\App\\Data\\a.txt", "C:\\App\\Data", "C:\\Documents and Settings\\b.txt", "\\\\srv\\share\\c.txt"};
@@ -428,6 +463,9 @@ TEST(LinkCheck, CompatibilityJunctionsAreKnownByWhatTheyAre) {
         {"C:\\ProgramData\\Templates", true, true, "C:\\ProgramData\\Microsoft\\Windows\\Templates", true},
         {"C:\\ProgramData\\Documents", true, true, "C:\\Users\\Public\\Documents", true},
         {"C:\\ProgramData\\Favorites", true, true, "C:\\Users\\Public\\Favorites", true},
+        // An old name, but not inside the profiles folder, or in a profile without a name.
+        {"D:\\Other\\Ann\\My Documents", true, true, "D:\\Other\\Ann\\Documents", false},
+        {"C:\\Users\\\\My Documents", true, true, "C:\\Users\\\\Documents", false},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(compatibilityJunction(row.link, FolderFacts{true, row.hidden, row.system, row.target}, known), row.followed)
