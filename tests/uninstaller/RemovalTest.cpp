@@ -515,6 +515,9 @@ TEST(BackupLineTest, FieldsWrapAround) {
     EXPECT_EQ(line.timeHigh, 65536u);
     EXPECT_EQ(line.timeLow, 7u);
     EXPECT_EQ(parseWrappedDecimal("4294967296"), 0u);
+    // Leading blanks and a sign; digits up to the first that is none (zeros are digits).
+    const std::pair<const char*, uint32_t> texts[] = {{" 10", 10u}, {"+20x", 20u}, {"7x3", 7u}, {"-0", 0u}, {"", 0u}};
+    for (const auto& [text, value] : texts) EXPECT_EQ(parseWrappedDecimal(text), value) << text;
 }
 
 TEST(BackupStage, RestoresOnlyUnchangedOrMissingTargets) {
