@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sys/stat.h>
 
@@ -20,6 +21,10 @@ TEST(SwitchesTest, SubstringsOfUpperCasedCommandLine) {
     EXPECT_TRUE(s.noQuery);
     EXPECT_FALSE(s.noRemove);
     EXPECT_TRUE(parseSwitches(TextBuffer("u.exe /NoRemove")).noRemove);
+    // At the very start of the command line too.
+    EXPECT_TRUE(parseSwitches(TextBuffer("/silent")).silent);
+    EXPECT_TRUE(parseSwitches(TextBuffer("/noremove")).noRemove);
+    EXPECT_TRUE(parseSwitches(TextBuffer("/noquery")).noQuery);
 }
 
 struct VetoCase {
@@ -40,7 +45,11 @@ INSTANTIATE_TEST_SUITE_P(Commands, PreRemovalVerdict,
                                          VetoCase{"C:\\check.BAT", 0, true}, VetoCase{"C:\\check.BAT", 1, false},
                                          VetoCase{"C:\\check.CMD", 0, true},
                                          VetoCase{"C:\\run.EXE C:\\check.BAT", 0, false},
-                                         VetoCase{"C:\\check.bat", 0, false}));
+                                         VetoCase{"C:\\check.bat", 0, false},
+                                         // Extensions at the very start: the first one decides.
+                                         VetoCase{".BAT", 0, true}, VetoCase{".CMD", 0, true},
+                                         VetoCase{".BAT.EXE", 0, true}, VetoCase{".CMD.EXE.BAT", 0, true},
+                                         VetoCase{".EXE.BAT", 0, false}));
 
 TEST(PreRemovalTest, RunCodesThatSkipTheCommand) {
     EXPECT_FALSE(shouldRunPreRemoval("100", "x.exe"));
@@ -55,6 +64,11 @@ TEST(DetailsTextTest, OnlyNonEmptyLogsWithoutFinalBreak) {
     const TextBuffer logs[3] = {"a\r\n", "", "K\r\nL\r\n"};
     EXPECT_EQ(buildDetailsText(headings, logs).str(), "Files:\r\na\r\n\r\nKeys:\r\nK\r\nL");
     EXPECT_EQ(stripCaptionMarks("&Details...").str(), "Details");
+    EXPECT_EQ(stripCaptionMarks("...&Save &as...").str(), "Save as");
+    // Logs that are nothing but line breaks leave nothing after the heading.
+    const TextBuffer blank[3] = {"", "", ""}, named[3] = {"x", "", ""}, breaks[3] = {"\r\n", "", ""};
+    EXPECT_EQ(buildDetailsText(blank, breaks).str(), "");
+    EXPECT_EQ(buildDetailsText(named, breaks).str(), "x");
 }
 
 TEST(WininitTest, AddsUnderLastRenameSectionOnce) {
@@ -143,6 +157,9 @@ TEST(RunRulesTest, MutexNameIsValidForAnyProduct) {
     EXPECT_EQ(mutexName("A\\B").str(), "Global\\cvun_A%5CB_mutex");
     EXPECT_EQ(mutexName("A_B").str(), "Global\\cvun_A_B_mutex");
     EXPECT_EQ(mutexName("A%5CB").str(), "Global\\cvun_A%255CB_mutex");
+    // A name that just fits is kept whole.
+    const std::string fits(259 - std::strlen("Global\\cvun_") - std::strlen("_mutex"), 'f');
+    EXPECT_EQ(mutexName(TextBuffer(fits.c_str())).str(), "Global\\cvun_" + fits + "_mutex");
     const std::string longA(300, 'x'), longB = std::string(299, 'x') + "y";
     const std::string a = mutexName(TextBuffer(longA.c_str())).str(), b = mutexName(TextBuffer(longB.c_str())).str();
     EXPECT_EQ(a.size(), 259u);

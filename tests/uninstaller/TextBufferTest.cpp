@@ -84,6 +84,39 @@ TEST(TextBufferEdit, RangesPastTheEndChangeNothing) {
     EXPECT_EQ(many.str(), "abcx");
 }
 
+// Every search and edit at the edges of its range: a negative start, the start itself, a match
+// at 0 seen backwards, one-byte texts, empty and negative counts.
+TEST(TextBufferEdges, SearchesAndEditsAtTheirBounds) {
+    const TextBuffer abca("abca");
+    EXPECT_EQ(abca.u16At(0), ('a' << 8) | 'b');
+    EXPECT_EQ(abca.u16At(2), ('c' << 8) | 'a');
+    EXPECT_EQ(abca.find('a', -5), 0);
+    EXPECT_EQ(abca.find("a", -5, false), 0);
+    EXPECT_EQ(abca.find('a', 1), 3);
+    EXPECT_EQ(TextBuffer("abc").findBackwards("abc", 0, false), 0);
+    EXPECT_EQ(TextBuffer("abcx").findBackwards("abc", 0, false), 0);
+    EXPECT_FALSE(TextBuffer("a").equals("b", false));
+    EXPECT_EQ(abca.substr(1, 0).str(), "");
+    EXPECT_EQ(abca.substr(4, 0).str(), "");
+    EXPECT_EQ(abca.substr(1, 3).str(), "bca");
+    EXPECT_EQ(abca.substr(-1, 1).str(), "abca");
+    EXPECT_EQ(abca.substr(1, -1).str(), "abca");
+    TextBuffer text("abc");
+    text.remove(-1, 1);
+    text.remove(1, -1);
+    EXPECT_EQ(text.str(), "abc");
+    text.insert(-1, "x");
+    text.insert(0, "xy", 0);
+    EXPECT_EQ(text.str(), "abc");
+    text.insert(0, "x");
+    EXPECT_EQ(text.str(), "xabc");
+    int pos = 0;
+    EXPECT_EQ(TextBuffer("a\rb\r\nc").readLine(&pos, true).str(), "a\rb");
+    TextBuffer first("%s!");
+    EXPECT_TRUE(corvel::substituteFirst(first, "x"));
+    EXPECT_EQ(first.str(), "x!");
+}
+
 TEST(TextBufferEdit, UpperCaseFoldsThreeExtraLetters) {
     TextBuffer text("\xe4\xf6-z\xe9\xe5");
     text.upperCase();
@@ -112,6 +145,17 @@ TEST(TextBufferFile, LoadAndSaveResults) {
     EXPECT_EQ(data.saveFile((testing::TempDir() + "no/such/dir/x").c_str()), -3);
     // The write is buffered and accepted; only the close finds the disk full.
     EXPECT_EQ(data.saveFile("/dev/full"), -2);
+    // One byte; a bound of one byte; more than one chunk of 64 KB.
+    ASSERT_EQ(TextBuffer("z").saveFile(path.c_str()), 1);
+    EXPECT_EQ(back.loadFile(path.c_str()), 1);
+    EXPECT_EQ(back.str(), "z");
+    ASSERT_EQ(data.saveFile(path.c_str()), 1);
+    EXPECT_EQ(back.loadFile(path.c_str(), 0, 1), 1);
+    EXPECT_EQ(back.str(), "0");
+    const std::string big(70000, 'b');
+    ASSERT_EQ(TextBuffer(big).saveFile(path.c_str()), 1);
+    EXPECT_EQ(back.loadFile(path.c_str()), 1);
+    EXPECT_EQ(back.length(), 70000);
     std::remove(path.c_str());
 }
 
