@@ -112,6 +112,10 @@ TEST(TextBufferEdges, SearchesAndEditsAtTheirBounds) {
     EXPECT_EQ(text.str(), "xabc");
     int pos = 0;
     EXPECT_EQ(TextBuffer("a\rb\r\nc").readLine(&pos, true).str(), "a\rb");
+    EXPECT_TRUE(TextBuffer("abc", -1).empty());
+    TextBuffer none;
+    none.append("xy", 0);
+    EXPECT_EQ(none.str(), "");
     TextBuffer first("%s!");
     EXPECT_TRUE(corvel::substituteFirst(first, "x"));
     EXPECT_EQ(first.str(), "x!");
