@@ -14,6 +14,7 @@ using namespace corvel;
 namespace {
 
 bool renameFile(const char* from, const char* to) { return std::rename(from, to) == 0; }
+bool failingReplace(const char* from, const char* to);
 
 TEST(SwitchesTest, SubstringsOfUpperCasedCommandLine) {
     Switches s = parseSwitches(TextBuffer("\"C:\\x\\unins.exe\" /silently /noquery"));
@@ -100,6 +101,10 @@ TEST(WininitTest, FileMissingEmptyOrUnreadable) {
     back.loadFile(path.c_str());
     EXPECT_EQ(back.str(), "[Rename]\r\nNUL=C:\\A.DLL");
     ASSERT_TRUE(scheduleInWininit(path.c_str(), true, "C:\\B.DLL", &renameFile));
+    back.loadFile(path.c_str());
+    EXPECT_EQ(back.str(), "[Rename]\r\nNUL=C:\\B.DLL\r\nNUL=C:\\A.DLL");
+    // Already listed: nothing to write, and done.
+    ASSERT_TRUE(scheduleInWininit(path.c_str(), true, "C:\\B.DLL", &failingReplace));
     back.loadFile(path.c_str());
     EXPECT_EQ(back.str(), "[Rename]\r\nNUL=C:\\B.DLL\r\nNUL=C:\\A.DLL");
     std::remove(path.c_str());

@@ -29,12 +29,15 @@ INSTANTIATE_TEST_SUITE_P(Forms, Utf8Invalid,
                                          InvalidCase{"x\x80", "stray continuation"},
                                          InvalidCase{"\xc3", "cut short"},
                                          InvalidCase{"\xe2\x82z", "ASCII in continuation"},
-                                         InvalidCase{"\xc3\x7f", "DEL in continuation"}));
+                                         InvalidCase{"\xc3\x7f", "DEL in continuation"},
+                                         InvalidCase{"\xc1\xbf", "overlong DEL"}));
 
 TEST(Utf8, DecodesUpToLengthOrNul) {
     EXPECT_EQ(utf8ToUtf16("A\xc3\xa4\xe2\x82\xac"), (std::u16string{u'A', 0xE4, 0x20AC}));
     EXPECT_EQ(utf8ToUtf16("abc", 2), u"ab");
     EXPECT_EQ(utf8ToUtf16("abc", 0), u"");
+    // Beside the surrogates: the last character before them and the first after.
+    EXPECT_EQ(utf8ToUtf16("\xed\x9f\xbf\xee\x80\x80"), (std::u16string{0xD7FF, 0xE000}));
     EXPECT_TRUE(utf8ToUtf16("\xc3\xa4", 1).empty());
     EXPECT_EQ(utf8ToUtf16(std::string("a\0b", 3)), u"a");
 }
