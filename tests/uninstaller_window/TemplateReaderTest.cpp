@@ -393,6 +393,54 @@ TEST(BmpLoader, AcceptsWhatFitsAndRefusesWhatRunsPast) {
   EXPECT_FALSE(ParseBmp(longHeader.data(), longHeader.size(), image));
 }
 
+// Every check of the headers at its edge: sides at and one past the bound (negative heights too),
+// a 13-byte buffer, a core header of 12 bytes, two planes, a bit count with a high byte, bit
+// fields in a 52-byte header and after a 51-byte one, rows whose bits overrun a word by one.
+TEST(BmpLoader, EveryCheckAtItsEdge) {
+  auto patched = [](std::vector<uint8_t> b, size_t at, uint8_t value) {
+    b[at] = value;
+    return b;
+  };
+  const std::vector<uint8_t> whole = Bmp(3, 2, 24, 0, 24);
+  const struct {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    bool ok;
+  } cases[] = {
+      {"widest", Bmp(kBmpMaxSide, 1, 1, 0, kBmpMaxSide / 8), true},
+      {"one wider", Bmp(kBmpMaxSide + 1, 1, 1, 0, kBmpMaxSide / 8 + 4), false},
+      {"a width in the third byte", Bmp(0x10001, 1, 24, 0, 4), false},
+      {"tallest", Bmp(1, kBmpMaxSide, 1, 0, 4 * kBmpMaxSide), true},
+      {"tallest, top down", Bmp(1, -kBmpMaxSide, 1, 0, 4 * kBmpMaxSide), true},
+      {"one taller, top down", Bmp(1, -kBmpMaxSide - 1, 1, 0, 4 * kBmpMaxSide + 4), false},
+      {"no rows", Bmp(1, 0, 24, 0, 4), false},
+      {"core header", patched(whole, 14, 12), false},
+      {"two planes", patched(whole, 26, 2), false},
+      {"24 bits with a high byte", patched(whole, 29, 0x80), false},
+      {"bit fields inside a 52-byte header", Bmp(2, 1, 16, 0, 4, 52, 3, 0), true},
+      {"bit fields after a 51-byte header, cut", Bmp(2, 1, 16, 0, 4, 51, 3, 0), false},
+      {"33 one-bit pixels, one word", Bmp(33, 1, 1, 0, 4), false},
+  };
+  for (const auto& c : cases) {
+    BmpImage image;
+    EXPECT_EQ(c.ok, ParseBmp(c.bytes.data(), c.bytes.size(), image)) << c.what;
+  }
+  BmpImage image;
+  EXPECT_FALSE(ParseBmp(whole.data(), 13, image)) << "shorter than the headers";
+  // A colour count is kept up to 8 bits and cleared above, the count of important colours kept.
+  for (uint16_t bits : {8, 16, 24}) {
+    std::vector<uint8_t> b = Bmp(2, 1, bits, bits == 8 ? 2 : 0, 8);
+    b[14 + 32] = 2;
+    b[14 + 33] = b[14 + 34] = b[14 + 35] = bits == 8 ? 0 : 1;
+    b[14 + 36] = 7;
+    ASSERT_TRUE(ParseBmp(b.data(), b.size(), image)) << bits;
+    const std::vector<uint8_t> count(image.info.begin() + 32, image.info.begin() + 36);
+    EXPECT_EQ(count, (bits == 8 ? std::vector<uint8_t>{2, 0, 0, 0} : std::vector<uint8_t>{0, 0, 0, 0})) << bits;
+    EXPECT_EQ(image.info[36], 7) << bits;
+    EXPECT_EQ(image.info[4], 2) << "the width";
+  }
+}
+
 TEST(BmpLoader, CheckedInfoHeaderKeepsTheBytesThatMatter) {
   // The table of a 124-byte header is taken from behind the whole header, not from byte 40.
   std::vector<uint8_t> b = Bmp(8, 1, 8, 2, 8, 124);
@@ -404,10 +452,12 @@ TEST(BmpLoader, CheckedInfoHeaderKeepsTheBytesThatMatter) {
   EXPECT_EQ(0xC7, image.info[47]);
   EXPECT_EQ(b.data() + 14 + 124 + 8, image.pixels);
   EXPECT_EQ(8u, image.pixelBytes);
-  const std::vector<uint8_t> huge = Bmp(3, 2, 24, 0, 24, 0x128);  // a header of 296 bytes
-  ASSERT_TRUE(ParseBmp(huge.data(), huge.size(), image));
-  EXPECT_EQ(40u, image.info[0]);
-  EXPECT_EQ(0u, image.info[1] | image.info[2] | image.info[3]) << "the size is 40 in all four bytes";
+  for (uint32_t headerBytes : {0x128u, 0x10028u, 0x01000028u}) {  // a size in the second, third, fourth byte
+    const std::vector<uint8_t> huge = Bmp(3, 2, 24, 0, 24, headerBytes);
+    ASSERT_TRUE(ParseBmp(huge.data(), huge.size(), image)) << headerBytes;
+    EXPECT_EQ(40u, image.info[0]);
+    EXPECT_EQ(0u, image.info[1] | image.info[2] | image.info[3]) << "the size is 40 in all four bytes";
+  }
 }
 
 TEST(BmpLoader, StretchTargetIsBounded) {
@@ -418,7 +468,8 @@ TEST(BmpLoader, StretchTargetIsBounded) {
       {20, 10, 10, 10, true},       {10, 10, 10, 10, false},       {0, 10, 1, 1, false},
       {10, -1, 1, 1, false},        {30000, 30000, 1, 1, false},   {16385, 1, 1, 1, false},
       {16384, 4096, 1, 1, true},    {16384, 4097, 1, 1, false},    {16384, 16384, 1, 1, false},
-      {4096, 16384, 1, 1, true},    {4096, 16385, 1, 1, false},
+      {4096, 16384, 1, 1, true},    {4096, 16385, 1, 1, false},    {10, 0, 1, 1, false},
+      {1, 10, 10, 10, true},        {10, 1, 10, 10, true},
   };
   for (auto c : cases)
     EXPECT_EQ(c.stretch, StretchWanted(c.width, c.height, c.imageWidth, c.imageHeight)) << c.width << "x" << c.height;
@@ -499,7 +550,64 @@ TEST(IcoCheck, DirectoryAndImagesMustLieWithinTheData) {
     bool usual = bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
     EXPECT_EQ(usual, IcoLooksSound(b.data(), b.size())) << bits << " bits";
   }
+  // Heights and widths of 0, a height of one doubled row, compression in its high byte, PNGs of
+  // exactly the signature, one byte less, and a signature wrong in its last byte.
+  const uint8_t png[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  const struct {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    bool sound;
+  } edges[] = {
+      {"width 0", with([](auto& b) { b[22 + 4] = 0; }), false},
+      {"height 0", with([](auto& b) { b[22 + 8] = 0; }), false},
+      {"one row", Ico(1, 16, 1, 4), true},
+      {"compressed, high byte", with([](auto& b) { b[22 + 19] = 1; }), false},
+      {"PNG of 8 bytes", with([&](auto& b) { std::copy(png, png + 8, b.begin() + 22); b[14] = 8; b[15] = 0; }), true},
+      {"PNG of 7 bytes", with([&](auto& b) { std::copy(png, png + 8, b.begin() + 22); b[14] = 7; b[15] = 0; }), false},
+      {"PNG, last byte wrong", with([&](auto& b) { std::copy(png, png + 7, b.begin() + 22); b[29] = 0x0B; }), false},
+  };
+  for (const auto& c : edges) EXPECT_EQ(c.sound, IcoLooksSound(c.bytes.data(), c.bytes.size())) << c.what;
+  // Colour tables and row sizes exactly: a DIB of `bits` per pixel, `used` colours, `bytes` long.
+  auto dib = [](uint32_t width, uint32_t rows, uint16_t bits, uint32_t used, uint32_t bytes) {
+    std::vector<uint8_t> b(22 + bytes, 0);
+    auto put32 = [&b](size_t at, uint32_t v) {
+      for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    b[2] = b[4] = 1;
+    b[6 + 4] = 1;
+    b[6 + 6] = static_cast<uint8_t>(bits);
+    put32(6 + 8, bytes);
+    put32(6 + 12, 22);
+    put32(22, 40);
+    put32(22 + 4, width);
+    put32(22 + 8, 2 * rows);
+    b[22 + 12] = 1;
+    b[22 + 14] = static_cast<uint8_t>(bits);
+    put32(22 + 32, used);
+    return b;
+  };
+  const struct {
+    uint32_t width, rows;
+    uint16_t bits;
+    uint32_t used, bytes;
+    bool sound;
+  } sized[] = {
+      {16, 16, 8, 0, 40 + 1024 + 256 + 64, true},   {16, 16, 8, 0, 40 + 1024 + 256 + 64 - 1, false},
+      {16, 16, 8, 256, 40 + 1024 + 256 + 64, true}, {16, 16, 8, 257, 40 + 1028 + 256 + 64, false},
+      {16, 16, 8, 2, 40 + 8 + 256 + 64, true},      {16, 16, 8, 2, 40 + 8 + 256 + 64 - 1, false},
+      {33, 2, 1, 0, 40 + 8 + 16 + 16, true},         {33, 2, 1, 0, 40 + 8 + 16 + 16 - 1, false},
+  };
+  for (const auto& c : sized) {
+    const std::vector<uint8_t> b = dib(c.width, c.rows, c.bits, c.used, c.bytes);
+    EXPECT_EQ(c.sound, IcoLooksSound(b.data(), b.size())) << c.width << "x" << c.rows << ", " << c.bits << " bits, "
+                                                          << c.used << " colours, " << c.bytes << " bytes";
+  }
   std::vector<IcoEntry> entries;
+  std::vector<uint8_t> sizes = with([](auto& b) { b[7] = 20; b[8] = 3; });
+  ASSERT_TRUE(IcoLooksSound(sizes.data(), sizes.size(), &entries));
+  EXPECT_EQ(entries[0].width, 16);
+  EXPECT_EQ(entries[0].height, 20);
+  EXPECT_EQ(entries[0].colours, 3);
   std::vector<uint8_t> two = Ico(2);
   ASSERT_TRUE(IcoLooksSound(two.data(), two.size(), &entries));
   ASSERT_EQ(2u, entries.size());
