@@ -153,6 +153,35 @@ TEST_F(HoverTest, AColdLinkUnderTheCursorKeepsNothingHot) {
   EXPECT_EQ(kHoverTracking, state.flags);
 }
 
+// Only an enabled image button becomes hot through the cursor request, and only during a move;
+// a cold one leaving changes nothing, a hot one leaving is painted normal; from a hot link onto a
+// button the cursor is left alone.
+TEST_F(HoverTest, CursorRequestsAndLeavingByKindOfControl) {
+  HoverEffects fx;
+  HoverSetCursor(state, items, 0, true, fx);  // a link
+  HoverSetCursor(state, items, 1, false, fx);  // not during a move
+  items[1].enabled = false;
+  HoverSetCursor(state, items, 1, true, fx);
+  EXPECT_TRUE(fx.paintHot.empty());
+  EXPECT_FALSE(items[1].hotMark);
+  EXPECT_TRUE(Move(300, 300).paintNormal.empty()) << "a cold button leaving";
+  items[1].enabled = true;
+  HoverSetCursor(state, items, 1, true, fx);
+  EXPECT_EQ(std::vector<int>{1}, Move(300, 300).paintNormal);
+  Move(20, 20);
+  EXPECT_EQ(CursorChange::None, Move(20, 60).cursor) << "from the hot link onto the button";
+}
+
+// The timer keeps the hot state only while a warm control is under the cursor: a cold button
+// there does not count.
+TEST_F(HoverTest, TimerCountsOnlyWarmControlsUnderTheCursor) {
+  Move(20, 20);
+  HoverEffects fx;
+  HoverTimer(state, items, [](int i) { return i == 1; }, fx);
+  EXPECT_EQ(kHoverTracking, state.flags);
+  EXPECT_EQ(CursorChange::Arrow, fx.cursor);
+}
+
 TEST_F(HoverTest, TimerCoolsWhatTheCursorLeft) {
   Move(20, 20);
   HoverEffects fx;
