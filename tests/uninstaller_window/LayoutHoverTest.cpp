@@ -14,6 +14,10 @@ TEST(Scale, FromDotsPerInchAndFonts) {
     EXPECT_EQ(c.font8, FontPixelHeight(8, c.scale)) << c.dpi;
   }
   EXPECT_EQ(-96, FontPixelHeight(72, 1000));  // an inch at 96 dots per inch
+  // Where the scale's rounding is closest: 5333333 / 1333 is 4001 exactly, 5763889 / 1333 just under 4324.
+  EXPECT_EQ(4001, ScaleFromDpi(384));
+  EXPECT_EQ(4323, ScaleFromDpi(415));
+  EXPECT_EQ(121, ScaleWindowHeight(101, 1250));  // the 18 pixels of caption stay as they are
   EXPECT_EQ(-1, MulDivRound(1, 1, 0));
   EXPECT_EQ(-2, MulDivRound(-3, 1, 2));
   EXPECT_EQ(2, MulDivRound(3, 1, 2));
