@@ -201,6 +201,50 @@ TEST(TemplateLayout, EveryTruncationReadsWithinItsData) {
   }
 }
 
+// What a number or a short cut by the end reads as (-1), and one whole just before the end; a
+// last control's image key cut short.
+TEST(TemplateLayout, NumbersCutByTheEndReadAsMinusOne) {
+  const std::string whole = Bytes(Sample(2));  // version 2: the style at 7, the font size at 43
+  const auto prefix = [&whole](size_t n) {
+    WindowDesc w;
+    std::vector<uint8_t> bytes(whole.begin(), whole.begin() + n);
+    EXPECT_EQ(kReadOk, ReadTemplate(bytes.data(), bytes.size(), 1, 1000, kColours, w)) << n;
+    return w;
+  };
+  EXPECT_EQ(0xFFFFFFFFu, prefix(10).style);
+  EXPECT_EQ(-1, prefix(44).fontSize);
+  EXPECT_EQ(-1, prefix(44).fontFlags);
+  EXPECT_EQ(9, prefix(45).fontSize);
+  EXPECT_EQ(-1, prefix(45).fontFlags);
+  const WindowDesc cut = prefix(whole.size() - 2);
+  ASSERT_EQ(3u, cut.controls.size());
+  EXPECT_EQ(-1, cut.controls.back().imageKey);
+}
+
+// Fields at the edges of their encodings: a font size over 255, a title of one byte or of length
+// -1, an extension block of one byte to skip.
+TEST(TemplateLayout, FieldsAtTheEdgesOfTheirEncodings) {
+  TemplateSource s = Sample(5);
+  s.window.fontSize = 0x1234;
+  s.window.title = "T";
+  s.extensions = {"x"};
+  WindowDesc w;
+  ASSERT_EQ(kReadOk, Read(Bytes(s), w));
+  EXPECT_EQ(0x1234, w.fontSize);
+  EXPECT_EQ("T", w.title);
+  EXPECT_EQ(3u, w.controls.size());
+  EXPECT_EQ(57, w.controls[0].id);
+  TemplateSource noTitle = Sample(2);
+  noTitle.window.title = "";
+  std::string bytes = Bytes(noTitle);
+  const size_t titleLength = 47 + 4 + 6;  // after the face's length and "Tahoma"
+  ASSERT_EQ(std::string(4, '\0'), bytes.substr(titleLength, 4));
+  bytes.replace(titleLength, 4, "\xFF\xFF\xFF\xFF", 4);
+  ASSERT_EQ(kReadOk, Read(bytes, w));
+  EXPECT_EQ("", w.title);
+  EXPECT_EQ(3u, w.controls.size());
+}
+
 TEST(TemplateLayout, HugeLengthsAndCountsStopAtTheEnd) {
   TemplateSource s = Sample(2);
   s.window.controls.clear();
@@ -275,6 +319,33 @@ TEST(TemplateControls, ColourCodesBrushesAndClearedLabels) {
   EXPECT_EQ(BrushKind::Solid, w.controls[1].brush);
   EXPECT_EQ(BrushKind::None, w.controls[2].brush);
   EXPECT_EQ(0x111111u, w.controls[2].colour2);
+  // The brush of every type of control, with a see-through background and a solid one; an icon
+  // subtype counts only on a label.
+  const std::pair<int32_t, bool> types[] = {
+      {kTypeNone, false},    {kTypeLabel, true},    {kTypePushButton, true}, {kTypeButton3, true},
+      {kTypeButton4, true},  {kTypeEdit, true},     {kTypeRichEdit, false},  {kTypeListBox, true},
+      {kTypeComboBox, false}, {kTypeButton9, true}, {kTypeListView, false},  {kTypeTreeView, false},
+  };
+  s.window.controls.clear();
+  std::vector<BrushKind> expected;
+  for (const auto& [type, painted] : types) {
+    for (uint32_t background : {kColourTransparent, 0x123456u}) {
+      ControlDesc c = Control(type, 1, "");
+      c.colour2 = background;
+      s.window.controls.push_back(c);
+      expected.push_back(painted ? (background == kColourTransparent ? BrushKind::Null : BrushKind::Solid)
+                                 : BrushKind::None);
+    }
+  }
+  ControlDesc iconSubtype = Control(kTypeRichEdit, 1, "");
+  iconSubtype.subtype = kLabelIcon;
+  s.window.controls.push_back(iconSubtype);
+  expected.push_back(BrushKind::None);
+  ASSERT_EQ(kReadOk, Read(Bytes(s), w));
+  ASSERT_EQ(expected.size(), w.controls.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(expected[i], w.controls[i].brush) << "type " << w.controls[i].type << ", control " << i;
+  }
 }
 
 struct LinkCase {
@@ -300,6 +371,11 @@ TEST(TemplateControls, LinksAndBoldLabels) {
       {"pellMOOR", 0, "pellMOOR", kMakerAddress, false},
       {"Pellmoor Ltd", 0, "Pellmoor Ltd", "", false},
       {"Heading", kBoldLabelBit | 0x20, "Heading", "", true},
+      {"hyperlink:text=\"a\"link=\"b\"", 0, "a", "b", false},
+      {"hyperlink: link=\"u\" text=\"x", 0, "hyperlink: link=\"u\" text=\"x", "", false},
+      {"Xyperlink: text=\"a\" link=\"b\"", 0, "Xyperlink: text=\"a\" link=\"b\"", "", false},
+      {"Click text=\"a\" link=\"b\"", 0, "Click text=\"a\" link=\"b\"", "", false},
+      {"Xellmoor", 0, "Xellmoor", "", false},
   };
   for (const LinkCase& c : cases) {
     ControlDesc label = Control(kTypeLabel, 1, c.text);
@@ -311,8 +387,11 @@ TEST(TemplateControls, LinksAndBoldLabels) {
     EXPECT_EQ(c.exStyle & ~kBoldLabelBit, label.exStyle) << c.text;
   }
   ControlDesc button = Control(kTypePushButton, 1, "Pellmoor");
+  button.exStyle = kBoldLabelBit;
   ResolveLabelLink(button);
   EXPECT_FALSE(button.IsLink());
+  EXPECT_FALSE(button.bold) << "only labels are bold by the mark";
+  EXPECT_EQ(kBoldLabelBit, button.exStyle);
 }
 
 namespace {
