@@ -497,6 +497,13 @@ TEST(RecordDump, ValuesImagesLinesAndTreesAtTheirEdges) {
         EXPECT_EQ(dumped.warnings.empty(), levels == 512) << levels;
         EXPECT_EQ(dumped.description.find("key 0x1 " + path + "\n") != std::string::npos, levels == 512) << levels;
     }
+    // A value goes to the key last named by its whole path, not to a namesake of its root below it.
+    writer::RecordDescription nested;
+    nested.withHeader = false;
+    nested.product = "P";
+    nested.registry.key("HKCU\\HKCU\\A", 2).key("HKCU\\A", 3).value("v", 1);
+    EXPECT_EQ(dumpOf(writer::buildPlainRecord(nested)).description,
+              "header off\nproduct P\nkey 0x2 HKCU\\HKCU\\A\nkey 0x3 HKCU\\A\nvalue 1 v\n");
     // Cut after a subkey's name (its count of values missing), and after a value's name.
     writer::RecordDescription cut;
     cut.withHeader = false;
