@@ -75,7 +75,7 @@ check "recordwriter, signed uninstaller (nothing written)" 0 0 test ! -e "$dir/s
 # Layer keys as given: the stand-in, zeros up to a multiple of 8, the record wrapped inner layer
 # first (each byte plus a key that grows by its step, then step, base and eight column sums),
 # and the record's offset; --plain writes the record unwrapped.
-"$2" --inner 7,250 --outer 255,1 --plain "$dir/plain.bin" "$dir/d.txt" "$dir/u.exe" "$dir/k.exe" >"$out" 2>"$err"; code=$?
+"$2" --inner 7,255 --outer 255,1 --plain "$dir/plain.bin" "$dir/d.txt" "$dir/u.exe" "$dir/k.exe" >"$out" 2>"$err"; code=$?
 python3 - "$dir" >"$dir/k-expected.exe" <<'EOF'
 import struct, sys
 def wrap(data, step, base):
@@ -89,7 +89,7 @@ def wrap(data, step, base):
         sums[i % 8] = (sums[i % 8] + b) & 255
     return bytes(out + bytes(sums))
 exe = open(sys.argv[1] + "/u.exe", "rb").read()
-stored = wrap(wrap(open(sys.argv[1] + "/plain.bin", "rb").read(), 7, 250), 255, 1)
+stored = wrap(wrap(open(sys.argv[1] + "/plain.bin", "rb").read(), 7, 255), 255, 1)
 pad = (8 - (len(exe) + len(stored) + 4) % 8) % 8
 sys.stdout.buffer.write(exe + bytes(pad) + stored + struct.pack("<I", len(exe) + pad))
 EOF

@@ -208,6 +208,8 @@ TEST(RecordWriterDescription, LinesAtTheEdgesOfWhatIsAccepted) {
     EXPECT_EQ(parse("directory abc").directories, std::vector<std::string>{"abc"});
     EXPECT_EQ(parse("string 5 \"").strings, (std::vector<std::pair<int32_t, std::string>>{{5, "\""}}));
     EXPECT_EQ(parse("string 5 a\\").strings, (std::vector<std::pair<int32_t, std::string>>{{5, "a\\"}}));
+    EXPECT_EQ(parse("command \"\"").command, "");  // no command, as if none were named
+    EXPECT_EQ(parse("shared \"\"").shared, std::vector<std::string>{""});  // a line the uninstaller passes over
 }
 
 // Files named in a description: relative to its folder unless absolute, read whole (a last
@@ -474,17 +476,17 @@ TEST(RecordDump, ValuesImagesLinesAndTreesAtTheirEdges) {
     }
 
     writer::RecordDescription imaged;
-    imaged.product = "P";
+    imaged.product = "M";  // the byte after the last image, "B": no bitmap
     imaged.files = {"", "abc"};
     const std::pair<std::string, const char*> images[] = {
-        {"BM", "image-0.bmp"}, {"Bx", "image-1.bin"}, {"xM", "image-2.bin"}, {"B", "image-3.bin"},
-        {std::string("\0\0\1\0", 4), "image-4.ico"}, {std::string("\0\0\1", 3), "image-5.bin"},
-        {std::string("\0\1\1\0", 4), "image-6.bin"}};
+        {"BM", "image-0.bmp"}, {"Bx", "image-1.bin"}, {"xM", "image-2.bin"},
+        {std::string("\0\0\1\0", 4), "image-3.ico"}, {std::string("\0\0\1", 3), "image-4.bin"},
+        {std::string("\0\1\1\0", 4), "image-5.bin"}, {"B", "image-6.bin"}};
     for (int i = 0; i < 7; ++i) imaged.images.emplace_back(i, images[i].first);
     const writer::RecordDump dump = dumpOf(writer::buildPlainRecord(imaged));
     ASSERT_EQ(dump.files.size(), 7u);
     for (int i = 0; i < 7; ++i) EXPECT_EQ(dump.files[i].first, images[i].second);
-    EXPECT_NE(dump.description.find("product P\nfile abc\n"), std::string::npos) << dump.description;
+    EXPECT_NE(dump.description.find("product M\nfile abc\n"), std::string::npos) << dump.description;
 
     for (int levels : {512, 513}) {
         writer::RecordDescription deep;
@@ -504,6 +506,17 @@ TEST(RecordDump, ValuesImagesLinesAndTreesAtTheirEdges) {
     nested.registry.key("HKCU\\HKCU\\A", 2).key("HKCU\\A", 3).value("v", 1);
     EXPECT_EQ(dumpOf(writer::buildPlainRecord(nested)).description,
               "header off\nproduct P\nkey 0x2 HKCU\\HKCU\\A\nkey 0x3 HKCU\\A\nvalue 1 v\n");
+    // A subkey of the last root cut before its name: nothing after it could report the end.
+    writer::RecordDescription lastRoot;
+    lastRoot.withHeader = false;
+    lastRoot.product = "P";
+    lastRoot.registry.key("HKU\\S", 1);
+    const std::string lastPlain = writer::buildPlainRecord(lastRoot);
+    EXPECT_EQ(dumpOf(lastPlain.substr(0, lastPlain.find(std::string("S\0", 2)))).warnings.size(), 1u);
+    // A record of one byte is corrupt, as the uninstaller takes it.
+    writer::RecordDump oneByte;
+    EXPECT_EQ(writer::dumpRecord(writer::appendRecord("MZ", writer::wrapRecord("P", {1, 2}, {3, 4})), oneByte),
+              writer::DumpResult::kCorrupt);
     // Cut after a subkey's name (its count of values missing), and after a value's name.
     writer::RecordDescription cut;
     cut.withHeader = false;
