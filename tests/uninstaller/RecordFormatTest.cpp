@@ -194,6 +194,7 @@ TEST(CaptionTest, CutsAtCharacterBoundary) {
     const std::string euro = std::string(509, 'a') + "\xe2\x82\xac" + "b";
     EXPECT_EQ(limitCaption(TextBuffer(euro)).str(), std::string(509, 'a'));
     EXPECT_EQ(limitCaption(TextBuffer("short")).str(), "short");
+    EXPECT_EQ(limitCaption(TextBuffer(std::string(511, 'a'))).length(), 511) << "511 bytes fit";
     EXPECT_EQ(limitCaption(TextBuffer("a\xc3\xa9"), 2).str(), "a");  // 0xA9: a continuation byte, odd
     EXPECT_EQ(limitCaption(TextBuffer("\x80\x80\x80"), 2).str(), "") << "nothing but continuation bytes";
 }

@@ -332,6 +332,25 @@ TEST_F(SharedStage, JournalLowersEachCountOnceAcrossRuns) {
     EXPECT_EQ(counts.values["c.dll"], 4u);
 }
 
+// The stage bits as journals already written hold them, and the shared-file dialog's answers as
+// its buttons return them.
+TEST(JournalMarks, StageBitsAndAnswersAsStored) {
+    const std::pair<uint32_t, uint32_t> numbers[] = {
+        {journal::kShared, 0x1},  {journal::kBackups, 0x2},  {journal::kFiles, 0x4},     {journal::kDirectories, 0x8},
+        {journal::kRegistry, 0x10}, {journal::kComplete, 0x80}, {uint32_t(shared::kYes), 1005}, {uint32_t(shared::kNo), 1006},
+        {uint32_t(shared::kYesToAll), 1007}, {uint32_t(shared::kNoToAll), 1008},
+    };
+    for (const auto& [constant, stored] : numbers) EXPECT_EQ(constant, stored);
+    // Anything left behind, in any of the three logs, is something not removed.
+    for (int which = 0; which < 4; ++which) {
+        RemovalLogs logs;
+        if (which == 1) logs.files.assign("a");
+        if (which == 2) logs.directories.assign("b");
+        if (which == 3) logs.keys.assign("c");
+        EXPECT_EQ(logs.anyNotRemoved(), which != 0) << which;
+    }
+}
+
 // A stage or a shared line marked twice is saved once, and both marks succeed.
 TEST(JournalMarks, MarkedTwiceIsSavedOnce) {
     RecordingStore store;
