@@ -142,6 +142,20 @@ message "templatec: cannot write $dir/nodir/p.tpl"
 fails "templatec, template into a missing folder" 1 "$dir/expected" "$3" "$dir/progress.tpl.txt" "$dir/nodir/p.tpl"
 message "templatec: cannot write /dev/full"
 fails "templatec, images onto a full device" 1 "$dir/expected" "$3" "$dir/progress.tpl.txt" "$dir/p3.tpl" /dev/full
+# A description's files are found beside it, wherever the uninstaller is; a backslash separates
+# folders in its path too (descriptions come from Windows); an option's value may come last.
+mkdir "$dir/desc"
+cp "$dir/p.tpl" "$dir/desc/only.tpl"
+printf 'template only.tpl\nproduct P\nfile C:\\abc\n' >"$dir/desc/d.txt"
+cp "$dir/desc/d.txt" "$dir/desc\\d.txt"
+for description in "$dir/desc/d.txt" "$dir/desc\\d.txt"; do
+  "$2" "$description" "$dir/u.exe" "$dir/r3.exe" --outer 3,4 >"$out" 2>"$err"; code=$?
+  check "recordwriter, $description" 0 $code test -s "$dir/r3.exe"
+  rm -f "$dir/r3.exe"
+done
+printf 'window\nimage key=1 file="\\\\nope.bmp"\n' >"$dir/backslash.txt"
+message "templatec: cannot read image \\nope.bmp"
+fails "templatec, an image path from the root of a Windows drive" 1 "$dir/expected" "$3" "$dir/backslash.txt" "$dir/p7.tpl" "$dir/p7.bin"
 printf 'window\nimage key=1 file="/"\n' >"$dir/root.txt"
 message "templatec: cannot read image /"
 fails "templatec, an image that is a folder" 1 "$dir/expected" "$3" "$dir/root.txt" "$dir/p5.tpl" "$dir/p5.bin"
