@@ -198,12 +198,14 @@ TEST_F(IniStoreTest, WriteIntoAMissingFolderFailsAndLeavesNothing) {
 // Hand-edited files: blanks around headers and keys, an empty section name, comment keys, a
 // line that only ends like a header.
 TEST_F(IniStoreTest, HandEditedLinesReadAsTheirAuthorMeantThem) {
-    std::ofstream(path, std::ios::binary) << "\t [Sec]   \r\n \tk1\t = v1\r\n;c=1\n#h=2\nx]\nk2=v2\n[]\nk3=v3\n";
+    std::ofstream(path, std::ios::binary) << "\t [Sec]   \r\n \tk1\t = v1\r\n;c=1\n#h=2\nx]\n k2=v2\n[]\nk3=v3\n";
     IniStore store(path);
     EXPECT_EQ(store.Read("Sec", "k1"), " v1");
     EXPECT_EQ(store.Read("Sec", ";c"), std::nullopt);
     EXPECT_EQ(store.Read("Sec", "#h"), std::nullopt);
-    EXPECT_EQ(store.Read("Sec", "k2"), "v2");  // "x]" is no header
+    EXPECT_EQ(store.Read("Sec", "k2"), "v2");  // "x]" is no header; one blank before a key goes
+    EXPECT_TRUE(SameName("Output", "oUTPUT"));
+    EXPECT_FALSE(SameName("Output", "Xutput"));
     EXPECT_EQ(store.Read("", "k3"), "v3");
     EXPECT_FALSE(store.Write("Sec", "a]", "v"));
     EXPECT_FALSE(store.Write("s]", "a", "v"));
