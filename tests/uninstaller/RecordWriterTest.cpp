@@ -368,6 +368,12 @@ TEST(RecordTrailer, TrailersAtTheEdgesOfTheFile) {
     ASSERT_TRUE(locateStoredRecord(0x01020304 + 20, huge(0x01020304 + 20), place));
     EXPECT_EQ(place.offset, 0x01020304u);
     EXPECT_FALSE(locateStoredRecord(100, [](uint32_t, uint32_t, unsigned char*) { return false; }, place));
+    // A "table" from byte 3 to the end leaves no room for a trailer before it: the file's own end
+    // is read instead.
+    const std::string fromByte3 = peHeaders(0x20B, 16, 240, 3, 0x205) + "REC!" + std::string("\0\2\0\0", 4);
+    ASSERT_TRUE(locateStoredRecord(fromByte3.size(), readerOf(fromByte3), place));
+    EXPECT_EQ(place.offset, 0x200u);
+    EXPECT_EQ(place.length, 4u);
 }
 
 // Every statement the writer knows, in the form and order the dump writes them.

@@ -233,13 +233,13 @@ TEST_F(RegistryWalkTest, TreeAssembledByHandFromTheLayout) {
 }
 
 TEST_F(RegistryWalkTest, TreeEndingEarlyStopsCleanly) {
-    reg.add(kApp);
-    tree.key(kApp, record::kDeleteKey);
+    reg.add(kApp, {"v"});
+    tree.key(kApp, record::kDeleteKey).value("v", 1);
     const std::string full = tree.encode();
     // The last eight bytes are the empty HKEY_USERS node; any cut before them leaves the key's node incomplete.
     for (size_t cut = 0; cut + 8 < full.size(); ++cut) {
         FakeRegistry fresh;
-        fresh.add(kApp);
+        fresh.add(kApp, {"v"});
         TextBuffer cutLog;
         EXPECT_TRUE(walkRegistryTree(fresh, TextBuffer(full.substr(0, cut)), WalkMode::kCheck, nullptr)) << cut;
         walkRegistryTree(fresh, TextBuffer(full.substr(0, cut)), WalkMode::kDelete, &cutLog);

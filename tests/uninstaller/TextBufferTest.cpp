@@ -113,6 +113,8 @@ TEST(TextBufferEdges, SearchesAndEditsAtTheirBounds) {
     int pos = 0;
     EXPECT_EQ(TextBuffer("a\rb\r\nc").readLine(&pos, true).str(), "a\rb");
     EXPECT_TRUE(TextBuffer("abc", -1).empty());
+    EXPECT_TRUE(TextBuffer("a") != TextBuffer("b"));
+    EXPECT_FALSE(TextBuffer("a") != TextBuffer("a"));
     TextBuffer none;
     none.append("xy", 0);
     EXPECT_EQ(none.str(), "");

@@ -50,6 +50,19 @@ TEST(Placement, EveryCodeOnAnOffsetWorkArea) {
   EXPECT_EQ(750, pulledBack.y);
 }
 
+// A rectangle holds its left and top edges, not its right and bottom ones; a scaled value is
+// the value times the scale in thousandths; a hot link is red.
+TEST(Placement, EdgesOfARectangleAndScaledValues) {
+  const Rect r{10, 20, 30, 40};
+  const struct {
+    int32_t x, y;
+    bool inside;
+  } points[] = {{10, 20, true}, {29, 39, true}, {9, 20, false}, {10, 19, false}, {30, 39, false}, {29, 40, false}};
+  for (auto p : points) EXPECT_EQ(p.inside, r.Contains(p.x, p.y)) << p.x << "," << p.y;
+  EXPECT_EQ(1248, ScaleValue(999, 1250));
+  EXPECT_EQ(0x0000FFu, kLinkHotColour);
+}
+
 // The hover state's flags are single bits of their own, so that one never reads as another.
 TEST(HoverFlags, EachIsABitOfItsOwn) {
   const unsigned flags[] = {kHoverTracking, kHoverHot, kHoverHotIsButton};

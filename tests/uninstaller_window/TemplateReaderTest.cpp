@@ -181,6 +181,13 @@ TEST(TemplateLayout, GeometryExtremesAreClampedBeforeAnySum) {
   EXPECT_EQ(INT32_MAX, huge.height);
 }
 
+// The format's numbers as templates already written hold them.
+TEST(TemplateLayout, NumbersAsStored) {
+  const std::pair<int64_t, int64_t> numbers[] = {{kLabelCleared, 2}, {kLabelIcon, 3}, {kLabelBitmap, 4},
+                                                 {kColourTransparent, 0x4000000}, {kMaxVersion, 5}};
+  for (const auto& [constant, stored] : numbers) EXPECT_EQ(constant, stored);
+}
+
 TEST(TemplateLayout, RefusesWithoutMagic) {
   WindowDesc w;
   std::string bytes = Bytes(Sample(5));
