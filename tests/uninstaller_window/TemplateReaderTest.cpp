@@ -183,9 +183,23 @@ TEST(TemplateLayout, GeometryExtremesAreClampedBeforeAnySum) {
 
 // The format's numbers as templates already written hold them.
 TEST(TemplateLayout, NumbersAsStored) {
-  const std::pair<int64_t, int64_t> numbers[] = {{kLabelCleared, 2}, {kLabelIcon, 3}, {kLabelBitmap, 4},
-                                                 {kColourTransparent, 0x4000000}, {kMaxVersion, 5}};
+  const std::pair<int64_t, int64_t> numbers[] = {{kLabelCleared, 2},          {kLabelIcon, 3},     {kLabelBitmap, 4},
+                                                 {kColourTransparent, 0x4000000}, {kMaxVersion, 5},  {kImageKeyOwnIcon, -1},
+                                                 {kImageKeyNone, -2},          {kReadNoMemory, -6}};
   for (const auto& [constant, stored] : numbers) EXPECT_EQ(constant, stored);
+  // Button kinds by type and style bits: owner-drawn is all of 0xB, a bitmap the 0x80 bit.
+  const struct {
+    int32_t type;
+    uint32_t style;
+    bool ownerDrawn, bitmap;
+  } buttons[] = {{kTypePushButton, 0x5000000B, true, false}, {kTypePushButton, 0x5000000A, false, false},
+                 {kTypePushButton, 0x50000080, false, true},  {kTypeLabel, 0x5000008B, false, false}};
+  for (auto b : buttons) {
+    ControlDesc c = Control(b.type, 1, "");
+    c.style = b.style;
+    EXPECT_EQ(b.ownerDrawn, c.IsOwnerDrawButton()) << b.type << " " << b.style;
+    EXPECT_EQ(b.bitmap, c.IsBitmapButton()) << b.type << " " << b.style;
+  }
 }
 
 TEST(TemplateLayout, RefusesWithoutMagic) {
@@ -391,6 +405,7 @@ TEST(TemplateControls, LinksAndBoldLabels) {
     EXPECT_EQ(c.shown, label.text) << c.text;
     EXPECT_EQ(c.target, label.linkTarget) << c.text;
     EXPECT_EQ(c.bold, label.bold) << c.text;
+    EXPECT_EQ(std::string(c.target) != "", label.IsLink()) << c.text;
     EXPECT_EQ(c.exStyle & ~kBoldLabelBit, label.exStyle) << c.text;
   }
   ControlDesc button = Control(kTypePushButton, 1, "Pellmoor");

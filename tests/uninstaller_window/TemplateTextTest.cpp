@@ -100,6 +100,32 @@ TEST(TemplateText, NewestVersionBytesAndDefaults) {
   EXPECT_EQ(c.imageFiles, (std::vector<std::pair<int32_t, std::string>>{{0, "a.bmp"}}));
 }
 
+// What a statement leaves out: 0 for every number of the window and of a control, but a
+// control's style (a visible child), colours (window text on none) and image (none).
+TEST(TemplateText, LeftOutFieldsReadBackAsTheirDefaults) {
+  CompiledTemplate c;
+  std::string error;
+  ASSERT_TRUE(ParseTemplateText("window\ncontrol\n", c, error)) << error;
+  const std::string bytes = WriteTemplate(c.source);
+  WindowDesc w;
+  ASSERT_EQ(kReadOk, ReadTemplate(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 1, 1000,
+                                  SystemColours{1, 2, 3}, w));
+  EXPECT_EQ(kMaxVersion, w.version);
+  const int64_t window[] = {w.style, w.exStyle, w.reserved1, w.reserved2, w.placement, w.xOffset,
+                            w.yOffset, w.width, w.height, w.fontSize, w.fontFlags};
+  for (int64_t v : window) EXPECT_EQ(0, v);
+  ASSERT_EQ(1u, w.controls.size());
+  const ControlDesc& control = w.controls[0];
+  const int64_t numbers[] = {control.exStyle, control.type, control.subtype, control.id,
+                             control.x,       control.y,    control.width,   control.height};
+  for (int64_t v : numbers) EXPECT_EQ(0, v);
+  EXPECT_EQ(0x50000000u, control.style);
+  EXPECT_EQ(1u, control.colour);  // the window text's colour
+  EXPECT_EQ(1u, control.normalColour);
+  EXPECT_EQ(kColourTransparent, control.colour2);
+  EXPECT_EQ(kImageKeyNone, control.imageKey);
+}
+
 // The image table as the record stores it: count, then length, key and bytes of each, big-endian.
 TEST(TemplateText, ImageTableLayout) {
   EXPECT_EQ(WriteImageTable({{3, "ab"}, {0x01020304, ""}}),
