@@ -20,7 +20,7 @@ public:
     std::set<std::string> readOnly;
     std::map<std::string, uint32_t> failures;  // path -> error code of delete/remove
     std::map<std::string, std::pair<uint32_t, uint32_t>> times, versions;
-    std::vector<std::string> copies, unregistered, restartMoves;
+    std::vector<std::string> copies, unregistered, restartMoves, copyFolders;
     std::set<std::string> untrustedLinks;       // plain junctions, leading elsewhere
     std::map<std::string, FolderFacts> links;   // other reparse points, as they are
     std::map<std::string, uint32_t> replaceErrors;  // target -> error of putting a copy in its place
@@ -32,6 +32,7 @@ public:
     uint32_t removeDirectory(const std::string& p) override { return erase(p); }
     std::string copyInto(const std::string& from, const std::string& folder) override {
         if (!files.count(from)) return {};
+        copyFolders.push_back(folder);
         const std::string copy = folder + (folder.back() == '\\' ? "~" : "\\~") + from;
         files.insert(copy);
         return copy;
@@ -549,6 +550,7 @@ TEST(BackupStage, RestoresOnlyUnchangedOrMissingTargets) {
                               "b4\tt4\t5\t6\t1\t2\r\nx\r\n"),
                    fs, true, logs);
     EXPECT_EQ(fs.copies, (std::vector<std::string>{"C:\\~b1>C:\\t1", "C:\\d\\~b3>C:\\d\\t3"}));
+    EXPECT_EQ(fs.copyFolders, (std::vector<std::string>{"C:\\", "C:\\d"})) << "a drive's root, not its current folder";
     EXPECT_EQ(fs.files, (std::set<std::string>{"C:\\t1", "C:\\d\\t3"}));
     EXPECT_TRUE(logs.files.empty());
 }
@@ -586,6 +588,30 @@ TEST(BackupStage, LockedTargetNeverLosesItsBackup) {
     EXPECT_TRUE(refused.copies.empty());
 }
 
+// A target with its recorded time but no version resource is unchanged when no version was
+// recorded; a backup that cannot be copied stays and is reported beside its target; a section of
+// one 3-byte line is one backup; in delete mode a backup behind a link is reported alone.
+TEST(BackupStage, VersionlessTargetsMissingBackupsAndShortSections) {
+    FakeFs fs;
+    fs.files = {"b5", "abc", "C:\\Link\\b7"};
+    fs.times = {{"C:\\t5", {1, 2}}};
+    fs.untrustedLinks = {"C:\\Link"};
+    RemovalLogs logs;
+    processBackups(TextBuffer("b5\tC:\\t5\t0\t0\t1\t2\r\nb6\tC:\\t6\t0\t0\t0\t0\r\n"), fs, true, logs);
+    EXPECT_EQ(fs.copies, std::vector<std::string>{"C:\\~b5>C:\\t5"});
+    EXPECT_EQ(logs.files.str(), "C:\\t6 <- b6\r\n");
+    processBackups(TextBuffer("abc"), fs, false, logs);
+    EXPECT_FALSE(fs.files.count("abc"));
+    RemovalLogs deleting;
+    processBackups(TextBuffer("C:\\Link\\b7\tC:\\t7\t0\t0\t0\t0\r\n"), fs, false, deleting);
+    EXPECT_EQ(deleting.files.str(), "C:\\Link\\b7\r\n");
+    EXPECT_TRUE(fs.files.count("C:\\Link\\b7"));
+    BackupLine two;
+    ASSERT_TRUE(parseBackupLine(TextBuffer("b\tt"), two));
+    EXPECT_EQ(two.target, "t");
+    EXPECT_EQ(two.timeLow, 0u);
+}
+
 TEST(BackupStage, DeleteModeNeverCopies) {
     FakeFs fs;
     fs.files = {"b1"};
@@ -615,12 +641,14 @@ TEST(FileStage, LogsFailuresAndListsFilesInUse) {
 
 TEST(DirectoryStage, LogsFoldersThatStay) {
     FakeFs fs;
-    fs.files = {"C:\\app\\sub", "C:\\app"};
+    fs.files = {"C:\\app\\sub", "C:\\app", "C:\\ro"};
+    fs.readOnly = {"C:\\ro"};  // a read-only folder goes all the same
     fs.failures = {{"C:\\app", 145}};
     RemovalLogs logs;
-    removeDirectories(TextBuffer("C:\\app\\sub\r\nC:\\app\r\nC:\\none\r\n"), fs, logs);
+    removeDirectories(TextBuffer("C:\\app\\sub\r\nC:\\app\r\nC:\\none\r\nC:\\ro\r\n"), fs, logs);
     EXPECT_EQ(logs.directories.str(), "C:\\app\r\n");
     EXPECT_FALSE(fs.files.count("C:\\app\\sub"));
+    EXPECT_FALSE(fs.files.count("C:\\ro"));
 }
 
 class Scheduler : public RestartScheduler {

@@ -181,8 +181,8 @@ TEST_F(HoverTest, CursorRequestsAndLeavingByKindOfControl) {
   HoverSetCursor(state, items, 1, true, fx);
   EXPECT_TRUE(fx.paintHot.empty());
   EXPECT_FALSE(items[1].hotMark);
-  EXPECT_TRUE(Move(300, 300).paintNormal.empty()) << "a cold button leaving";
   items[1].enabled = true;
+  EXPECT_TRUE(Move(300, 300).paintNormal.empty()) << "a cold button leaving";
   HoverSetCursor(state, items, 1, true, fx);
   EXPECT_EQ(std::vector<int>{1}, Move(300, 300).paintNormal);
   Move(20, 20);
