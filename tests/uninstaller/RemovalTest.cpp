@@ -493,23 +493,22 @@ TEST(LinkCheck, CompatibilityJunctionsAreKnownByWhatTheyAre) {
     }
     // Every old name inside a profile, and where it leads.
     const std::pair<const char*, const char*> inProfile[] = {
-        {"Local Settings", "AppData\\Local"},
-        {"My Documents", "Documents"},
-        {"Cookies", "AppData\\Roaming\\Microsoft\\Windows\\Cookies"},
-        {"Cookies", "AppData\\Local\\Microsoft\\Windows\\INetCookies"},
-        {"NetHood", "AppData\\Roaming\\Microsoft\\Windows\\Network Shortcuts"},
-        {"PrintHood", "AppData\\Roaming\\Microsoft\\Windows\\Printer Shortcuts"},
-        {"Recent", "AppData\\Roaming\\Microsoft\\Windows\\Recent"},
-        {"Start Menu", "AppData\\Roaming\\Microsoft\\Windows\\Start Menu"},
-        {"Templates", "AppData\\Roaming\\Microsoft\\Windows\\Templates"},
-        {"AppData\\Local\\Temporary Internet Files", "AppData\\Local\\Microsoft\\Windows\\Temporary Internet Files"},
-        {"AppData\\Local\\Temporary Internet Files", "AppData\\Local\\Microsoft\\Windows\\INetCache"},
-        {"Documents\\My Music", "Music"},
-        {"Documents\\My Pictures", "Pictures"},
-        {"Documents\\My Videos", "Videos"},
+        {"C:\\Users\\Ann\\Local Settings", "C:\\Users\\Ann\\AppData\\Local"},
+        {"C:\\Users\\Ann\\My Documents", "C:\\Users\\Ann\\Documents"},
+        {"C:\\Users\\Ann\\Cookies", "C:\\Users\\Ann\\AppData\\Roaming\\Microsoft\\Windows\\Cookies"},
+        {"C:\\Users\\Ann\\Cookies", "C:\\Users\\Ann\\AppData\\Local\\Microsoft\\Windows\\INetCookies"},
+        {"C:\\Users\\Ann\\NetHood", "C:\\Users\\Ann\\AppData\\Roaming\\Microsoft\\Windows\\Network Shortcuts"},
+        {"C:\\Users\\Ann\\PrintHood", "C:\\Users\\Ann\\AppData\\Roaming\\Microsoft\\Windows\\Printer Shortcuts"},
+        {"C:\\Users\\Ann\\Recent", "C:\\Users\\Ann\\AppData\\Roaming\\Microsoft\\Windows\\Recent"},
+        {"C:\\Users\\Ann\\Start Menu", "C:\\Users\\Ann\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu"},
+        {"C:\\Users\\Ann\\Templates", "C:\\Users\\Ann\\AppData\\Roaming\\Microsoft\\Windows\\Templates"},
+        {"C:\\Users\\Ann\\AppData\\Local\\Temporary Internet Files", "C:\\Users\\Ann\\AppData\\Local\\Microsoft\\Windows\\Temporary Internet Files"},
+        {"C:\\Users\\Ann\\AppData\\Local\\Temporary Internet Files", "C:\\Users\\Ann\\AppData\\Local\\Microsoft\\Windows\\INetCache"},
+        {"C:\\Users\\Ann\\Documents\\My Music", "C:\\Users\\Ann\\Music"},
+        {"C:\\Users\\Ann\\Documents\\My Pictures", "C:\\Users\\Ann\\Pictures"},
+        {"C:\\Users\\Ann\\Documents\\My Videos", "C:\\Users\\Ann\\Videos"},
     };
-    for (const auto& [name, leadsTo] : inProfile) {
-        const std::string link = std::string("C:\\Users\\Ann\\") + name, target = std::string("C:\\Users\\Ann\\") + leadsTo;
+    for (const auto& [link, target] : inProfile) {
         EXPECT_TRUE(compatibilityJunction(link, FolderFacts{true, true, true, target}, known)) << link << " -> " << target;
     }
     // Without a profiles folder, no junction is known by it.
