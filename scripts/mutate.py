@@ -13,10 +13,10 @@ Needs Python 3, CMake and the project's native build only. See docs/testing.md.
 import argparse
 import fcntl
 import json
-import resource
 import os
 import random
 import re
+import resource
 import shutil
 import signal
 import subprocess
